@@ -1,0 +1,112 @@
+#include "config/config_keys.h"
+
+#include <algorithm>
+
+#include "config/config_file.h"
+#include "launcher/launcher.h"
+#include "launcher/messages.h"
+
+namespace corvid {
+
+namespace {
+
+constexpr WideView kRuntimeSection = u"Java Runtime Environment";
+
+struct VmProviderRow {
+    WideView text;
+    bool allowJRockit, favorJRockit, allowSun, favorSun;
+};
+
+// Searched in order, letter case ignored; the first matching row wins.
+constexpr VmProviderRow kVmProviders[] = {
+    {u"", false, false, true, true},
+    {u"jrockit", true, true, false, false},
+    {u"favor_sun", true, false, true, true},
+    {u"favor_jrockit", true, true, true, false},
+    {u"any", true, false, true, false},
+};
+
+}  // namespace
+
+WideList splitAtSeparator(WideView text, WideView separator) {
+    WideList result;
+    std::size_t position = 0;
+    for (;;) {
+        const std::size_t found = text.find(separator, position);
+        if (found == WideView::npos || separator.empty()) break;
+        result.emplace_back(text.substr(position, found - position));
+        position = found + separator.size();
+    }
+    result.emplace_back(text.substr(position));
+    return result;
+}
+
+JvmType parseJvmType(WideView text) {
+    if (text == u"server") return JvmType::ServerOnly;
+    if (text == u"favor_server") return JvmType::FavorServer;
+    return JvmType::Default;
+}
+
+void applyJvmSource(WideView text, RuntimeSearchPolicy& policy) {
+    if (text.empty()) {
+        policy.allowJdk = policy.allowJre = true;
+        return;
+    }
+    const bool favor = text == u"favor_JRE" || text == u"favor_JDK";
+    policy.favorSource = favor;
+    policy.allowJdk = text == u"favor_JDK" || text == u"only_JDK";
+    policy.allowJre = text == u"favor_JRE" || text == u"only_JRE";
+}
+
+void applyVmProvider(WideView text, RuntimeSearchPolicy& policy) {
+    if (text.empty()) return;
+    for (const VmProviderRow& row : kVmProviders) {
+        if (equalsIgnoringAsciiCase(row.text, text)) {
+            policy.allowJRockit = row.allowJRockit;
+            policy.favorJRockit = row.favorJRockit;
+            policy.allowSun = row.allowSun;
+            policy.favorSun = row.favorSun;
+            return;
+        }
+    }
+}
+
+bool loadConfiguration(Launcher& launcher) {
+    const auto file = getConfigFilePath(launcher);
+    if (!file) return false;
+    Platform& platform = launcher.platform;
+    Trace& trace = launcher.trace;
+    if (trace.enabled()) trace.line(u"configuration file " + *file);
+    const auto read = [&](WideView section, WideView key) {
+        WideString value = readConfigValue(platform, *file, section, key);
+        if (trace.enabled()) trace.line(u"[" + WideString(section) + u"] " + WideString(key) + u" = \"" + value + u"\"");
+        return value;
+    };
+
+    launcher.minVersion = readLowerBound(read(kRuntimeSection, u"Minimum Version"));
+    launcher.maxVersion = readUpperBound(read(kRuntimeSection, u"Maximum Version"));
+    launcher.isService = read(u"Application", u"Application Type") == u"service";
+    launcher.preferredVersions = splitAtSeparator(read(kRuntimeSection, u"Preferred versions"), u";");
+    launcher.productCode = read(u"Product Information", u"Product Code");
+    launcher.productName = read(u"Product Information", u"Product Name");
+    launcher.jrePath = readJrePath(launcher, *file);
+    if (trace.enabled()) trace.line(u"JRE Path = \"" + launcher.jrePath + u"\"");
+    launcher.jvmType = parseJvmType(read(kRuntimeSection, u"JVM Type"));
+    applyJvmSource(read(kRuntimeSection, u"JVM Source"), launcher.policy);
+    applyVmProvider(read(kRuntimeSection, u"VM Provider"), launcher.policy);
+
+    launcher.mainClass = read(kRuntimeSection, u"Main Class");
+    if (launcher.mainClass.empty()) {
+        showError(platform.ui, launcher.owner(), loadMessage(platform.ui, MessageId::MainClassMissing));
+        return false;
+    }
+    std::replace(launcher.mainClass.begin(), launcher.mainClass.end(), u'.', u'/');
+
+    launcher.failureCheck = equalsIgnoringAsciiCase(read(u"Application", u"Failure Check"), u"Yes");
+    launcher.overrideWorkingDir = equalsIgnoringAsciiCase(read(u"Application", u"Override WorkingDir"), u"Yes");
+    launcher.systemPath = read(kRuntimeSection, u"System Path");
+    launcher.libraryPath = read(kRuntimeSection, u"Library Path");
+    return true;
+}
+
+}  // namespace corvid

@@ -1,0 +1,25 @@
+// The configuration keys read while the launcher initialises.
+#pragma once
+
+#include "launcher/text.h"
+
+namespace corvid {
+
+class Launcher;
+
+// Reads every initialisation key into the launcher. False when the file path
+// cannot be formed or "Main Class" is missing (message 210 shown).
+bool loadConfiguration(Launcher& launcher);
+
+// Splits at every separator; empty pieces stay, and a text without any
+// separator (the empty text too) is one entry.
+WideList splitAtSeparator(WideView text, WideView separator);
+
+// The interpretations of single keys, exposed for tests.
+struct RuntimeSearchPolicy;
+enum class JvmType;
+JvmType parseJvmType(WideView text);
+void applyJvmSource(WideView text, RuntimeSearchPolicy& policy);
+void applyVmProvider(WideView text, RuntimeSearchPolicy& policy);
+
+}  // namespace corvid

@@ -1,0 +1,157 @@
+#include "config/ini_file.h"
+
+#include <vector>
+
+namespace corvid {
+
+namespace {
+
+bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+
+WideView trimBlanks(WideView text) {
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+struct Line {
+    WideView text;       // without its line break
+    std::size_t begin;   // offset of the line in the content
+    std::size_t end;     // offset just past its line break
+};
+
+std::vector<Line> splitLines(WideView content) {
+    std::vector<Line> lines;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        std::size_t stop = start;
+        while (stop < content.size() && content[stop] != u'\n' && content[stop] != u'\r') ++stop;
+        std::size_t next = stop;
+        if (next < content.size() && content[next] == u'\r') ++next;
+        if (next < content.size() && content[next] == u'\n') ++next;
+        lines.push_back({content.substr(start, stop - start), start, next});
+        start = next;
+    }
+    return lines;
+}
+
+// The section name of a "[name]" line, or nullopt for any other line.
+std::optional<WideView> sectionName(WideView line) {
+    line = trimBlanks(line);
+    if (line.empty() || line.front() != u'[') return std::nullopt;
+    const std::size_t close = line.find(u']');
+    const WideView name = line.substr(1, close == WideView::npos ? WideView::npos : close - 1);
+    return trimBlanks(name);
+}
+
+struct KeyLine {
+    WideView key;
+    WideView value;
+};
+
+KeyLine splitKeyLine(WideView line) {
+    const std::size_t equals = line.find(u'=');
+    if (equals == WideView::npos) return {trimBlanks(line), WideView()};
+    return {trimBlanks(line.substr(0, equals)), trimBlanks(line.substr(equals + 1))};
+}
+
+WideView unquote(WideView value) {
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+}  // namespace
+
+IniText decodeIniBytes(std::string_view bytes) {
+    IniText text;
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        text.encoding = IniEncoding::Utf16LeBom;
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            text.content.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                                         (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+        }
+        return text;
+    }
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        text.encoding = IniEncoding::Utf8Bom;
+        bytes.remove_prefix(3);
+    }
+    text.content = fromUtf8(bytes);
+    return text;
+}
+
+std::string encodeIniText(const IniText& text) {
+    switch (text.encoding) {
+        case IniEncoding::Utf16LeBom: {
+            std::string out("\xFF\xFE");
+            for (const char16_t c : text.content) {
+                out.push_back(static_cast<char>(c & 0xFF));
+                out.push_back(static_cast<char>(c >> 8));
+            }
+            return out;
+        }
+        case IniEncoding::Utf8Bom:
+            return "\xEF\xBB\xBF" + toUtf8(text.content);
+        case IniEncoding::Utf8:
+            break;
+    }
+    return toUtf8(text.content);
+}
+
+std::optional<WideString> findIniValue(WideView content, WideView section, WideView key) {
+    bool inSection = false;
+    bool sectionSeen = false;
+    for (const Line& line : splitLines(content)) {
+        if (const auto name = sectionName(line.text)) {
+            // Only the first section of a name counts; its keys end at the next header.
+            if (sectionSeen) return std::nullopt;
+            inSection = equalsIgnoringAsciiCase(*name, section);
+            sectionSeen = inSection;
+            continue;
+        }
+        if (!inSection) continue;
+        const KeyLine entry = splitKeyLine(line.text);
+        if (!entry.key.empty() && equalsIgnoringAsciiCase(entry.key, key)) return WideString(unquote(entry.value));
+    }
+    return std::nullopt;
+}
+
+WideString setIniValue(WideView content, WideView section, WideView key, WideView value) {
+    const std::vector<Line> lines = splitLines(content);
+    WideString entry = WideString(key) + u"=" + WideString(value);
+    bool inSection = false;
+    std::optional<std::size_t> sectionEnd;  // where a new key of the section goes
+    for (const Line& line : lines) {
+        if (const auto name = sectionName(line.text)) {
+            if (inSection) break;
+            inSection = equalsIgnoringAsciiCase(*name, section);
+            if (inSection) sectionEnd = line.end;
+            continue;
+        }
+        if (!inSection) continue;
+        const KeyLine existing = splitKeyLine(line.text);
+        if (!existing.key.empty() && equalsIgnoringAsciiCase(existing.key, key)) {
+            WideString result(content.substr(0, line.begin));
+            result += entry;
+            result += content.substr(line.begin + line.text.size());
+            return result;
+        }
+        if (!trimBlanks(line.text).empty()) sectionEnd = line.end;
+    }
+    WideString result(content);
+    if (sectionEnd) {
+        WideString insert = entry + u"\r\n";
+        if (*sectionEnd > 0 && content[*sectionEnd - 1] != u'\n' && content[*sectionEnd - 1] != u'\r') {
+            insert = u"\r\n" + insert;
+        }
+        result.insert(*sectionEnd, insert);
+        return result;
+    }
+    if (!result.empty() && result.back() != u'\n' && result.back() != u'\r') result += u"\r\n";
+    result += u"[" + WideString(section) + u"]\r\n" + entry + u"\r\n";
+    return result;
+}
+
+}  // namespace corvid

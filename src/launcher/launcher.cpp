@@ -1,0 +1,62 @@
+#include "launcher/launcher.h"
+
+#include <utility>
+
+#include "config/config_file.h"
+#include "config/config_keys.h"
+#include "instance/instance_channel.h"
+#include "jvm/java_launch.h"
+#include "launcher/command_line.h"
+#include "runtime/runtime_selection.h"
+#include "splash/splash_screen.h"
+
+namespace corvid {
+
+Launcher::Launcher(Platform& platform_, Trace& trace_, ProcessArguments processArguments_)
+    : platform(platform_), trace(trace_), processArguments(std::move(processArguments_)) {}
+
+void applyWorkingDirOverride(Launcher& launcher) {
+    const ModulePath module = launcher.platform.process.modulePath();
+    if (!module.ok) return;
+    const std::size_t slash = module.path.rfind(kPathSeparator);
+    if (slash == WideString::npos || slash == 0) return;
+    const WideString folder = module.path.substr(0, slash);
+    const bool changed = launcher.platform.process.setCurrentDirectory(folder);
+    if (launcher.trace.enabled()) {
+        launcher.trace.line(u"working directory " + folder + (changed ? u"" : u" (could not change to it)"));
+    }
+}
+
+bool Launcher::initialize() {
+    arguments = parseCommandLine(processArguments);
+    if (!openInstanceChannel(*this)) return false;
+    // A second instance only hands its arguments over; nothing else is read.
+    if (singleInstance && !isFirstInstance) return true;
+    if (!loadConfiguration(*this)) return false;
+    if (overrideWorkingDir) applyWorkingDirOverride(*this);
+    jvmLibraryPath = selectRuntime(*this);
+    return !jvmLibraryPath.empty();
+}
+
+std::int32_t Launcher::run() {
+    if (singleInstance && !isFirstInstance) return waitForReply(*this);
+    if (!hasNoSplashSwitch(arguments) && !startSplashScreen(*this)) return 0;
+    prepareEnvironment(*this);
+    if (!loadJvmLibrary(*this)) return -1;
+    // A missing class path has been reported; the JVM still starts without it.
+    buildJvmOptions(*this);
+    if (runJavaThread(*this) == 0) return 0;
+    if (closeJavaSplashHook) std::exchange(closeJavaSplashHook, nullptr)();
+    return -1;
+}
+
+void Launcher::shutdown() {
+    closeNativeSplash(*this);
+    destroyJavaVm(*this);
+    closeInstanceChannel(*this);
+    if (closeJavaSplashHook) std::exchange(closeJavaSplashHook, nullptr)();
+    arguments.clear();
+    preferredVersions.clear();
+}
+
+}  // namespace corvid

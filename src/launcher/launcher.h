@@ -1,0 +1,79 @@
+// The one object that holds the state of a start, and its three phases.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "launcher/command_line.h"
+#include "launcher/platform.h"
+#include "launcher/text.h"
+#include "launcher/trace.h"
+#include "runtime/java_version.h"
+
+namespace corvid {
+
+enum class JvmType { Default, ServerOnly, FavorServer };
+
+// Which registered runtimes may be searched and which are favoured.
+struct RuntimeSearchPolicy {
+    bool allowJdk = false;
+    bool allowJre = false;
+    bool favorSource = true;
+    bool allowJRockit = false;
+    bool allowSun = true;
+    bool favorJRockit = false;
+    bool favorSun = true;
+};
+
+class Launcher {
+public:
+    Launcher(Platform& platform, Trace& trace, ProcessArguments processArguments);
+    Launcher(const Launcher&) = delete;
+    Launcher& operator=(const Launcher&) = delete;
+
+    // False abandons the start; the reason has been shown where one is shown.
+    bool initialize();
+    // The exit code of a start whose initialisation succeeded.
+    std::int32_t run();
+    // Always runs, after any early end.
+    void shutdown();
+
+    // Error boxes are owned by the splash window once it exists.
+    WindowHandle owner() const { return ownerWindow.load(); }
+
+    Platform& platform;
+    Trace& trace;
+    ProcessArguments processArguments;
+
+    WideString splashImagePath;
+    WideString splashShadow;
+    JvmType jvmType = JvmType::Default;
+    WideString jvmLibraryPath;
+    WideString mainClass;
+    JavaVersion minVersion;
+    JavaVersion maxVersion;
+    WideList arguments;
+    std::atomic<WindowHandle> ownerWindow{nullptr};
+    bool isService = false;
+    RuntimeSearchPolicy policy;
+    WideString productName;
+    WideString productCode;
+    WideList preferredVersions;
+    WideString jrePath;
+    WideString libraryPath;
+    bool isFirstInstance = false;
+    bool singleInstance = false;
+    WideString outputFile;
+    WideString errorFile;
+    WideString systemPath;
+    bool failureCheck = false;
+    bool overrideWorkingDir = false;
+    std::uint64_t threadStackSize = 0;
+    // Closes the Java runtime's own splash screen when it was used.
+    void (*closeJavaSplashHook)() = nullptr;
+};
+
+// Makes the executable's folder the current directory; any failure is ignored.
+void applyWorkingDirOverride(Launcher& launcher);
+
+}  // namespace corvid

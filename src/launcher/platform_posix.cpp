@@ -1,0 +1,99 @@
+#ifdef _WIN32
+#error "platform_posix.cpp is for the POSIX build only"
+#endif
+
+#include <cerrno>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "launcher/platform.h"
+
+namespace corvid {
+
+namespace {
+
+class PosixProcess final : public Process {
+public:
+    ModulePath modulePath() override {
+        char buffer[4096];
+        const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+        if (length <= 0) return {false, {}, static_cast<std::uint32_t>(errno)};
+        return {true, fromNarrow(std::string_view(buffer, static_cast<std::size_t>(length))), 0};
+    }
+
+    // The NT-only rules (the per-user configuration file) apply on Linux too.
+    bool isNtPlatform() override { return true; }
+
+    bool setCurrentDirectory(const WideString& folder) override { return chdir(toNarrow(folder).c_str()) == 0; }
+
+    std::uint32_t lastError() override { return static_cast<std::uint32_t>(errno); }
+};
+
+class PosixFileSystem final : public FileSystem {
+public:
+    bool findFirst(const WideString& path) override {
+        struct stat info;
+        return stat(toNarrow(path).c_str(), &info) == 0;
+    }
+
+    bool createDirectory(const WideString& path) override { return mkdir(toNarrow(path).c_str(), 0777) == 0; }
+};
+
+class PosixEnvironment final : public Environment {
+public:
+    std::optional<WideString> get(const WideString& name) override {
+        const char* value = std::getenv(toNarrow(name).c_str());
+        if (!value) return std::nullopt;
+        return fromNarrow(value);
+    }
+
+    bool set(const WideString& name, const WideString& value) override {
+        return setenv(toNarrow(name).c_str(), toNarrow(value).c_str(), 1) == 0;
+    }
+
+    // %NAME% references of defined variables are replaced (names match
+    // exactly, as Linux variables are case-sensitive); others stay as written.
+    std::optional<WideString> expand(const WideString& text) override {
+        WideString out;
+        std::size_t pos = 0;
+        while (pos < text.size()) {
+            const std::size_t open = text.find(u'%', pos);
+            if (open == WideString::npos) break;
+            const std::size_t close = text.find(u'%', open + 1);
+            if (close == WideString::npos) break;
+            out.append(text, pos, open - pos);
+            const WideString name = text.substr(open + 1, close - open - 1);
+            const auto value = name.empty() ? std::nullopt : get(name);
+            if (value) {
+                out += *value;
+                pos = close + 1;
+            } else {
+                // The closing % may open the next reference.
+                out.append(text, open, close - open);
+                pos = close;
+            }
+        }
+        out.append(text, pos, WideString::npos);
+        return out;
+    }
+};
+
+}  // namespace
+
+Process& systemProcess() {
+    static PosixProcess process;
+    return process;
+}
+
+FileSystem& systemFileSystem() {
+    static PosixFileSystem files;
+    return files;
+}
+
+Environment& systemEnvironment() {
+    static PosixEnvironment environment;
+    return environment;
+}
+
+}  // namespace corvid

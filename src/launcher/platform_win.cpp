@@ -1,0 +1,98 @@
+#ifndef _WIN32
+#error "platform_win.cpp is for the Windows build only"
+#endif
+
+#include "launcher/platform.h"
+#include "launcher/win_handles.h"
+#include "launcher/windows_api.h"
+
+namespace corvid {
+
+namespace {
+
+class Win32Process final : public Process {
+public:
+    ModulePath modulePath() override {
+        wchar_t buffer[260];
+        const DWORD length = GetModuleFileNameW(nullptr, buffer, 260);
+        if (length == 0) return {false, {}, GetLastError()};
+        return {true, fromWide(buffer, length), 0};
+    }
+
+    bool isNtPlatform() override {
+        // GetVersionExW is asked in its extended form first, then the basic one.
+        OSVERSIONINFOEXW extended{};
+        extended.dwOSVersionInfoSize = sizeof extended;
+        if (GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&extended))) {
+            return extended.dwPlatformId == VER_PLATFORM_WIN32_NT;
+        }
+        OSVERSIONINFOW basic{};
+        basic.dwOSVersionInfoSize = sizeof basic;
+        return GetVersionExW(&basic) && basic.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    }
+
+    bool setCurrentDirectory(const WideString& folder) override { return SetCurrentDirectoryW(wide(folder)) != 0; }
+
+    std::uint32_t lastError() override { return GetLastError(); }
+};
+
+class Win32FileSystem final : public FileSystem {
+public:
+    bool findFirst(const WideString& path) override {
+        WIN32_FIND_DATAW data;
+        const UniqueFindHandle find(FindFirstFileW(wide(path), &data));
+        return static_cast<bool>(find);
+    }
+
+    bool createDirectory(const WideString& path) override { return CreateDirectoryW(wide(path), nullptr) != 0; }
+};
+
+class Win32Environment final : public Environment {
+public:
+    std::optional<WideString> get(const WideString& name) override {
+        SetLastError(0);
+        const DWORD size = GetEnvironmentVariableW(wide(name), nullptr, 0);
+        if (size == 0) {
+            if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+            return WideString();
+        }
+        WideString value(size, u'\0');
+        const DWORD length = GetEnvironmentVariableW(wide(name), wide(value.data()), size);
+        if (length == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+        value.resize(length < size ? length : 0);
+        return value;
+    }
+
+    bool set(const WideString& name, const WideString& value) override {
+        return SetEnvironmentVariableW(wide(name), wide(value)) != 0;
+    }
+
+    std::optional<WideString> expand(const WideString& text) override {
+        const DWORD size = ExpandEnvironmentStringsW(wide(text), nullptr, 0);
+        if (size == 0) return std::nullopt;
+        WideString value(size, u'\0');
+        const DWORD written = ExpandEnvironmentStringsW(wide(text), wide(value.data()), size);
+        if (written == 0 || written > size) return std::nullopt;
+        value.resize(written - 1);
+        return value;
+    }
+};
+
+}  // namespace
+
+Process& systemProcess() {
+    static Win32Process process;
+    return process;
+}
+
+FileSystem& systemFileSystem() {
+    static Win32FileSystem files;
+    return files;
+}
+
+Environment& systemEnvironment() {
+    static Win32Environment environment;
+    return environment;
+}
+
+}  // namespace corvid

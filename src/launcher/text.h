@@ -1,0 +1,50 @@
+// Text helpers shared by every subsystem. Wide text is UTF-16 (std::u16string);
+// narrow text is whatever the outside world takes as bytes: the thread's ANSI
+// code page on Windows, UTF-8 elsewhere. All narrow conversions live here.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvid {
+
+using WideString = std::u16string;
+using WideView = std::u16string_view;
+using WideList = std::vector<WideString>;
+
+// Wide text to the platform's narrow form; unmappable characters become the
+// code page's default character.
+std::string toNarrow(WideView text);
+// Narrow platform text to wide.
+WideString fromNarrow(std::string_view text);
+
+// UTF-8 (also the modified UTF-8 that JNI hands out) to UTF-16; malformed
+// bytes become U+FFFD instead of being dropped silently.
+WideString fromUtf8(std::string_view text);
+std::string toUtf8(WideView text);
+
+// Compares ignoring the case of the ASCII letters A to Z only.
+bool equalsIgnoringAsciiCase(WideView a, WideView b);
+bool endsWith(WideView text, char16_t c);
+bool isWideSpace(char16_t c);
+WideString trimWideSpace(WideView text);
+
+// printf-style formatting with the two conversions the message table uses:
+// "%s" inserts the next text argument, "%d" the next signed 32-bit integer.
+// "%%" yields "%". A conversion without an argument inserts nothing.
+struct FormatArg {
+    FormatArg(WideView t) : isText(true), text(t) {}
+    FormatArg(const WideString& t) : isText(true), text(t) {}
+    FormatArg(const char16_t* t) : isText(true), text(t) {}
+    FormatArg(std::int32_t n) : isText(false), number(n) {}
+    bool isText;
+    WideView text;
+    std::int32_t number = 0;
+};
+WideString formatText(WideView format, std::initializer_list<FormatArg> args);
+
+WideString fromAscii(std::string_view ascii);
+
+}  // namespace corvid

@@ -1,0 +1,87 @@
+#include "support/fake_platform.h"
+
+#include "config/ini_file.h"
+#include "launcher/messages.h"
+
+namespace corvid::testing {
+
+WideString nativePath(WideView path) {
+    WideString out(path);
+    for (char16_t& c : out) {
+        if (c == u'/') c = kPathSeparator;
+    }
+    return out;
+}
+
+namespace {
+
+WideString upper(WideView text) {
+    WideString out(text);
+    for (char16_t& c : out) {
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<WideString> FakeEnvironment::get(const WideString& name) {
+    for (const auto& [key, value] : variables) {
+        if (upper(key) == upper(name)) return value;
+    }
+    return std::nullopt;
+}
+
+bool FakeEnvironment::set(const WideString& name, const WideString& value) {
+    for (auto& [key, existing] : variables) {
+        if (upper(key) == upper(name)) {
+            existing = value;
+            return true;
+        }
+    }
+    variables[name] = value;
+    return true;
+}
+
+std::optional<WideString> FakeEnvironment::expand(const WideString& text) {
+    WideString out;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t open = text.find(u'%', pos);
+        const std::size_t close = open == WideString::npos ? open : text.find(u'%', open + 1);
+        if (close == WideString::npos) break;
+        out.append(text, pos, open - pos);
+        const auto value = get(text.substr(open + 1, close - open - 1));
+        if (value) {
+            out += *value;
+            pos = close + 1;
+        } else {
+            out.append(text, open, close - open);
+            pos = close;
+        }
+    }
+    out.append(text, pos, WideString::npos);
+    return out;
+}
+
+WideString FakeProfileStore::read(const WideString& file, const WideString& section, const WideString& key,
+                                  std::size_t capacity) {
+    readCapacities.push_back(capacity);
+    const auto found = files.find(file);
+    if (found == files.end()) return {};
+    WideString value = findIniValue(found->second, section, key).value_or(WideString());
+    if (value.size() > capacity - 1) value.resize(capacity - 1);
+    return value;
+}
+
+bool FakeProfileStore::write(const WideString& file, const WideString& section, const WideString& key,
+                             const WideString& value) {
+    files[file] = setIniValue(files[file], section, key, value);
+    return true;
+}
+
+WideString FakeUserInterface::loadString(std::uint16_t table, std::uint16_t id) {
+    return WideString(builtInMessageText(table, id));
+}
+
+}  // namespace corvid::testing

@@ -1,0 +1,100 @@
+// In-memory stand-ins for the operating system, for unit tests of the
+// portable logic. Paths use the platform's separator; write them with "/"
+// and pass them through nativePath().
+#pragma once
+
+#include <map>
+#include <set>
+#include <vector>
+
+#include "config/profile_store.h"
+#include "launcher/platform.h"
+#include "launcher/user_interface.h"
+
+namespace corvid::testing {
+
+// "/" replaced by the platform's path separator.
+WideString nativePath(WideView path);
+
+class FakeProcess final : public Process {
+public:
+    ModulePath module{true, nativePath(u"C:/Apps/Tool/tool.exe"), 0};
+    bool nt = true;
+    std::vector<WideString> directoryChanges;
+    bool directoryChangeSucceeds = true;
+    std::uint32_t error = 0;
+
+    ModulePath modulePath() override { return module; }
+    bool isNtPlatform() override { return nt; }
+    bool setCurrentDirectory(const WideString& folder) override {
+        directoryChanges.push_back(folder);
+        return directoryChangeSucceeds;
+    }
+    std::uint32_t lastError() override { return error; }
+};
+
+class FakeFileSystem final : public FileSystem {
+public:
+    std::set<WideString> existing;
+    std::vector<WideString> createdDirectories;
+    std::vector<WideString> lookups;
+
+    bool findFirst(const WideString& path) override {
+        lookups.push_back(path);
+        return existing.count(path) != 0;
+    }
+    bool createDirectory(const WideString& path) override {
+        createdDirectories.push_back(path);
+        return existing.insert(path).second;
+    }
+};
+
+// Windows semantics: names match without regard to case.
+class FakeEnvironment final : public Environment {
+public:
+    std::map<WideString, WideString> variables;
+
+    std::optional<WideString> get(const WideString& name) override;
+    bool set(const WideString& name, const WideString& value) override;
+    std::optional<WideString> expand(const WideString& text) override;
+};
+
+// Files as text; reads follow the private-profile rules.
+class FakeProfileStore final : public ProfileStore {
+public:
+    std::map<WideString, WideString> files;
+    std::vector<std::size_t> readCapacities;
+
+    WideString read(const WideString& file, const WideString& section, const WideString& key,
+                    std::size_t capacity) override;
+    bool write(const WideString& file, const WideString& section, const WideString& key,
+               const WideString& value) override;
+};
+
+class FakeUserInterface final : public UserInterface {
+public:
+    struct Box {
+        WindowHandle owner;
+        WideString text;
+    };
+    std::vector<Box> boxes;
+    std::uint16_t language = 0x0409;
+
+    int showMessageBox(WindowHandle owner, const WideString& text) override {
+        boxes.push_back({owner, text});
+        return 1;
+    }
+    std::uint16_t threadLanguage() override { return language; }
+    WideString loadString(std::uint16_t table, std::uint16_t id) override;
+};
+
+struct FakePlatform {
+    FakeProcess process;
+    FakeFileSystem files;
+    FakeEnvironment environment;
+    FakeProfileStore profiles;
+    FakeUserInterface ui;
+    Platform platform{process, files, environment, profiles, ui};
+};
+
+}  // namespace corvid::testing
