@@ -1,1 +1,52 @@
 #include <gtest/gtest.h>
+
+#include "config/ini_file.h"
+
+namespace corvid {
+namespace {
+
+TEST(IniWrite, ReplacesAppendsOrAddsASection) {
+    const struct {
+        const char* name;
+        const char16_t* before;
+        const char16_t* after;
+    } cases[] = {
+        {"replace in place", u"[S]\r\nK=old\r\nZ=1\r\n", u"[S]\r\nK=new\r\nZ=1\r\n"},
+        {"key matched ignoring case", u"[s]\r\n k = old \r\n", u"[s]\r\nK=new\r\n"},
+        {"append to section", u"[S]\r\nA=1\r\n\r\n[T]\r\nB=2\r\n", u"[S]\r\nA=1\r\nK=new\r\n\r\n[T]\r\nB=2\r\n"},
+        {"append to last section without newline", u"[S]\nA=1", u"[S]\nA=1\r\nK=new\r\n"},
+        {"new section", u"[T]\r\nB=2", u"[T]\r\nB=2\r\n[S]\r\nK=new\r\n"},
+        {"empty file", u"", u"[S]\r\nK=new\r\n"},
+        {"only first section of the name", u"[S]\r\nA=1\r\n[S]\r\nK=old\r\n", u"[S]\r\nA=1\r\nK=new\r\n[S]\r\nK=old\r\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(toUtf8(setIniValue(c.before, u"S", u"K", u"new")), toUtf8(c.after)) << c.name;
+        EXPECT_EQ(findIniValue(setIniValue(c.before, u"S", u"K", u"new"), u"S", u"K"), u"new") << c.name;
+    }
+}
+
+TEST(IniEncoding, KeepsTheFilesEncodingWhenWritingBack) {
+    const std::string utf16("\xFF\xFE[\0S\0]\0", 8);
+    IniText text = decodeIniBytes(utf16);
+    EXPECT_EQ(text.encoding, IniEncoding::Utf16LeBom);
+    EXPECT_EQ(text.content, u"[S]");
+    EXPECT_EQ(encodeIniText(text), utf16);
+
+    text = decodeIniBytes("\xEF\xBB\xBF[S]");
+    EXPECT_EQ(text.encoding, IniEncoding::Utf8Bom);
+    EXPECT_EQ(encodeIniText(text), "\xEF\xBB\xBF[S]");
+
+    EXPECT_EQ(decodeIniBytes("[S]\nk=\xC3\xBC").content, u"[S]\nk=\u00FC");
+    // An odd trailing byte of a UTF-16 file is ignored rather than misread.
+    EXPECT_EQ(decodeIniBytes(std::string("\xFF\xFEk\0=", 5)).content, u"k");
+}
+
+TEST(IniRead, ToleratesMalformedLines) {
+    EXPECT_EQ(findIniValue(u"[S\nk=1", u"S", u"k"), u"1");  // unclosed header
+    EXPECT_EQ(findIniValue(u"k=0\n[S]\r\n=x\nk=1", u"S", u"k"), u"1");
+    EXPECT_EQ(findIniValue(u"[S]\r\r\nk=\"\n", u"S", u"k"), u"\"");
+    EXPECT_FALSE(findIniValue(u"", u"S", u"k").has_value());
+}
+
+}  // namespace
+}  // namespace corvid

@@ -1,1 +1,90 @@
 #include <gtest/gtest.h>
+
+#include "launcher/entry.h"
+#include "launcher/launcher.h"
+#include "support/fake_platform.h"
+
+namespace corvid {
+namespace {
+
+using testing::FakePlatform;
+using testing::nativePath;
+
+ProcessArguments commandLine(const char16_t* text) { return {text, std::nullopt}; }
+
+TEST(LauncherStart, FailedInitialisationEndsWithMinusOne) {
+    const struct {
+        const char* name;
+        const char16_t* module;
+        const char16_t* config;
+        std::vector<WideString> boxes;
+    } cases[] = {
+        {"main class missing", u"C:/Apps/tool.exe", u"[Java Runtime Environment]\nMinimum Version=1.6\n",
+         {u"Main class was not specified in INI file."}},
+        {"no configuration file: main class missing", u"C:/Apps/tool.exe", nullptr,
+         {u"Main class was not specified in INI file."}},
+        {"path without a dot shows nothing", u"C:/Apps/tool", u"[Java Runtime Environment]\nMain Class=M\n", {}},
+    };
+    for (const auto& c : cases) {
+        FakePlatform fake;
+        fake.process.module.path = nativePath(c.module);
+        if (c.config) fake.profiles.files[nativePath(u"C:/Apps/tool.ini")] = c.config;
+        EXPECT_EQ(runLauncher(fake.platform, commandLine(u"tool.exe a")), -1) << c.name;
+        std::vector<WideString> shown;
+        for (const auto& box : fake.ui.boxes) shown.push_back(box.text);
+        EXPECT_EQ(shown, c.boxes) << c.name;
+    }
+}
+
+TEST(LauncherStart, ModulePathFailureIsReportedOnce) {
+    FakePlatform fake;
+    fake.process.module = {false, {}, 5};
+    EXPECT_EQ(runLauncher(fake.platform, commandLine(u"tool.exe")), -1);
+    ASSERT_EQ(fake.ui.boxes.size(), 1u);
+    EXPECT_EQ(fake.ui.boxes[0].text, u"Windows exception: failed to get the module path (errno = 5).\n");
+}
+
+TEST(LauncherStart, ArgumentsAreSplitOnceBeforeAnythingElse) {
+    FakePlatform fake;
+    Trace trace;
+    Launcher launcher(fake.platform, trace, commandLine(u"\"C:\\A B\\tool.exe\" -nosplash \"two words\""));
+    launcher.initialize();
+    EXPECT_EQ(launcher.arguments, (WideList{u"-nosplash", u"two words"}));
+    launcher.shutdown();
+    EXPECT_TRUE(launcher.arguments.empty());
+}
+
+TEST(WorkingDirOverride, ChangesToTheExecutablesFolderOnlyWhenItCan) {
+    const struct {
+        ModulePath module;
+        std::vector<WideString> changes;
+    } cases[] = {
+        {{true, nativePath(u"C:/Apps/Tool/tool.exe"), 0}, {nativePath(u"C:/Apps/Tool")}},
+        {{true, nativePath(u"/tool.exe"), 0}, {}},
+        {{true, u"tool.exe", 0}, {}},
+        {{false, {}, 2}, {}},
+    };
+    for (const auto& c : cases) {
+        FakePlatform fake;
+        fake.process.module = c.module;
+        fake.process.directoryChangeSucceeds = false;  // a failure is ignored
+        Trace trace;
+        Launcher launcher(fake.platform, trace, {});
+        applyWorkingDirOverride(launcher);
+        EXPECT_EQ(fake.process.directoryChanges, c.changes);
+        EXPECT_TRUE(fake.ui.boxes.empty());
+    }
+}
+
+TEST(WorkingDirOverride, HappensBeforeTheRuntimeIsSelected) {
+    FakePlatform fake;
+    fake.profiles.files[nativePath(u"C:/Apps/Tool/tool.ini")] =
+        u"[Java Runtime Environment]\nMain Class=M\n[Application]\nOverride WorkingDir=YES\n";
+    Trace trace;
+    Launcher launcher(fake.platform, trace, {});
+    launcher.initialize();
+    EXPECT_EQ(fake.process.directoryChanges, WideList{nativePath(u"C:/Apps/Tool")});
+}
+
+}  // namespace
+}  // namespace corvid

@@ -1,1 +1,50 @@
 #include <gtest/gtest.h>
+
+#include "launcher/text.h"
+
+namespace corvid {
+namespace {
+
+TEST(FormatText, InsertsTextsAndSignedNumbers) {
+    EXPECT_EQ(formatText(u"Windows exception: %s (errno = %d).\n", {u"failed", static_cast<std::int32_t>(126)}),
+              u"Windows exception: failed (errno = 126).\n");
+    EXPECT_EQ(formatText(u"%d", {static_cast<std::int32_t>(0x80070005u)}), u"-2147024891");
+    EXPECT_EQ(formatText(u"%s and %s", {u"a", u""}), u"a and ");
+    EXPECT_EQ(formatText(u"100%% %s", {u"%d"}), u"100% %d");  // arguments are not re-read
+    EXPECT_EQ(formatText(u"%s %s", {u"only"}), u"only ");
+    EXPECT_EQ(formatText(u"tail %", {}), u"tail %");
+    EXPECT_EQ(formatText(u"%x", {u"a"}), u"%x");
+}
+
+TEST(Utf8, RoundTripsAndReplacesMalformedBytes) {
+    const WideString text = u"Gr\u00FC\u00DFe \u20AC \U0001F600";
+    EXPECT_EQ(fromUtf8(toUtf8(text)), text);
+    EXPECT_EQ(toUtf8(u"\u00FC"), "\xC3\xBC");
+    EXPECT_EQ(fromUtf8("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(fromUtf8("a\xC3"), u"a\uFFFD");       // cut short
+    EXPECT_EQ(fromUtf8("\xE2\x82" "x"), u"\uFFFD\uFFFDx");  // broken sequence, each stray byte replaced
+    // Modified UTF-8 writes a supplementary character as two encoded surrogates.
+    EXPECT_EQ(fromUtf8("\xED\xA0\xBD\xED\xB8\x80"), u"\U0001F600");
+    EXPECT_EQ(toUtf8(WideString(1, static_cast<char16_t>(0xD800))), "\xEF\xBF\xBD");  // lone surrogate
+}
+
+TEST(WideSpace, TrimsOnlyWhiteSpace) {
+    EXPECT_EQ(trimWideSpace(u" \t\r\n\v\f a b \u00A0"), u"a b");
+    EXPECT_EQ(trimWideSpace(u"   "), u"");
+    EXPECT_EQ(trimWideSpace(u"x"), u"x");
+}
+
+TEST(AsciiCase, IgnoresOnlyAsciiLetters) {
+    EXPECT_TRUE(equalsIgnoringAsciiCase(u"YeS", u"yes"));
+    EXPECT_FALSE(equalsIgnoringAsciiCase(u"\u00FC", u"\u00DC"));
+    EXPECT_FALSE(equalsIgnoringAsciiCase(u"yes", u"yes "));
+}
+
+TEST(NarrowText, RoundTripsAscii) {
+    EXPECT_EQ(toNarrow(u"-Djava.class.path=a b"), "-Djava.class.path=a b");
+    EXPECT_EQ(fromNarrow("C:\\x"), u"C:\\x");
+    EXPECT_EQ(toNarrow(u""), "");
+}
+
+}  // namespace
+}  // namespace corvid
