@@ -2,12 +2,13 @@
 
 #include "config/profile_store.h"
 #include "launcher/user_interface.h"
+#include "runtime/runtime_registry.h"
 
 namespace corvid {
 
 Platform& systemPlatform() {
     static Platform platform{systemProcess(), systemFileSystem(), systemEnvironment(), systemProfileStore(),
-                             systemUserInterface()};
+                             systemUserInterface(), systemRuntimeRegistry()};
     return platform;
 }
 

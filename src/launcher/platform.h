@@ -13,6 +13,7 @@ namespace corvid {
 
 class ProfileStore;   // config/profile_store.h
 class UserInterface;  // launcher/user_interface.h
+class RuntimeRegistry;  // runtime/runtime_registry.h
 
 // A platform window handle, or nullptr for none.
 using WindowHandle = void*;
@@ -58,6 +59,7 @@ struct Platform {
     Environment& environment;
     ProfileStore& profiles;
     UserInterface& ui;
+    RuntimeRegistry& runtimes;
 };
 
 // The real operating system, assembled from the platform files' parts.

@@ -84,4 +84,21 @@ WideString FakeUserInterface::loadString(std::uint16_t table, std::uint16_t id) 
     return WideString(builtInMessageText(table, id));
 }
 
+std::optional<std::vector<RegistrySubkey>> FakeRuntimeRegistry::listSubkeys(RegistryRoot root, Trace&) {
+    listed.push_back(root);
+    const auto found = roots.find(root);
+    if (found == roots.end()) return std::nullopt;
+    std::vector<RegistrySubkey> subkeys;
+    for (std::size_t i = 0; i < found->second.size(); ++i) {
+        subkeys.push_back({found->second[i].name, fromAscii(std::to_string(i))});
+    }
+    return subkeys;
+}
+
+JavaHomeValue FakeRuntimeRegistry::readJavaHome(RegistryRoot root, const RegistrySubkey& subkey) {
+    const Entry& entry = roots.at(root).at(std::stoul(toUtf8(subkey.key)));
+    javaHomeReads.push_back(entry.name);
+    return entry.javaHome;
+}
+
 }  // namespace corvid::testing

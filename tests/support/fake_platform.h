@@ -10,6 +10,7 @@
 #include "config/profile_store.h"
 #include "launcher/platform.h"
 #include "launcher/user_interface.h"
+#include "runtime/runtime_registry.h"
 
 namespace corvid::testing {
 
@@ -88,13 +89,34 @@ public:
     WideString loadString(std::uint16_t table, std::uint16_t id) override;
 };
 
+// Registry roots as lists of subkeys; a root that is absent cannot be opened.
+// Each subkey's opaque key is its position, so equal names stay apart.
+class FakeRuntimeRegistry final : public RuntimeRegistry {
+public:
+    struct Entry {
+        WideString name;
+        JavaHomeValue javaHome;
+    };
+    std::map<RegistryRoot, std::vector<Entry>> roots;
+    std::vector<RegistryRoot> listed;
+    std::vector<WideString> javaHomeReads;  // names whose JavaHome was read
+
+    // A subkey whose JavaHome is a well-formed string.
+    void add(RegistryRoot root, WideView name, WideView javaHome) {
+        roots[root].push_back({WideString(name), JavaHomeValue::fromText(javaHome)});
+    }
+    std::optional<std::vector<RegistrySubkey>> listSubkeys(RegistryRoot root, Trace& trace) override;
+    JavaHomeValue readJavaHome(RegistryRoot root, const RegistrySubkey& subkey) override;
+};
+
 struct FakePlatform {
     FakeProcess process;
     FakeFileSystem files;
     FakeEnvironment environment;
     FakeProfileStore profiles;
     FakeUserInterface ui;
-    Platform platform{process, files, environment, profiles, ui};
+    FakeRuntimeRegistry runtimes;
+    Platform platform{process, files, environment, profiles, ui, runtimes};
 };
 
 }  // namespace corvid::testing

@@ -1,0 +1,153 @@
+#ifdef _WIN32
+#error "runtime_registry_posix.cpp is for the POSIX build only"
+#endif
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <string>
+#include <sys/stat.h>
+
+#include "launcher/platform.h"
+#include "launcher/trace.h"
+#include "launcher/unique_handle.h"
+#include "runtime/runtime_registry.h"
+
+namespace corvid {
+
+namespace {
+
+struct DirTraits {
+    using Handle = DIR*;
+    static Handle invalid() noexcept { return nullptr; }
+    static void close(Handle dir) noexcept {
+        const int saved = errno;
+        closedir(dir);
+        errno = saved;
+    }
+};
+
+struct StdioTraits {
+    using Handle = std::FILE*;
+    static Handle invalid() noexcept { return nullptr; }
+    static void close(Handle file) noexcept { std::fclose(file); }
+};
+
+// The text between the quotes of the line JAVA_VERSION="..." of a runtime's
+// "release" file; nullopt when there is no such line.
+std::optional<std::string> readReleaseVersion(const std::string& folder) {
+    UniqueHandle<StdioTraits> file(std::fopen((folder + "/release").c_str(), "rb"));
+    if (!file) return std::nullopt;
+    // Release files are a few kilobytes; more than this is not one.
+    std::string content(65536, '\0');
+    content.resize(std::fread(content.data(), 1, content.size(), file.get()));
+    constexpr std::string_view kKey = "JAVA_VERSION=\"";
+    std::size_t line = 0;
+    while (line < content.size()) {
+        std::size_t end = content.find('\n', line);
+        if (end == std::string::npos) end = content.size();
+        const std::string_view text(content.data() + line, end - line);
+        if (text.substr(0, kKey.size()) == kKey) {
+            const std::size_t close = text.find('"', kKey.size());
+            if (close == std::string_view::npos) return std::nullopt;
+            return std::string(text.substr(kKey.size(), close - kKey.size()));
+        }
+        line = end + 1;
+    }
+    return std::nullopt;
+}
+
+bool exists(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+std::string withoutTrailingSlashes(std::string folder) {
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder;
+}
+
+class FolderRuntimeRegistry final : public RuntimeRegistry {
+public:
+    FolderRuntimeRegistry() = default;
+    explicit FolderRuntimeRegistry(WideList folders) : folders_(std::move(folders)) {}
+
+    std::optional<std::vector<RegistrySubkey>> listSubkeys(RegistryRoot root, Trace& trace) override {
+        if (root != RegistryRoot::JavaSoftJdk && root != RegistryRoot::JavaSoftJre) {
+            if (trace.enabled()) trace.line("  JRockit registrations do not exist on this system");
+            return std::nullopt;
+        }
+        const bool wantKits = root == RegistryRoot::JavaSoftJdk;
+        bool anyOpened = false;
+        std::vector<RegistrySubkey> subkeys;
+        for (const WideString& wideFolder : searchedFolders(trace)) {
+            const std::string folder = withoutTrailingSlashes(toNarrow(wideFolder));
+            UniqueHandle<DirTraits> dir(opendir(folder.c_str()));
+            if (!dir) {
+                if (trace.enabled()) trace.line("  runtime folder " + folder + " skipped: " + std::strerror(errno));
+                continue;
+            }
+            anyOpened = true;
+            std::vector<std::string> names;
+            while (const dirent* entry = readdir(dir.get())) {
+                const std::string name = entry->d_name;
+                if (name != "." && name != "..") names.push_back(name);
+            }
+            std::sort(names.begin(), names.end());
+            if (trace.enabled()) {
+                trace.line("  runtime folder " + folder + " opened, " + std::to_string(names.size()) + " entries");
+            }
+            for (const std::string& name : names) {
+                const std::string path = folder == "/" ? "/" + name : folder + "/" + name;
+                const auto version = readReleaseVersion(path);
+                if (!version) {
+                    if (trace.enabled()) trace.line("  " + path + ": no JAVA_VERSION in a release file, not a runtime");
+                    continue;
+                }
+                if (exists(path + "/bin/javac") != wantKits) continue;
+                subkeys.push_back({fromNarrow(*version), fromNarrow(path)});
+            }
+        }
+        if (!anyOpened) return std::nullopt;
+        return subkeys;
+    }
+
+    JavaHomeValue readJavaHome(RegistryRoot, const RegistrySubkey& subkey) override {
+        return JavaHomeValue::fromText(subkey.key);
+    }
+
+private:
+    WideList searchedFolders(Trace& trace) {
+        if (folders_) return *folders_;
+        const auto list = systemEnvironment().get(kRuntimeFoldersVariable);
+        if (!list) return {kDefaultRuntimeFolder};
+        if (trace.enabled()) trace.line(u"  runtime folders from CORVID_RUNTIMES: \"" + *list + u"\"");
+        WideList folders;
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t colon = list->find(u':', start);
+            const WideString folder = list->substr(start, colon == WideString::npos ? colon : colon - start);
+            if (!folder.empty()) folders.push_back(folder);
+            if (colon == WideString::npos) break;
+            start = colon + 1;
+        }
+        return folders;
+    }
+
+    std::optional<WideList> folders_;
+};
+
+}  // namespace
+
+RuntimeRegistry& systemRuntimeRegistry() {
+    static FolderRuntimeRegistry registry;
+    return registry;
+}
+
+std::unique_ptr<RuntimeRegistry> makeFolderRegistry(WideList folders) {
+    return std::make_unique<FolderRuntimeRegistry>(std::move(folders));
+}
+
+}  // namespace corvid

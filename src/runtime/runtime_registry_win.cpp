@@ -1,0 +1,100 @@
+#ifndef _WIN32
+#error "runtime_registry_win.cpp is for the Windows build only"
+#endif
+
+#include <string>
+
+#include "launcher/trace.h"
+#include "launcher/win_handles.h"
+#include "launcher/windows_api.h"
+#include "runtime/runtime_registry.h"
+
+namespace corvid {
+
+namespace {
+
+// KEY_READ without a WOW64 view flag: the 64-bit process sees the 64-bit
+// registrations only.
+constexpr REGSAM kAccess = KEY_READ;
+
+class Win32RuntimeRegistry final : public RuntimeRegistry {
+public:
+    // `parent` stands for HKEY_LOCAL_MACHINE; `owned` keeps a test base open.
+    Win32RuntimeRegistry(HKEY parent, UniqueRegistryKey owned) : parent_(parent), owned_(std::move(owned)) {}
+
+    std::optional<std::vector<RegistrySubkey>> listSubkeys(RegistryRoot root, Trace& trace) override {
+        UniqueRegistryKey key;
+        const LSTATUS opened = RegOpenKeyExW(parent_, wide(WideString(registryRootPath(root))), 0, kAccess, key.put());
+        if (opened != ERROR_SUCCESS) {
+            if (trace.enabled()) trace.line("  RegOpenKeyExW error " + std::to_string(opened));
+            return std::nullopt;
+        }
+        std::vector<RegistrySubkey> subkeys;
+        // Key names are at most 255 characters; anything but success, the
+        // end of the list included, stops the enumeration.
+        for (DWORD index = 0;; ++index) {
+            wchar_t name[256];
+            DWORD length = 256;
+            if (RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+                break;
+            }
+            WideString text = fromWide(name, length < 256 ? length : 255);
+            subkeys.push_back({text, text});
+        }
+        return subkeys;
+    }
+
+    JavaHomeValue readJavaHome(RegistryRoot root, const RegistrySubkey& subkey) override {
+        JavaHomeValue value;
+        UniqueRegistryKey key;
+        const WideString path = WideString(registryRootPath(root)) + subkey.key;
+        if (RegOpenKeyExW(parent_, wide(path), 0, kAccess, key.put()) != ERROR_SUCCESS) {
+            value.status = JavaHomeValue::Status::SubkeyNotOpened;
+            return value;
+        }
+        DWORD type = 0;
+        DWORD size = 0;
+        if (RegQueryValueExW(key.get(), L"JavaHome", nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+            value.status = JavaHomeValue::Status::Missing;
+            return value;
+        }
+        if (size > kMaxJavaHomeBytes) {
+            value.status = JavaHomeValue::Status::TooLarge;
+            return value;
+        }
+        value.data.resize(size);
+        // The value may change between the two calls: whatever the second
+        // call reports (type and size) is what is decoded, never more.
+        DWORD read = size;
+        if (size != 0 &&
+            RegQueryValueExW(key.get(), L"JavaHome", nullptr, &type, value.data.data(), &read) != ERROR_SUCCESS) {
+            value.status = JavaHomeValue::Status::ReadFailed;
+            value.data.clear();
+            return value;
+        }
+        value.data.resize(read < size ? read : size);
+        value.status = JavaHomeValue::Status::Found;
+        value.type = type;
+        return value;
+    }
+
+private:
+    HKEY parent_;
+    UniqueRegistryKey owned_;
+};
+
+}  // namespace
+
+RuntimeRegistry& systemRuntimeRegistry() {
+    static Win32RuntimeRegistry registry(HKEY_LOCAL_MACHINE, UniqueRegistryKey());
+    return registry;
+}
+
+std::unique_ptr<RuntimeRegistry> makeRegistryUnder(const WideString& base) {
+    UniqueRegistryKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(base), 0, kAccess, key.put()) != ERROR_SUCCESS) return nullptr;
+    HKEY parent = key.get();
+    return std::make_unique<Win32RuntimeRegistry>(parent, std::move(key));
+}
+
+}  // namespace corvid
