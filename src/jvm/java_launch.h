@@ -1,19 +1,9 @@
-// Bringing the JVM into the process and running the main class.
+// The steps of the run phase that bring the JVM into the process and run the
+// main class, in the order the run phase calls them: prepareEnvironment,
+// loadJvmLibrary, buildJvmOptions, runJavaThread; destroyJavaVm at teardown.
 #pragma once
 
-#include <cstdint>
-
-namespace corvid {
-
-class Launcher;
-
-void prepareEnvironment(Launcher& launcher);
-// False after its message has been shown.
-bool loadJvmLibrary(Launcher& launcher);
-bool buildJvmOptions(Launcher& launcher);
-// 0 when the JVM was created, main ran and the thread detached cleanly.
-std::int32_t runJavaThread(Launcher& launcher);
-// Waits for the Java program's last non-daemon thread; nothing without a JVM.
-void destroyJavaVm(Launcher& launcher);
-
-}  // namespace corvid
+#include "jvm/java_thread.h"
+#include "jvm/jvm_loader.h"
+#include "jvm/jvm_options.h"
+#include "jvm/process_environment.h"

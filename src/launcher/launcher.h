@@ -3,6 +3,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "launcher/command_line.h"
 #include "launcher/platform.h"
@@ -10,7 +12,15 @@
 #include "launcher/trace.h"
 #include "runtime/java_version.h"
 
+// jni.h's own names for the JVM and a thread's JNI environment, declared so
+// that only the JVM hosting code needs jni.h itself.
+struct JavaVM_;
+struct JNIEnv_;
+
 namespace corvid {
+
+// The option strings handed to the JVM, in order, each in the narrow form.
+using JvmOptionList = std::vector<std::string>;
 
 enum class JvmType { Default, ServerOnly, FavorServer };
 
@@ -49,6 +59,9 @@ public:
     WideString splashShadow;
     JvmType jvmType = JvmType::Default;
     WideString jvmLibraryPath;
+    JavaVM_* javaVm = nullptr;
+    // Belongs to the Java thread; used on no other thread.
+    JNIEnv_* jniEnv = nullptr;
     WideString mainClass;
     JavaVersion minVersion;
     JavaVersion maxVersion;
@@ -58,6 +71,7 @@ public:
     RuntimeSearchPolicy policy;
     WideString productName;
     WideString productCode;
+    JvmOptionList jvmOptions;
     WideList preferredVersions;
     WideString jrePath;
     WideString libraryPath;
@@ -71,6 +85,9 @@ public:
     std::uint64_t threadStackSize = 0;
     // Closes the Java runtime's own splash screen when it was used.
     void (*closeJavaSplashHook)() = nullptr;
+    // The JVM library's JNI_CreateJavaVM and JNI_GetDefaultJavaVMInitArgs.
+    LibrarySymbol createJavaVmEntry = nullptr;
+    LibrarySymbol defaultInitArgsEntry = nullptr;
 };
 
 // Makes the executable's folder the current directory; any failure is ignored.

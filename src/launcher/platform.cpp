@@ -8,7 +8,8 @@ namespace corvid {
 
 Platform& systemPlatform() {
     static Platform platform{systemProcess(), systemFileSystem(), systemEnvironment(), systemProfileStore(),
-                             systemUserInterface(), systemRuntimeRegistry()};
+                             systemUserInterface(), systemRuntimeRegistry(), systemLibraries(), systemThreads(),
+                             systemMemory()};
     return platform;
 }
 

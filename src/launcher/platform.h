@@ -53,6 +53,54 @@ public:
     virtual std::optional<WideString> expand(const WideString& text) = 0;
 };
 
+// A loaded shared library. Libraries are never unloaded.
+using LibraryHandle = void*;
+// The address of an exported function; the caller casts it to its real type.
+using LibrarySymbol = void (*)();
+
+struct LoadedLibrary {
+    LibraryHandle handle = nullptr;  // nullptr on failure
+    std::uint32_t error = 0;         // the system error code on failure
+    WideString detail;               // the loader's own words, for the trace
+};
+
+struct ResolvedSymbol {
+    LibrarySymbol address = nullptr;  // nullptr on failure
+    std::uint32_t error = 0;
+    WideString detail;
+};
+
+class Libraries {
+public:
+    virtual ~Libraries() = default;
+    // Loads the library at a full path; its dependencies are found by the
+    // system's default search.
+    virtual LoadedLibrary load(const WideString& path) = 0;
+    virtual ResolvedSymbol resolve(LibraryHandle library, const char* name) = 0;
+};
+
+using ThreadBody = std::uint32_t (*)(void* argument);
+
+class Threads {
+public:
+    virtual ~Threads() = default;
+    // Runs body(argument) on a new thread whose stack is stackSize bytes (0:
+    // the executable's default) and waits for it without a time limit.
+    // Returns the thread's exit code, or nullopt when it could not be created.
+    virtual std::optional<std::uint32_t> runAndWait(std::uint64_t stackSize, ThreadBody body, void* argument) = 0;
+};
+
+struct MemoryStatus {
+    std::uint64_t totalPhysical = 0;     // bytes of physical memory
+    std::uint64_t availableVirtual = 0;  // bytes of address space this process can still map
+};
+
+class Memory {
+public:
+    virtual ~Memory() = default;
+    virtual MemoryStatus status() = 0;
+};
+
 struct Platform {
     Process& process;
     FileSystem& files;
@@ -60,6 +108,9 @@ struct Platform {
     ProfileStore& profiles;
     UserInterface& ui;
     RuntimeRegistry& runtimes;
+    Libraries& libraries;
+    Threads& threads;
+    Memory& memory;
 };
 
 // The real operating system, assembled from the platform files' parts.
@@ -67,6 +118,9 @@ Platform& systemPlatform();
 Process& systemProcess();
 FileSystem& systemFileSystem();
 Environment& systemEnvironment();
+Libraries& systemLibraries();
+Threads& systemThreads();
+Memory& systemMemory();
 
 // The path separator of folder paths handed between subsystems: a backslash
 // on Windows, a slash on Linux.

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "config/profile_store.h"
@@ -109,6 +110,56 @@ public:
     JavaHomeValue readJavaHome(RegistryRoot root, const RegistrySubkey& subkey) override;
 };
 
+// Libraries by path, each with the exports it has; records what was asked.
+class FakeLibraries final : public Libraries {
+public:
+    struct Library {
+        std::map<std::string, LibrarySymbol> exports;
+    };
+    std::map<WideString, Library> libraries;
+    std::uint32_t loadError = 126;
+    std::uint32_t resolveError = 127;
+    std::vector<WideString> loaded;
+    std::vector<std::string> resolved;
+
+    LoadedLibrary load(const WideString& path) override {
+        loaded.push_back(path);
+        const auto found = libraries.find(path);
+        if (found == libraries.end()) return {nullptr, loadError, {}};
+        return {&found->second, 0, {}};
+    }
+    ResolvedSymbol resolve(LibraryHandle library, const char* name) override {
+        resolved.emplace_back(name);
+        const auto& exports = static_cast<Library*>(library)->exports;
+        const auto found = exports.find(name);
+        if (found == exports.end()) return {nullptr, resolveError, {}};
+        return {found->second, 0, {}};
+    }
+};
+
+// Runs the body at once on the calling thread and records the stack size.
+class FakeThreads final : public Threads {
+public:
+    bool creationFails = false;
+    std::vector<std::uint64_t> stackSizes;
+
+    std::optional<std::uint32_t> runAndWait(std::uint64_t stackSize, ThreadBody body, void* argument) override {
+        stackSizes.push_back(stackSize);
+        if (creationFails) return std::nullopt;
+        return body(argument);
+    }
+};
+
+class FakeMemory final : public Memory {
+public:
+    MemoryStatus memory{8ull << 30, 128ull << 40};
+    int queries = 0;
+    MemoryStatus status() override {
+        ++queries;
+        return memory;
+    }
+};
+
 struct FakePlatform {
     FakeProcess process;
     FakeFileSystem files;
@@ -116,7 +167,10 @@ struct FakePlatform {
     FakeProfileStore profiles;
     FakeUserInterface ui;
     FakeRuntimeRegistry runtimes;
-    Platform platform{process, files, environment, profiles, ui, runtimes};
+    FakeLibraries libraries;
+    FakeThreads threads;
+    FakeMemory memory;
+    Platform platform{process, files, environment, profiles, ui, runtimes, libraries, threads, memory};
 };
 
 }  // namespace corvid::testing

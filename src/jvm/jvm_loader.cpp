@@ -1,0 +1,110 @@
+#include "jvm/jvm_loader.h"
+
+#include <string>
+#include <vector>
+
+#include "jvm/java_api.h"
+#include "launcher/launcher.h"
+
+namespace corvid {
+
+namespace {
+
+WideString decimal(std::int64_t value) { return fromAscii(std::to_string(value)); }
+
+bool resolveEntry(Launcher& launcher, LibraryHandle library, const char* name, LibrarySymbol& entry) {
+    const ResolvedSymbol symbol = launcher.platform.libraries.resolve(library, name);
+    if (launcher.trace.enabled()) {
+        launcher.trace.line(fromAscii(name) + (symbol.address ? WideString(u" resolved")
+                                                              : u" not found: " + symbol.detail));
+    }
+    if (!symbol.address) {
+        UserInterface& ui = launcher.platform.ui;
+        showErrorCode(ui, launcher.owner(), loadMessage(ui, MessageId::WindowsException),
+                      loadMessage(ui, MessageId::CreateJavaVmMissing), symbol.error);
+        return false;
+    }
+    entry = symbol.address;
+    return true;
+}
+
+}  // namespace
+
+bool loadJvmLibrary(Launcher& launcher) {
+    const LoadedLibrary library = launcher.platform.libraries.load(launcher.jvmLibraryPath);
+    if (launcher.trace.enabled()) {
+        launcher.trace.line(library.handle ? u"loaded " + launcher.jvmLibraryPath
+                                           : u"cannot load " + launcher.jvmLibraryPath + u": error " +
+                                                 decimal(library.error) + u" " + library.detail);
+    }
+    if (!library.handle) {
+        UserInterface& ui = launcher.platform.ui;
+        showErrorCode(ui, launcher.owner(), loadMessage(ui, MessageId::JvmLibraryLoadFailed), launcher.jvmLibraryPath,
+                      library.error);
+        return false;
+    }
+    return resolveEntry(launcher, library.handle, kCreateJavaVmName, launcher.createJavaVmEntry) &&
+           resolveEntry(launcher, library.handle, kDefaultInitArgsName, launcher.defaultInitArgsEntry);
+}
+
+std::optional<MessageId> jniErrorReason(std::int32_t result) {
+    switch (result) {
+        case JNI_ERR: return MessageId::JniReasonUnknown;
+        case JNI_EDETACHED: return MessageId::JniReasonDetached;
+        case JNI_EVERSION: return MessageId::JniReasonVersion;
+        case JNI_ENOMEM: return MessageId::JniReasonNoMemory;
+        case JNI_EEXIST: return MessageId::JniReasonExists;
+        case JNI_EINVAL: return MessageId::JniReasonInvalid;
+        default: return std::nullopt;
+    }
+}
+
+bool createJavaVm(Launcher& launcher) {
+    Trace& trace = launcher.trace;
+    // An empty list is handed over as no options at all, never indexed.
+    std::vector<JavaVMOption> options(launcher.jvmOptions.size());
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        options[i].optionString = const_cast<char*>(launcher.jvmOptions[i].c_str());
+        options[i].extraInfo = nullptr;
+    }
+    JavaVMInitArgs arguments{};
+    arguments.version = JNI_VERSION_1_2;
+    arguments.nOptions = static_cast<jint>(options.size());
+    arguments.options = options.empty() ? nullptr : options.data();
+    arguments.ignoreUnrecognized = JNI_FALSE;
+
+    if (trace.enabled()) {
+        trace.line(u"JVM options: " + decimal(static_cast<std::int64_t>(options.size())));
+        for (const std::string& option : launcher.jvmOptions) trace.line("  " + option);
+        trace.line("calling JNI_CreateJavaVM");
+    }
+    JavaVM* vm = nullptr;
+    void* env = nullptr;
+    const jint result = launcher.createJavaVmEntry ? asCreateJavaVm(launcher.createJavaVmEntry)(&vm, &env, &arguments)
+                                                   : JNI_ERR;
+    if (trace.enabled()) trace.line(u"JNI_CreateJavaVM returned " + decimal(result));
+    // Only a created JVM is kept, so teardown never destroys a half-made one.
+    if (result == JNI_OK && vm && env) {
+        launcher.javaVm = vm;
+        launcher.jniEnv = static_cast<JNIEnv*>(env);
+        return true;
+    }
+    UserInterface& ui = launcher.platform.ui;
+    const auto reasonId = jniErrorReason(result);
+    const WideString reason = reasonId ? loadMessage(ui, *reasonId) : WideString();
+    showError(ui, launcher.owner(),
+              formatMessage(ui, MessageId::JniExceptionWithReason,
+                            {loadMessage(ui, MessageId::CreateJavaVmFailed), reason}));
+    return false;
+}
+
+void destroyJavaVm(Launcher& launcher) {
+    if (!launcher.javaVm) return;
+    if (launcher.trace.enabled()) launcher.trace.line("DestroyJavaVM: waiting for the program's threads");
+    const jint result = launcher.javaVm->DestroyJavaVM();
+    launcher.javaVm = nullptr;
+    launcher.jniEnv = nullptr;
+    if (launcher.trace.enabled()) launcher.trace.line(u"DestroyJavaVM returned " + decimal(result));
+}
+
+}  // namespace corvid

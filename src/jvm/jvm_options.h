@@ -1,0 +1,51 @@
+// The option list handed to the JVM: the class path, the "Virtual Machine
+// Parameters" split into options with their quotes removed, memory sizes
+// given as a share of the machine's memory, and the Java thread's stack size.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "launcher/platform.h"
+#include "launcher/text.h"
+
+namespace corvid {
+
+class Launcher;
+
+// Appends the class path option and the VM parameters to jvmOptions and reads
+// the redirection files. False when the configuration file path cannot be
+// formed (silently) or no class path is configured (message 209 shown).
+bool buildJvmOptions(Launcher& launcher);
+
+// The tokens of the parameter text, quotes still in them: only U+0020
+// separates, and spaces inside a closed quote pair do not.
+WideList splitVmParameters(WideView text);
+// Removes the quote pairs of one token; a doubled closing quote keeps one.
+void removeQuotes(WideString& token);
+// Quote removal, the memory share and the stack size for one token, which is
+// then appended to tokens.
+void addVmParameter(Launcher& launcher, WideString token, WideList& tokens);
+
+// -Xms, -Xmx or -Xss ending in P/p (share of physical memory) or T/t (share of
+// the free address space).
+bool isMemoryPercentOption(WideView token);
+// Rewrites such a token to its prefix followed by the size in kilobytes.
+void applyMemoryPercent(WideString& token, Memory& memory);
+
+struct NumberList {
+    std::size_t start = 0;  // first digit or ':'; the text's length when none
+    std::vector<std::uint64_t> numbers;
+};
+// Digits form numbers, ':' starts the next one, anything else is skipped.
+NumberList parseNumberList(WideView text);
+
+// The stack size that the text after "-Xss" asks for, in bytes; nullopt when
+// the text is not exactly one number with an optional unit.
+std::optional<std::uint64_t> parseStackSize(WideView text);
+
+// %NAME% expansion with the system's rules, in place; unchanged on failure.
+void expandEnvironment(Environment& environment, WideString& text);
+
+}  // namespace corvid

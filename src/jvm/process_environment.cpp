@@ -1,0 +1,106 @@
+#include "jvm/process_environment.h"
+
+#include "config/config_file.h"
+#include "jvm/jvm_options.h"
+#include "launcher/launcher.h"
+
+namespace corvid {
+
+namespace {
+
+#ifndef _WIN32
+WideString lastComponent(WideView path) {
+    const std::size_t slash = path.rfind(kPathSeparator);
+    return WideString(slash == WideView::npos ? path : path.substr(slash + 1));
+}
+#endif
+
+WideString inheritedSearchPathReference() { return u"%" + WideString(kSearchPathVariable) + u"%"; }
+
+void appendSeparatorUnlessPresent(WideString& text) {
+    if (!endsWith(text, kSearchPathSeparator)) text += kSearchPathSeparator;
+}
+
+}  // namespace
+
+WideString stripPathComponents(WideView path, int count) {
+    WideString result(path);
+    for (int i = 0; i < count; ++i) {
+        const std::size_t slash = result.rfind(kPathSeparator);
+        if (slash != WideString::npos) result.resize(slash);
+    }
+    return result;
+}
+
+WideString runtimeHomeFolder(WideView jvmLibraryPath) {
+#ifdef _WIN32
+    return stripPathComponents(jvmLibraryPath, 3);
+#else
+    if (lastComponent(stripPathComponents(jvmLibraryPath, 2)) != u"lib" &&
+        lastComponent(stripPathComponents(jvmLibraryPath, 3)) == u"lib") {
+        return stripPathComponents(jvmLibraryPath, 4);
+    }
+    return stripPathComponents(jvmLibraryPath, 3);
+#endif
+}
+
+WideString runtimeBinFolder(WideView jvmLibraryPath) {
+#ifdef _WIN32
+    return stripPathComponents(jvmLibraryPath, 2);
+#else
+    // The Linux library lives under lib/; the executables are in bin/.
+    return runtimeHomeFolder(jvmLibraryPath) + kPathSeparator + u"bin";
+#endif
+}
+
+WideString buildLibraryPath(Environment& environment, const WideString& configured, const WideString& moduleFolder,
+                            WideView jvmLibraryPath) {
+    // Two folders glued into one name are never what the user meant, so the
+    // pieces get a separator where the one before lacks it.
+    WideString head = configured;
+    appendSeparatorUnlessPresent(head);
+    head += moduleFolder;
+    head += kSearchPathSeparator;
+    head += u".";
+    head += kSearchPathSeparator;
+    head += inheritedSearchPathReference();
+    expandEnvironment(environment, head);
+    WideString libFolder = runtimeHomeFolder(jvmLibraryPath) + kPathSeparator + u"lib";
+    expandEnvironment(environment, libFolder);
+    appendSeparatorUnlessPresent(head);
+    return head + libFolder;
+}
+
+WideString buildSearchPath(Environment& environment, const WideString& systemPath, WideView jvmLibraryPath) {
+    WideString path = systemPath;
+    if (!path.empty()) appendSeparatorUnlessPresent(path);
+    path += inheritedSearchPathReference();
+    path += kSearchPathSeparator;
+    path += runtimeBinFolder(jvmLibraryPath);
+    expandEnvironment(environment, path);
+    return path;
+}
+
+void prepareEnvironment(Launcher& launcher) {
+    Environment& environment = launcher.platform.environment;
+    Trace& trace = launcher.trace;
+    const WideString& library = launcher.jvmLibraryPath;
+    const WideString home = runtimeHomeFolder(library);
+    environment.set(kJvmPathVariable, library);
+    environment.set(kJvmHomeVariable, home);
+    if (trace.enabled()) trace.line(u"TAV_JVM_PATH=" + library + u" TAV_JVM_HOME=" + home);
+
+    if (!launcher.libraryPath.empty()) {
+        // A failed module path has shown its message; the folder is then empty.
+        const WideString moduleFolder = getModuleFolder(launcher).value_or(WideString());
+        // Built before Path changes, so it holds the Path the process started with.
+        const WideString value = buildLibraryPath(environment, launcher.libraryPath, moduleFolder, library);
+        launcher.jvmOptions.push_back(toNarrow(u"-Djava.library.path=" + value));
+    }
+
+    const WideString searchPath = buildSearchPath(environment, launcher.systemPath, library);
+    environment.set(kSearchPathVariable, searchPath);
+    if (trace.enabled()) trace.line(WideString(kSearchPathVariable) + u"=" + searchPath);
+}
+
+}  // namespace corvid

@@ -1,0 +1,50 @@
+// What the launcher publishes in its own environment before the JVM library
+// loads: where the runtime is (TAV_JVM_PATH, TAV_JVM_HOME), the search path
+// with the runtime's executables last, and the JVM's library path option.
+#pragma once
+
+#include "launcher/platform.h"
+#include "launcher/text.h"
+
+namespace corvid {
+
+class Launcher;
+
+// Separator of search-path lists (Path, java.library.path) and the variable
+// that holds the executable search path. Linux users write ':' in both
+// lists, as java.library.path and PATH use it there.
+#ifdef _WIN32
+inline constexpr char16_t kSearchPathSeparator = u';';
+inline constexpr char16_t kSearchPathVariable[] = u"Path";
+#else
+inline constexpr char16_t kSearchPathSeparator = u':';
+inline constexpr char16_t kSearchPathVariable[] = u"PATH";
+#endif
+
+inline constexpr char16_t kJvmPathVariable[] = u"TAV_JVM_PATH";
+inline constexpr char16_t kJvmHomeVariable[] = u"TAV_JVM_HOME";
+
+void prepareEnvironment(Launcher& launcher);
+
+// Cuts the path before its last separator, count times; a repetition that
+// finds no separator changes nothing.
+WideString stripPathComponents(WideView path, int count);
+
+// The runtime's home folder, without a trailing separator. On Windows the
+// library is always two folders below it (bin\server\jvm.dll); on Linux the
+// home is the folder that holds lib/, so lib/server/libjvm.so and the older
+// lib/amd64/server/libjvm.so both lead to it.
+WideString runtimeHomeFolder(WideView jvmLibraryPath);
+// The folder of the runtime's executables, which ends the new search path.
+WideString runtimeBinFolder(WideView jvmLibraryPath);
+
+// The value of java.library.path: the configured value, the executable's
+// folder, ".", the inherited search path and the runtime's lib folder,
+// joined by the separator where the piece before does not end in one.
+WideString buildLibraryPath(Environment& environment, const WideString& configured, const WideString& moduleFolder,
+                            WideView jvmLibraryPath);
+// The new executable search path: "System Path", the inherited one, and the
+// runtime's bin folder.
+WideString buildSearchPath(Environment& environment, const WideString& systemPath, WideView jvmLibraryPath);
+
+}  // namespace corvid
