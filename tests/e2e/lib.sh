@@ -1,0 +1,273 @@
+# End-to-end test library. A suite is a bash file in tests/e2e/linux/ (runs the
+# native launcher) or tests/e2e/wine/ (runs corvid.exe under Wine); the runner
+# tests/e2e/run.sh starts each suite as its own bash process. A suite begins
+# with
+#
+#     source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
+#
+# and then makes checks. Each check prints "ok" or "FAIL" with its name; the
+# counts go back to the runner when the suite ends.
+#
+# Checks (NAME is what the report shows):
+#   check NAME CMD [ARGS...]             CMD exits with status 0
+#   check_status NAME EXPECTED CMD...    CMD exits with status EXPECTED
+#   check_equal NAME EXPECTED ACTUAL     the two texts are equal, byte for byte
+#   check_contains NAME TEXT PART        TEXT contains PART
+#   check_not_contains NAME TEXT PART    TEXT does not contain PART
+#   pass NAME / fail NAME [DETAIL...]    record a result decided by the suite
+#
+# Set-up and running:
+#   $E2E_TMP                the suite's own temp dir (no "." in its path when
+#                           TMPDIR has none); removed at the end unless
+#                           CORVID_E2E_KEEP=1
+#   $CORVID_BUILD_DIR       the build tree under test (absolute)
+#   $CORVID_LAUNCHER        the launcher in it: src/corvid or src/corvid.exe
+#   install_launcher DEST   copies the launcher to DEST (folders created)
+#   write_file PATH TEXT    writes TEXT to PATH exactly (folders created)
+#   run_captured [VAR=value...] CMD [ARGS...]
+#                           runs CMD with a time limit ($E2E_TIMEOUT seconds,
+#                           default 30) and no stdin; sets RUN_STATUS,
+#                           RUN_STDOUT, RUN_STDERR (exact, trailing line breaks
+#                           kept). A hung command ends with status 124.
+#
+# Wine suites additionally (the runner has prepared WINEPREFIX, a persistent
+# wineserver, an X display and WINEDEBUG=-all):
+#   wine_run [VAR=value...] EXE [ARGS...]
+#                           run_captured of "wine EXE ARGS"; -1 comes back as 255
+#   wine_run_msgbox [VAR=value...] EXE [ARGS...]
+#                           runs EXE under wine with WINEDEBUG=-all,+msgbox and
+#                           answers its message box with corvid_uidriver (by
+#                           the image name of EXE: never run two programs of the
+#                           same file name at once). Sets RUN_STATUS,
+#                           RUN_STDOUT, RUN_STDERR like run_captured, and
+#                           MSGBOX_TEXT   text of the box read from its static
+#                                         control, exact; empty when none
+#                           MSGBOX_SHOWN  1 when a box was shown, else 0
+#                           MSGBOX_TRACE  the texts Wine traced for the boxes
+#                                         shown, decoded, one a line (inner
+#                                         line breaks written as \n)
+#   wine_private_prefix     gives the rest of the suite a private copy of the
+#                           prepared prefix with its own wineserver (for suites
+#                           that change the registry or the Windows folders)
+#   to_windows_path PATH    the Z: drive path Wine gives a Unix path
+#
+# A suite that needs something the machine lacks fails with a clear message
+# rather than skipping.
+
+set -u
+
+E2E_SUITE=$(basename "${0%.sh}")
+E2E_PASSED=0
+E2E_FAILED=0
+E2E_TIMEOUT=${CORVID_E2E_TIMEOUT:-30}
+: "${CORVID_BUILD_DIR:?run suites through tests/e2e/run.sh}"
+: "${CORVID_LAUNCHER:?run suites through tests/e2e/run.sh}"
+E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/corvid-e2e-XXXXXX")
+E2E_PRIVATE_WINESERVER=""
+
+# shellcheck source=wine_env.sh
+source "$(dirname "${BASH_SOURCE[0]}")/wine_env.sh"
+
+_e2e_finish() {
+    local status=$?
+    if [[ -n $E2E_PRIVATE_WINESERVER ]]; then
+        WINEPREFIX=$E2E_PRIVATE_WINESERVER wineserver -k 2>/dev/null || true
+    fi
+    if [[ ${CORVID_E2E_KEEP:-0} == 1 ]]; then
+        echo "  (kept $E2E_TMP)"
+    else
+        rm -rf "$E2E_TMP"
+    fi
+    echo "$E2E_SUITE: $E2E_PASSED passed, $E2E_FAILED failed"
+    if [[ -n ${CORVID_E2E_RESULTS:-} ]]; then
+        echo "$E2E_PASSED $E2E_FAILED" >"$CORVID_E2E_RESULTS"
+    fi
+    exit "$status"
+}
+trap _e2e_finish EXIT
+
+pass() {
+    E2E_PASSED=$((E2E_PASSED + 1))
+    echo "  ok   $1"
+}
+
+fail() {
+    local name=$1
+    shift
+    E2E_FAILED=$((E2E_FAILED + 1))
+    echo "  FAIL $name"
+    local line
+    for line in "$@"; do
+        printf '       %s\n' "$line"
+    done
+}
+
+# Shows a text with its control characters visible, so that a difference in a
+# trailing line break or blank can be seen in the report.
+_visible() {
+    printf '%s' "$1" | od -An -c | tr -s ' ' | sed 's/^ //'
+}
+
+check() {
+    local name=$1
+    shift
+    local status=0
+    "$@" || status=$?
+    if [[ $status == 0 ]]; then
+        pass "$name"
+    else
+        fail "$name" "command failed with status $status: $*"
+    fi
+}
+
+check_status() {
+    local name=$1 expected=$2
+    shift 2
+    local status=0
+    "$@" || status=$?
+    if [[ $status == "$expected" ]]; then
+        pass "$name"
+    else
+        fail "$name" "expected status $expected, got $status: $*"
+    fi
+}
+
+check_equal() {
+    local name=$1 expected=$2 actual=$3
+    if [[ $expected == "$actual" ]]; then
+        pass "$name"
+    else
+        fail "$name" "expected: $(_visible "$expected")" "actual:   $(_visible "$actual")"
+    fi
+}
+
+check_contains() {
+    local name=$1 text=$2 part=$3
+    if [[ $text == *"$part"* ]]; then
+        pass "$name"
+    else
+        fail "$name" "missing: $part" "in:      $(_visible "$text")"
+    fi
+}
+
+check_not_contains() {
+    local name=$1 text=$2 part=$3
+    if [[ $text != *"$part"* ]]; then
+        pass "$name"
+    else
+        fail "$name" "unexpected: $part" "in:         $(_visible "$text")"
+    fi
+}
+
+install_launcher() {
+    mkdir -p "$(dirname "$1")"
+    cp "$CORVID_LAUNCHER" "$1"
+}
+
+write_file() {
+    mkdir -p "$(dirname "$1")"
+    printf '%s' "$2" >"$1"
+}
+
+# Reads a file into the named variable exactly, trailing line breaks included.
+_read_exact() {
+    local -n _target=$1
+    _target=$(
+        cat "$2"
+        printf x
+    )
+    _target=${_target%x}
+}
+
+# Splits leading VAR=value arguments into _E2E_ASSIGN; the rest into _E2E_COMMAND.
+_split_assignments() {
+    _E2E_ASSIGN=()
+    while [[ $# -gt 0 && $1 =~ ^[A-Za-z_][A-Za-z0-9_]*= ]]; do
+        _E2E_ASSIGN+=("$1")
+        shift
+    done
+    _E2E_COMMAND=("$@")
+}
+
+run_captured() {
+    _split_assignments "$@"
+    RUN_STATUS=0
+    env "${_E2E_ASSIGN[@]}" timeout -k 5 "$E2E_TIMEOUT" "${_E2E_COMMAND[@]}" \
+        >"$E2E_TMP/.stdout" 2>"$E2E_TMP/.stderr" </dev/null || RUN_STATUS=$?
+    _read_exact RUN_STDOUT "$E2E_TMP/.stdout"
+    _read_exact RUN_STDERR "$E2E_TMP/.stderr"
+    if [[ $RUN_STATUS == 124 ]]; then
+        echo "  (timed out after ${E2E_TIMEOUT}s: ${_E2E_COMMAND[*]})"
+    fi
+}
+
+# ---- Wine ----------------------------------------------------------------
+
+wine_run() {
+    _split_assignments "$@"
+    run_captured "${_E2E_ASSIGN[@]}" wine "${_E2E_COMMAND[@]}"
+}
+
+to_windows_path() {
+    local path
+    path=$(realpath -m "$1")
+    printf 'Z:%s' "${path//\//\\}"
+}
+
+# Wine traces a box's text as L"..." with C escapes; this gives the texts back.
+_decode_msgbox_trace() {
+    perl -CS -ne '
+        next unless /:trace:msgbox:MSGBOX_OnInit L"(.*)"\s*$/;
+        my $t = $1;
+        $t =~ s/\\(x[0-9a-fA-F]{4}|u[0-9a-fA-F]{4}|.)/
+            my $e = $1;
+            length($e) == 5 ? chr(hex(substr($e, 1))) :
+            $e eq "n" ? "\n" : $e eq "r" ? "\r" : $e eq "t" ? "\t" : $e/ge;
+        $t =~ s/\n/\\n/g;
+        print "$t\n";'
+}
+
+wine_run_msgbox() {
+    _split_assignments "$@"
+    local exe=${_E2E_COMMAND[0]}
+    : "${CORVID_UIDRIVER:?the Wine build has no corvid_uidriver.exe}"
+    rm -f "$E2E_TMP/.msgbox"
+    env "${_E2E_ASSIGN[@]}" WINEDEBUG=-all,+msgbox timeout -k 5 "$E2E_TIMEOUT" wine "${_E2E_COMMAND[@]}" \
+        >"$E2E_TMP/.stdout" 2>"$E2E_TMP/.stderr" </dev/null &
+    local launcher=$!
+    timeout -k 5 "$E2E_TIMEOUT" wine "$CORVID_UIDRIVER" --image "$(basename "$exe")" \
+        --timeout $((E2E_TIMEOUT * 1000)) >"$E2E_TMP/.msgbox" 2>"$E2E_TMP/.driver" </dev/null &
+    local driver=$!
+    RUN_STATUS=0
+    wait "$launcher" || RUN_STATUS=$?
+    _read_exact RUN_STDOUT "$E2E_TMP/.stdout"
+    _read_exact RUN_STDERR "$E2E_TMP/.stderr"
+    MSGBOX_TRACE=$(_decode_msgbox_trace <"$E2E_TMP/.stderr")
+    # The launcher cannot end while its box is open: when it has ended and
+    # traced no box, there is nothing for the driver to find.
+    if [[ -z $MSGBOX_TRACE ]]; then
+        kill "$driver" 2>/dev/null || true
+        wait "$driver" 2>/dev/null || true
+        MSGBOX_SHOWN=0
+        MSGBOX_TEXT=""
+    else
+        wait "$driver" || echo "  (corvid_uidriver: $(cat "$E2E_TMP/.driver"))"
+        MSGBOX_SHOWN=1
+        _read_exact MSGBOX_TEXT "$E2E_TMP/.msgbox"
+    fi
+    if [[ $RUN_STATUS == 124 ]]; then
+        echo "  (timed out after ${E2E_TIMEOUT}s: ${_E2E_COMMAND[*]})"
+    fi
+}
+
+wine_private_prefix() {
+    : "${CORVID_WINE_TEMPLATE:?no prepared Wine prefix}"
+    local prefix=$E2E_TMP/wineprefix
+    wine_copy_prefix "$CORVID_WINE_TEMPLATE" "$prefix" || {
+        fail "private Wine prefix" "could not copy $CORVID_WINE_TEMPLATE"
+        exit 1
+    }
+    export WINEPREFIX=$prefix
+    E2E_PRIVATE_WINESERVER=$prefix
+    wineserver -p
+}
