@@ -1,0 +1,358 @@
+#include <gtest/gtest.h>
+
+#include "config/config_keys.h"
+#include "launcher/launcher.h"
+#include "runtime/runtime_selection.h"
+#include "support/fake_platform.h"
+
+namespace corvid {
+namespace {
+
+using testing::FakePlatform;
+using testing::nativePath;
+
+#ifdef _WIN32
+const WideString kClient = u"bin\\client\\jvm.dll";
+const WideString kServer = u"bin\\server\\jvm.dll";
+const WideString kMarker = u"bin\\java.dll";
+#else
+const WideString kClient = u"lib/client/libjvm.so";
+const WideString kServer = u"lib/server/libjvm.so";
+const WideString kMarker = u"lib/libjava.so";
+#endif
+
+// A candidate written "tag:version[s][f]": s for isServer, f for isFavoured.
+JreCandidate candidate(std::u16string_view spec) {
+    JreCandidate c;
+    const std::size_t colon = spec.find(u':');
+    c.home = WideString(spec.substr(0, colon));
+    WideString version(spec.substr(colon + 1));
+    while (!version.empty() && (version.back() == u's' || version.back() == u'f')) {
+        (version.back() == u's' ? c.isServer : c.isFavoured) = true;
+        version.pop_back();
+    }
+    c.version.parse(version, 0);
+    return c;
+}
+
+std::vector<JreCandidate> candidates(std::initializer_list<std::u16string_view> specs) {
+    std::vector<JreCandidate> list;
+    for (const auto spec : specs) list.push_back(candidate(spec));
+    return list;
+}
+
+std::string tags(const std::vector<JreCandidate>& list) {
+    std::string out;
+    for (const JreCandidate& c : list) out += toUtf8(c.home);
+    return out;
+}
+
+// ---- ordering ----
+
+struct SortCase {
+    const char* name;
+    std::vector<JreCandidate> list;
+    JvmType type;
+    bool favorSource;
+    const char* expected;
+};
+
+class SortCandidates : public ::testing::TestWithParam<SortCase> {};
+
+TEST_P(SortCandidates, OrdersByFavourThenServerThenVersion) {
+    SortCase c = GetParam();
+    sortCandidates(c.list, c.type, c.favorSource);
+    EXPECT_EQ(tags(c.list), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, SortCandidates,
+    ::testing::Values(
+        SortCase{"HighestVersionFirst", candidates({u"a:1.5", u"b:1.7", u"c:1.6.0_10", u"d:1.6"}), JvmType::Default,
+                 false, "bcda"},
+        SortCase{"EqualVersionsKeepSearchOrder", candidates({u"a:1.6", u"b:1.7", u"c:1.6.0.0", u"d:1.6"}),
+                 JvmType::Default, false, "bacd"},
+        SortCase{"ServerIgnoredByDefault", candidates({u"a:1.5s", u"b:1.7"}), JvmType::Default, false, "ba"},
+        SortCase{"ServerIgnoredUnderServerOnly", candidates({u"a:1.5s", u"b:1.7"}), JvmType::ServerOnly, false, "ba"},
+        SortCase{"ServerBeforeVersion", candidates({u"a:1.7", u"b:1.5s", u"c:1.6s", u"d:1.8"}), JvmType::FavorServer,
+                 false, "cbda"},
+        SortCase{"FavouredIgnoredWithoutFavorSource", candidates({u"a:1.5f", u"b:1.7"}), JvmType::Default, false,
+                 "ba"},
+        SortCase{"FavouredBeforeServerAndVersion", candidates({u"a:1.7s", u"b:1.5f", u"c:1.6fs", u"d:1.8f"}),
+                 JvmType::FavorServer, true, "cdba"},
+        SortCase{"AllThreeWithTies",
+                 candidates({u"a:1.6", u"b:1.6f", u"c:1.6s", u"d:1.6fs", u"e:1.6f", u"f:1.7fs", u"g:1.6fs"}),
+                 JvmType::FavorServer, true, "fdgbeca"},
+        SortCase{"DigitlessNamesLast", candidates({u"a:abc", u"b:1.1", u"c:xyz"}), JvmType::Default, true, "bac"},
+        SortCase{"Empty", {}, JvmType::FavorServer, true, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- preferred versions ----
+
+struct PickCase {
+    const char* name;
+    std::vector<const char16_t*> preferred;
+    bool withDigitless;
+    const char* pick;
+    int entry;  // -1: none matched
+};
+
+class PickPreferred : public ::testing::TestWithParam<PickCase> {};
+
+TEST_P(PickPreferred, TakesFirstEntryThatMatchesAny) {
+    const PickCase& c = GetParam();
+    // Already in sorted order.
+    auto list = candidates({u"a:17.0.2", u"b:1.6.0_10-b03", u"c:1.6.0_10", u"d:1.6", u"e:1.5"});
+    if (c.withDigitless) list.push_back(candidate(u"z:jre"));
+    WideList preferred;
+    for (const char16_t* entry : c.preferred) preferred.emplace_back(entry);
+    const PreferredPick pick = pickPreferred(list, preferred);
+    EXPECT_EQ(toUtf8(list[pick.candidate].home), c.pick);
+    EXPECT_EQ(pick.entry ? static_cast<int>(*pick.entry) : -1, c.entry);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, PickPreferred,
+    ::testing::Values(PickCase{"OneEmptyEntry", {u""}, false, "a", -1},
+                      PickCase{"EmptyEntryMatchesZeroVersion", {u""}, true, "z", 0},
+                      PickCase{"UnreadableEntryActsAsEmpty", {u"latest", u"1.5"}, true, "z", 0},
+                      PickCase{"SkipsEmptyEntries", {u"", u"1.5", u""}, false, "e", 1},
+                      PickCase{"ListOrderBeatsRank", {u"1.5", u"1.6"}, false, "e", 0},
+                      PickCase{"PrefixMatchInSortedOrder", {u"1.6"}, false, "b", 0},
+                      PickCase{"MajorOnlyPrefix", {u"1"}, false, "b", 0},
+                      PickCase{"NewStyleVersion", {u"17"}, false, "a", 0},
+                      PickCase{"ThreeGroupsPrefix", {u"1.6.0"}, false, "b", 0},
+                      PickCase{"FourGroupsExactParts", {u"1.6.0.0"}, false, "d", 0},
+                      PickCase{"FiveGroups", {u"1.6.0.10.99"}, false, "b", 0},
+                      PickCase{"NoMatchTakesFirst", {u"9", u"1.4"}, true, "a", -1},
+                      PickCase{"NoEntries", {}, false, "a", -1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- requirement text and the not-found message ----
+
+struct RequirementCase {
+    const char* name;
+    const char16_t* minimum;
+    const char16_t* maximum;
+    const char16_t* text;
+};
+
+class RequirementText : public ::testing::TestWithParam<RequirementCase> {};
+
+TEST_P(RequirementText, DescribesBounds) {
+    const RequirementCase& c = GetParam();
+    FakePlatform fake;
+    EXPECT_EQ(buildRequirementText(fake.ui, readLowerBound(c.minimum), readUpperBound(c.maximum)), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bounds, RequirementText,
+    ::testing::Values(RequirementCase{"BothOpen", u"any", u"any", u"latest version"},
+                      RequirementCase{"MissingCountsAsOpen", u"", u"", u"latest version"},
+                      RequirementCase{"UpperOnly", u"any", u"1.6", u"maximum version 1.6"},
+                      RequirementCase{"LowerOnly", u"1.5", u"any", u"minimum version 1.5"},
+                      RequirementCase{"LowerWithMissingUpper", u"1.5", u"", u"minimum version 1.5"},
+                      RequirementCase{"Exact", u"1.6.0.10", u"1.6.0.10", u"version 1.6.0.10 is required"},
+                      RequirementCase{"SameTextDifferentFill", u"1.6", u"1.6", u"version between 1.6 and 1.6"},
+                      RequirementCase{"Between", u"1.5", u"1.7", u"version between 1.5 and 1.7"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RuntimeNotFoundMessage, ServerOnlyAsksForServerJvm) {
+    FakePlatform fake;
+    const JavaVersion lower = readLowerBound(u"1.5");
+    const JavaVersion upper = readUpperBound(u"any");
+    EXPECT_EQ(buildRuntimeNotFoundMessage(fake.ui, lower, upper, JvmType::ServerOnly),
+              u"The Java Runtime Environment (JRE) was not found. Please  download and install a JRE with a server "
+              u"JVM (minimum version 1.5) from:");
+    EXPECT_EQ(buildRuntimeNotFoundMessage(fake.ui, lower, upper, JvmType::FavorServer),
+              u"The Java Runtime Environment (JRE) was not found. Please  download and install a JRE (minimum "
+              u"version 1.5) from:");
+    fake.ui.language = 0x0407;  // German
+    EXPECT_EQ(buildRuntimeNotFoundMessage(fake.ui, lower, upper, JvmType::Default),
+              u"Die Java Runtime Environment (JRE) wurde nicht gefunden. Bitte downloaden und installieren Sie eine "
+              u"JRE (minimum Version 1.5) von:");
+}
+
+// ---- the sources of a runtime ----
+
+class CollectingOutput final : public TraceOutput {
+public:
+    explicit CollectingOutput(std::string& text) : text_(text) {}
+    void write(std::string_view line) override { text_ += line; }
+
+private:
+    std::string& text_;
+};
+
+struct Selection {
+    FakePlatform fake;
+    std::string traced;
+    Trace trace{std::make_unique<CollectingOutput>(traced)};
+    Launcher launcher{fake.platform, trace, {}};
+
+    Selection() {
+        launcher.minVersion = readLowerBound(u"any");
+        launcher.maxVersion = readUpperBound(u"any");
+        launcher.preferredVersions = {u""};
+        applyJvmSource(u"", launcher.policy);
+        applyVmProvider(u"", launcher.policy);
+    }
+    void file(std::u16string_view folder, const WideString& relative) {
+        fake.files.existing.insert(nativePath(folder) + relative);
+    }
+    void registered(RegistryRoot root, std::u16string_view name, std::u16string_view home) {
+        fake.runtimes.add(root, name, nativePath(home));
+    }
+};
+
+TEST(SelectRuntime, ConfiguredFolderFirstUnexpanded) {
+    Selection s;
+    s.launcher.jrePath = nativePath(u"%JAVA%/rt");
+    s.file(u"%JAVA%/rt/", kClient);
+    s.file(u"C:/Apps/Tool/", kMarker);
+    s.file(u"C:/Apps/Tool/", kClient);
+    EXPECT_EQ(selectRuntime(s.launcher), nativePath(u"%JAVA%/rt/") + kClient);
+}
+
+TEST(SelectRuntime, ConfiguredFolderWithoutServerFallsThrough) {
+    Selection s;
+    s.launcher.jvmType = JvmType::ServerOnly;
+    s.launcher.jrePath = nativePath(u"/cfg/");
+    s.file(u"/cfg/", kClient);
+    s.registered(RegistryRoot::JavaSoftJre, u"1.6", u"/reg");
+    s.file(u"/reg/", kServer);
+    EXPECT_EQ(selectRuntime(s.launcher), nativePath(u"/reg/") + kServer);
+}
+
+struct BesideCase {
+    const char* name;
+    std::vector<const char16_t*> files;  // relative to C:/Apps/Tool/ unless starting with '='
+    JvmType type;
+    const char16_t* expected;            // nullptr: the registered runtime is used
+};
+
+class BesideExecutable : public ::testing::TestWithParam<BesideCase> {};
+
+WideString libraryPath(std::u16string_view spec) {
+    // "client"/"server" stand for this platform's library names.
+    const std::size_t at = spec.rfind(u'/');
+    const std::u16string_view kind = spec.substr(at + 1);
+    WideString folder = nativePath(spec.substr(0, at + 1));
+    if (kind == u"client") return folder + kClient;
+    if (kind == u"server") return folder + kServer;
+    return folder + kMarker;
+}
+
+TEST_P(BesideExecutable, FindsBundledRuntime) {
+    const BesideCase& c = GetParam();
+    Selection s;
+    s.launcher.jvmType = c.type;
+    for (const char16_t* spec : c.files) {
+        const std::u16string_view text(spec);
+        if (text.front() == u'=') {
+            s.fake.files.existing.insert(libraryPath(text.substr(1)));
+        } else {
+            s.fake.files.existing.insert(libraryPath(u"C:/Apps/Tool/" + WideString(text)));
+        }
+    }
+    s.registered(RegistryRoot::JavaSoftJre, u"1.6", u"/reg");
+    s.file(u"/reg/", kClient);
+    s.file(u"/reg/", kServer);
+    const WideString expected = c.expected ? libraryPath(c.expected) : nativePath(u"/reg/") + kClient;
+    EXPECT_EQ(selectRuntime(s.launcher), c.type == JvmType::Default || c.expected ? expected
+                                                                                  : nativePath(u"/reg/") + kServer);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, BesideExecutable,
+    ::testing::Values(
+        BesideCase{"ExecutableFolder", {u"marker", u"client", u"jre64/marker", u"jre64/client"}, JvmType::Default,
+                   u"C:/Apps/Tool/client"},
+        BesideCase{"Jre64Subfolder", {u"jre64/marker", u"jre64/client", u"client"}, JvmType::Default,
+                   u"C:/Apps/Tool/jre64/client"},
+        BesideCase{"Jre64ServerOnly", {u"jre64/marker", u"jre64/client", u"jre64/server"}, JvmType::ServerOnly,
+                   u"C:/Apps/Tool/jre64/server"},
+        BesideCase{"MarkerWithoutLibrary", {u"marker", u"jre64/marker", u"jre64/client"}, JvmType::Default, nullptr},
+        // No marker: the library paths are tried relative to the current directory.
+        BesideCase{"LibraryWithoutMarkerIsIgnored", {u"server"}, JvmType::Default, nullptr},
+        BesideCase{"EmptyFolderUsesCurrentDirectory", {u"server", u"=server"}, JvmType::FavorServer, u"server"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SelectRuntime, ModulePathFailureIsShownAndSkipsSourceTwo) {
+    Selection s;
+    s.fake.process.module = {false, {}, 5};
+    s.registered(RegistryRoot::JavaSoftJre, u"1.6", u"/reg");
+    s.file(u"/reg/", kClient);
+    EXPECT_EQ(selectRuntime(s.launcher), nativePath(u"/reg/") + kClient);
+    ASSERT_EQ(s.fake.ui.boxes.size(), 1u);
+    EXPECT_NE(s.fake.ui.boxes[0].text.find(u"failed to get the module path"), WideString::npos);
+    for (const WideString& lookup : s.fake.files.lookups) EXPECT_NE(lookup, kClient) << "no empty-folder lookup";
+}
+
+TEST(SelectRuntime, FavorServerRanksJreAsClientButLoadsServer) {
+    Selection s;
+    s.launcher.jvmType = JvmType::FavorServer;
+    s.registered(RegistryRoot::JavaSoftJdk, u"1.5", u"/jdk5");
+    s.file(u"/jdk5/jre/", kServer);
+    s.file(u"/jdk5/", u"jre");
+    s.registered(RegistryRoot::JavaSoftJre, u"1.6", u"/jre6");
+    s.file(u"/jre6/", kClient);
+    s.file(u"/jre6/", kServer);
+    // Both favoured; the kit ranks first by its server library.
+    EXPECT_EQ(selectRuntime(s.launcher), nativePath(u"/jdk5/jre/") + kServer);
+    // With the kit gone the runtime environment is picked, with its server library.
+    s.fake.runtimes.roots.erase(RegistryRoot::JavaSoftJdk);
+    EXPECT_EQ(selectRuntime(s.launcher), nativePath(u"/jre6/") + kServer);
+}
+
+TEST(SelectRuntime, FavouredSourceBeatsNewerVersion) {
+    Selection s;
+    applyJvmSource(u"favor_JRE", s.launcher.policy);
+    applyVmProvider(u"favor_sun", s.launcher.policy);
+    s.registered(RegistryRoot::JavaSoftJdk, u"1.6", u"/jdk6");
+    s.file(u"/jdk6/jre/", kClient);
+    s.file(u"/jdk6/", u"jre");
+    s.registered(RegistryRoot::JavaSoftJre, u"1.5", u"/jre5");
+    s.file(u"/jre5/", kClient);
+    EXPECT_EQ(selectRuntime(s.launcher), nativePath(u"/jre5/") + kClient);
+}
+
+TEST(SelectRuntime, NothingFoundIsEmptyAndTraced) {
+    Selection s;
+    s.registered(RegistryRoot::JavaSoftJre, u"1.7", u"/jre7");
+    s.file(u"/jre7/", kClient);
+    s.launcher.maxVersion = readUpperBound(u"1.6");
+    EXPECT_EQ(selectRuntime(s.launcher), u"");
+    EXPECT_NE(s.traced.find("\"1.7\" version 1.7.0.0 dropped: above the maximum version"), std::string::npos)
+        << s.traced;
+    EXPECT_NE(s.traced.find("no runtime found"), std::string::npos);
+    EXPECT_TRUE(s.fake.ui.boxes.empty());
+}
+
+TEST(SelectRuntime, TraceExplainsThePick) {
+    Selection s;
+    s.launcher.preferredVersions = {u"1.5", u"1.6"};
+    s.registered(RegistryRoot::JavaSoftJre, u"1.6", u"/jre6");
+    s.file(u"/jre6/", kClient);
+    s.registered(RegistryRoot::JavaSoftJre, u"1.5", u"/jre5");
+    s.registered(RegistryRoot::JavaSoftJre, u"1.4", u"/jre4");
+    s.file(u"/jre4/", kClient);
+    EXPECT_EQ(selectRuntime(s.launcher), nativePath(u"/jre6/") + kClient);
+    const std::string jre5 = toUtf8(nativePath(u"/jre5/"));
+    const std::vector<std::string> expectedLines = {
+        "root Software\\JavaSoft\\Java Development Kit\\ cannot be opened",
+        "root Software\\JRockit\\Java Runtime Environment\\ skipped: VM Provider excludes JRockit",
+        "\"1.5\" version 1.5.0.0 dropped: no JVM library in " + jre5,
+        "\"1.6\" kept: 1.6.0.0 at " + toUtf8(nativePath(u"/jre6/")) + " (isServer no, isFavoured yes)",
+        "  1. 1.6.0.0 at",
+        "  2. 1.4.0.0 at",
+        ", matching preferred entry \"1.6\"",
+        "JVM library " + toUtf8(nativePath(u"/jre6/") + kClient),
+    };
+    for (const std::string& expected : expectedLines) {
+        EXPECT_NE(s.traced.find(expected), std::string::npos) << expected << "\n" << s.traced;
+    }
+}
+
+}  // namespace
+}  // namespace corvid
