@@ -23,7 +23,9 @@ std::size_t findFrom(WideView text, char16_t c, std::size_t from) {
 
 WideList splitVmParameters(WideView text) {
     WideList tokens;
-    std::size_t start = 0;
+    // Leading spaces (a value that was quoted as a whole may keep some) make
+    // no empty option, which the JVM would refuse.
+    std::size_t start = text.find_first_not_of(kSpace);
     while (start < text.size()) {
         std::size_t space = findFrom(text, kSpace, start);
         std::size_t quote = findFrom(text, kQuote, start);

@@ -58,8 +58,10 @@ WideString buildLibraryPath(Environment& environment, const WideString& configur
     // Two folders glued into one name are never what the user meant, so the
     // pieces get a separator where the one before lacks it.
     WideString head = configured;
-    appendSeparatorUnlessPresent(head);
-    head += moduleFolder;
+    if (!moduleFolder.empty()) {
+        appendSeparatorUnlessPresent(head);
+        head += moduleFolder;
+    }
     head += kSearchPathSeparator;
     head += u".";
     head += kSearchPathSeparator;

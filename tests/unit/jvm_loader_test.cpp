@@ -1,0 +1,200 @@
+#include "jvm/jvm_loader.h"
+
+#include <gtest/gtest.h>
+
+#include "jvm/java_api.h"
+#include "jvm/java_thread.h"
+#include "launcher/launcher.h"
+#include "support/fake_platform.h"
+
+namespace corvid {
+namespace {
+
+using testing::FakePlatform;
+using testing::nativePath;
+
+// What the fake JVM library's exports last received, and what they answer.
+struct FakeJvm {
+    static inline jint createResult = JNI_ERR;
+    static inline int createCalls = 0;
+    static inline JavaVMInitArgs arguments{};
+    static inline std::vector<std::string> options;
+    static inline bool optionsWereNull = false;
+    static inline jint defaultsVersionSeen = 0;
+    static inline jint defaultStackSize = 0;
+    static inline int defaultsCalls = 0;
+
+    static jint JNICALL create(JavaVM**, void**, void* args) {
+        ++createCalls;
+        arguments = *static_cast<JavaVMInitArgs*>(args);
+        optionsWereNull = arguments.options == nullptr;
+        options.clear();
+        for (jint i = 0; i < arguments.nOptions; ++i) options.emplace_back(arguments.options[i].optionString);
+        return createResult;
+    }
+    static jint JNICALL defaults(void* args) {
+        ++defaultsCalls;
+        auto* record = static_cast<JDK1_1InitArgs*>(args);
+        defaultsVersionSeen = record->version;
+        record->javaStackSize = defaultStackSize;
+        return JNI_ERR;  // as today's JVMs answer a 1.1 request
+    }
+    static void reset() {
+        createResult = JNI_ERR;
+        createCalls = defaultsCalls = 0;
+        options.clear();
+        defaultStackSize = 0;
+    }
+};
+
+LibrarySymbol symbol(CreateJavaVmFunction function) { return reinterpret_cast<LibrarySymbol>(function); }
+LibrarySymbol symbol(GetDefaultJavaVmInitArgsFunction function) { return reinterpret_cast<LibrarySymbol>(function); }
+
+class JvmLoading : public ::testing::Test {
+protected:
+    JvmLoading() {
+        FakeJvm::reset();
+        launcher.jvmLibraryPath = library;
+    }
+    void installLibrary(bool withCreate, bool withDefaults) {
+        auto& exports = fake.libraries.libraries[library].exports;
+        if (withCreate) exports[kCreateJavaVmName] = symbol(&FakeJvm::create);
+        if (withDefaults) exports[kDefaultInitArgsName] = symbol(&FakeJvm::defaults);
+    }
+    std::vector<WideString> boxTexts() const {
+        std::vector<WideString> texts;
+        for (const auto& box : fake.ui.boxes) texts.push_back(box.text);
+        return texts;
+    }
+
+    const WideString library = nativePath(u"C:/Runtime/bin/server/jvm.dll");
+    FakePlatform fake;
+    Trace trace;
+    Launcher launcher{fake.platform, trace, {}};
+};
+
+TEST_F(JvmLoading, LoadsTheLibraryAndResolvesBothEntries) {
+    installLibrary(true, true);
+    EXPECT_TRUE(loadJvmLibrary(launcher));
+    EXPECT_EQ(fake.libraries.loaded, (std::vector<WideString>{library}));
+    EXPECT_EQ(launcher.createJavaVmEntry, symbol(&FakeJvm::create));
+    EXPECT_EQ(launcher.defaultInitArgsEntry, symbol(&FakeJvm::defaults));
+    EXPECT_TRUE(fake.ui.boxes.empty());
+}
+
+TEST_F(JvmLoading, EachFailureShowsItsMessage) {
+    struct Case {
+        bool present, withCreate, withDefaults;
+        WideString message;
+    };
+    const Case cases[] = {
+        {false, false, false, u"Failed to load Java VM library: " + library + u" (errno = 126).\n"},
+        {true, false, true, u"Windows exception: cannot find CreateJavaVM JNI (errno = 127).\n"},
+        {true, true, false, u"Windows exception: cannot find CreateJavaVM JNI (errno = 127).\n"},
+    };
+    for (const Case& c : cases) {
+        fake.libraries.libraries.clear();
+        fake.ui.boxes.clear();
+        if (c.present) installLibrary(c.withCreate, c.withDefaults);
+        EXPECT_FALSE(loadJvmLibrary(launcher));
+        EXPECT_EQ(boxTexts(), (std::vector<WideString>{c.message}));
+    }
+}
+
+TEST_F(JvmLoading, ErrorCodesWithTheTopBitSetPrintNegative) {
+    fake.libraries.loadError = 0xC0000135;
+    EXPECT_FALSE(loadJvmLibrary(launcher));
+    EXPECT_EQ(boxTexts(), (std::vector<WideString>{u"Failed to load Java VM library: " + library +
+                                                   u" (errno = -1073741515).\n"}));
+}
+
+TEST_F(JvmLoading, CreationFailuresNameTheirReason) {
+    installLibrary(true, true);
+    ASSERT_TRUE(loadJvmLibrary(launcher));
+    const std::pair<jint, WideString> cases[] = {
+        {-1, u"unknown"}, {-2, u"thread detached from VM"}, {-3, u"JNI version error"},
+        {-4, u"not enough memory"}, {-5, u"VM already created"}, {-6, u"invalid arguments"},
+        {-7, u""}, {1, u""}, {42, u""},
+    };
+    for (const auto& [result, reason] : cases) {
+        fake.ui.boxes.clear();
+        FakeJvm::createResult = result;
+        EXPECT_FALSE(createJavaVm(launcher));
+        EXPECT_EQ(boxTexts(), (std::vector<WideString>{u"JNI exception: failed to create the Java VM\nReason: " +
+                                                       reason + u".\n"}))
+            << result;
+        EXPECT_EQ(launcher.javaVm, nullptr);
+    }
+}
+
+TEST_F(JvmLoading, ReasonsStayEnglishInsideAnItalianFrame) {
+    installLibrary(true, true);
+    ASSERT_TRUE(loadJvmLibrary(launcher));
+    fake.ui.language = 0x0410;
+    FakeJvm::createResult = JNI_ENOMEM;
+    EXPECT_FALSE(createJavaVm(launcher));
+    EXPECT_EQ(boxTexts(),
+              (std::vector<WideString>{u"Eccezione JNI: non ha potuto creare Java VM\nReason: not enough memory.\n"}));
+}
+
+TEST_F(JvmLoading, OptionsGoOverInOrderAndUnknownOnesAreNotIgnored) {
+    installLibrary(true, true);
+    ASSERT_TRUE(loadJvmLibrary(launcher));
+    launcher.jvmOptions = {"-Djava.library.path=x", "-Djava.class.path=a.jar", "-Xfoo"};
+    createJavaVm(launcher);
+    EXPECT_EQ(FakeJvm::options, launcher.jvmOptions);
+    EXPECT_EQ(FakeJvm::arguments.version, JNI_VERSION_1_2);
+    EXPECT_EQ(FakeJvm::arguments.ignoreUnrecognized, JNI_FALSE);
+}
+
+TEST_F(JvmLoading, AnEmptyListCreatesWithNoOptions) {
+    installLibrary(true, true);
+    ASSERT_TRUE(loadJvmLibrary(launcher));
+    createJavaVm(launcher);
+    EXPECT_EQ(FakeJvm::createCalls, 1);
+    EXPECT_EQ(FakeJvm::arguments.nOptions, 0);
+    EXPECT_TRUE(FakeJvm::optionsWereNull);
+}
+
+TEST_F(JvmLoading, JavaThreadStackSizeFromTheConfigurationOrTheJvmDefault) {
+    installLibrary(true, true);
+    ASSERT_TRUE(loadJvmLibrary(launcher));
+    struct Case {
+        std::uint64_t configured;
+        jint jvmDefault;
+        std::uint64_t expected;
+        int defaultsCalls;
+    };
+    const Case cases[] = {
+        {0, 1048576, 1048576, 1},
+        {0, -5, 0, 1},
+        {2097152, 1048576, 2097152, 0},
+    };
+    for (const Case& c : cases) {
+        FakeJvm::reset();
+        fake.threads.stackSizes.clear();
+        launcher.threadStackSize = c.configured;
+        FakeJvm::defaultStackSize = c.jvmDefault;
+        // The JVM is not created, so the thread fails; only the stack matters here.
+        EXPECT_EQ(runJavaThread(launcher), 1);
+        EXPECT_EQ(fake.threads.stackSizes, (std::vector<std::uint64_t>{c.expected}));
+        EXPECT_EQ(FakeJvm::defaultsCalls, c.defaultsCalls);
+        if (c.defaultsCalls) {
+            EXPECT_EQ(FakeJvm::defaultsVersionSeen, JNI_VERSION_1_1);
+        }
+        EXPECT_EQ(FakeJvm::createCalls, 1);
+    }
+}
+
+TEST_F(JvmLoading, ThreadThatCannotStartRunsOnTheCallingThread) {
+    installLibrary(true, true);
+    ASSERT_TRUE(loadJvmLibrary(launcher));
+    fake.threads.creationFails = true;
+    FakeJvm::createResult = JNI_EINVAL;
+    EXPECT_EQ(runJavaThread(launcher), 1);
+    EXPECT_EQ(FakeJvm::createCalls, 1);
+    EXPECT_EQ(boxTexts(), (std::vector<WideString>{u"JNI exception: failed to create the Java VM\nReason: invalid arguments.\n"}));
+}
+
+}  // namespace
+}  // namespace corvid

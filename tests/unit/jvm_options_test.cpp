@@ -1,0 +1,181 @@
+#include "jvm/jvm_options.h"
+
+#include <gtest/gtest.h>
+
+#include "launcher/launcher.h"
+#include "support/fake_platform.h"
+
+namespace corvid {
+namespace {
+
+using testing::FakePlatform;
+using testing::nativePath;
+
+TEST(SplitVmParameters, SplitsAtSpacesOutsideClosedQuotes) {
+    struct Case {
+        WideString text;
+        WideList tokens;
+    };
+    const Case cases[] = {
+        {u"", {}},
+        {u"   ", {}},
+        {u"-Xmx512m", {u"-Xmx512m"}},
+        {u"-Xmx512m  -Dx=\"a b\" ", {u"-Xmx512m", u"-Dx=\"a b\""}},
+        {u"  -Xmx1m -Xms1m", {u"-Xmx1m", u"-Xms1m"}},
+        // An unclosed quote protects nothing.
+        {u"-Dx=\"a b", {u"-Dx=\"a", u"b"}},
+        // Tabs are ordinary characters.
+        {u"-Da=1\t-Db=2", {u"-Da=1\t-Db=2"}},
+        {u"-Dp=\"C:/Program Files/x\" -Dq=1", {u"-Dp=\"C:/Program Files/x\"", u"-Dq=1"}},
+        // A doubled closing quote belongs to the pair it closes.
+        {u"-Dq=\"a \"\"b\" c", {u"-Dq=\"a \"\"b\"", u"c"}},
+        {u"\"a b\"\"c d\" e", {u"\"a b\"\"c", u"d\"", u"e"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(splitVmParameters(c.text), c.tokens) << toUtf8(c.text);
+    }
+}
+
+TEST(RemoveQuotes, RemovesPairsAndKeepsOneOfADoubledClosingQuote) {
+    const std::pair<WideString, WideString> cases[] = {
+        {u"plain", u"plain"},
+        {u"\"abc\"", u"abc"},
+        {u"-Dapp.dir=\"C:\\Program Files\\App\"", u"-Dapp.dir=C:\\Program Files\\App"},
+        {u"a\"b", u"a\"b"},
+        {u"\"a\"b\"c\"", u"abc"},
+        {u"\"\"", u""},
+        {u"\"a\"\"", u"a\""},
+        {u"-Dq=\"a \"\"b\"", u"-Dq=a \"b\""},
+        {u"x\"\"\"\"y", u"x\"\"y"},
+    };
+    for (const auto& [token, expected] : cases) {
+        WideString text = token;
+        removeQuotes(text);
+        EXPECT_EQ(text, expected) << toUtf8(token);
+    }
+}
+
+TEST(ParseNumberList, ReadsDigitsAndColonsFromTheFirstOfThem) {
+    NumberList list = parseNumberList(u"-Xmx50:0:2048P");
+    EXPECT_EQ(list.start, 4u);
+    EXPECT_EQ(list.numbers, (std::vector<std::uint64_t>{50, 0, 2048}));
+    list = parseNumberList(u"-Xmx:7P");
+    EXPECT_EQ(list.start, 4u);
+    EXPECT_EQ(list.numbers, (std::vector<std::uint64_t>{0, 7}));
+    list = parseNumberList(u"-XmxP");
+    EXPECT_EQ(list.start, 5u);
+    EXPECT_TRUE(list.numbers.empty());
+}
+
+TEST(MemoryPercent, RecognisesOnlyTheThreeOptionsWithAShareSuffix) {
+    for (const WideString token : {u"-Xmx50P", u"-Xms10p", u"-Xss1T", u"-Xmx5t"}) {
+        EXPECT_TRUE(isMemoryPercentOption(token)) << toUtf8(token);
+    }
+    for (const WideString token : {u"-xmx50P", u"-Xmx50%", u"-Xmx512m", u"-XmnP", u"-Dx=P", u"-XmxP2"}) {
+        EXPECT_FALSE(isMemoryPercentOption(token)) << toUtf8(token);
+    }
+}
+
+TEST(MemoryPercent, SharesOfPhysicalAndVirtualMemoryInKilobytes) {
+    struct Case {
+        std::uint64_t physical;
+        WideString token;
+        WideString expected;
+    };
+    const std::uint64_t gib = std::uint64_t{1} << 30;
+    const Case cases[] = {
+        {8 * gib, u"-Xmx50P", u"-Xmx4194304K"},
+        {8 * gib, u"-Xmx33P", u"-Xmx2768240K"},
+        {8 * gib, u"-Xmx50:0:2048P", u"-Xmx2097152K"},
+        // The maximum cuts to 1048576, then the minimum raises it again.
+        {8 * gib, u"-Xmx50:4096:1024P", u"-Xmx4194304K"},
+        {2 * gib, u"-Xms10:512P", u"-Xms524288K"},
+        {8 * gib, u"-Xmx50p", u"-Xmx4194304K"},
+        // 1% of 128 TiB of address space.
+        {8 * gib, u"-Xmx1T", u"-Xmx1374389534K"},
+        // A share too large for 64 bits saturates instead of overflowing.
+        {8 * gib, u"-Xmx100000000000000000000P", u"-Xmx18446744073709551615K"},
+    };
+    for (const Case& c : cases) {
+        testing::FakeMemory memory;
+        memory.memory = {c.physical, std::uint64_t{128} << 40};
+        WideString token = c.token;
+        applyMemoryPercent(token, memory);
+        EXPECT_EQ(token, c.expected) << toUtf8(c.token);
+    }
+}
+
+TEST(ParseStackSize, AcceptsOneNumberWithAnOptionalUnit) {
+    const std::pair<WideString, std::optional<std::uint64_t>> cases[] = {
+        {u"512k", 524288},
+        {u"2m", 2097152},
+        {u"2M", 2097152},
+        {u"1g", std::uint64_t{1} << 30},
+        {u"1048576", 1048576},
+        {u"=1m", std::nullopt},
+        {u"", std::nullopt},
+        {u"k", std::nullopt},
+        {u"10:20", std::nullopt},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(parseStackSize(text), expected) << toUtf8(text);
+    }
+}
+
+class BuildJvmOptions : public ::testing::Test {
+protected:
+    void configure(const WideString& ini) { fake.profiles.files[nativePath(u"C:/Apps/Tool/tool.ini")] = ini; }
+
+    FakePlatform fake;
+    Trace trace;
+    Launcher launcher{fake.platform, trace, {}};
+};
+
+TEST_F(BuildJvmOptions, ClassPathThenTheParametersInOrder) {
+    configure(
+        u"[Class Path]\nClass Path=%APP%/lib/a.jar\n"
+        u"[Java Runtime Environment]\nVirtual Machine Parameters=-Xmx512m  -Dx=\"a b\" -Dy=%QUOTED% -Xss1m -Xss=2m\n");
+    fake.environment.variables = {{u"APP", u"/opt/my app"}, {u"QUOTED", u"say \"hi\""}};
+    launcher.jvmOptions.push_back("-Djava.library.path=first");
+
+    EXPECT_TRUE(buildJvmOptions(launcher));
+    EXPECT_EQ(launcher.jvmOptions,
+              (JvmOptionList{"-Djava.library.path=first", "-Djava.class.path=/opt/my app/lib/a.jar", "-Xmx512m",
+                             "-Dx=a b", "-Dy=say \"hi\"", "-Xss1m", "-Xss=2m"}));
+    EXPECT_EQ(launcher.threadStackSize, 1048576u);
+    EXPECT_EQ(fake.memory.queries, 0);
+    EXPECT_TRUE(fake.ui.boxes.empty());
+}
+
+TEST_F(BuildJvmOptions, StackSizeFromAPercentageAndTheLastAcceptedToken) {
+    configure(u"[Class Path]\nClass Path=a.jar\n[Java Runtime Environment]\nVirtual Machine Parameters=-Xss10:20P -Xss\n");
+    EXPECT_TRUE(buildJvmOptions(launcher));
+    EXPECT_EQ(launcher.jvmOptions, (JvmOptionList{"-Djava.class.path=a.jar", "-Xss838860K", "-Xss"}));
+    EXPECT_EQ(launcher.threadStackSize, 838860u * 1024);
+}
+
+TEST_F(BuildJvmOptions, MissingClassPathShowsItsMessageAndAddsNothing) {
+    configure(u"[Java Runtime Environment]\nVirtual Machine Parameters=-Xmx1m\n[Application]\nOutput File=out.txt\n");
+    EXPECT_FALSE(buildJvmOptions(launcher));
+    EXPECT_TRUE(launcher.jvmOptions.empty());
+    EXPECT_TRUE(launcher.outputFile.empty());
+    ASSERT_EQ(fake.ui.boxes.size(), 1u);
+    EXPECT_EQ(fake.ui.boxes[0].text, u"Java Class Path was not specified in INI file.");
+}
+
+TEST_F(BuildJvmOptions, RedirectionFilesAreExpanded) {
+    configure(u"[Class Path]\nClass Path=a.jar\n[Application]\nOutput File=%LOGS%/out.txt\nError File=err.txt\n");
+    fake.environment.variables = {{u"logs", u"/var/log/app"}};
+    EXPECT_TRUE(buildJvmOptions(launcher));
+    EXPECT_EQ(launcher.outputFile, u"/var/log/app/out.txt");
+    EXPECT_EQ(launcher.errorFile, u"err.txt");
+}
+
+TEST_F(BuildJvmOptions, NoModulePathFailsSilently) {
+    fake.process.module = {false, {}, 5};
+    EXPECT_FALSE(buildJvmOptions(launcher));
+    EXPECT_TRUE(fake.ui.boxes.empty());
+}
+
+}  // namespace
+}  // namespace corvid
