@@ -1,0 +1,213 @@
+# Real Java programs run through the Linux launcher on the system's OpenJDK 17:
+# arguments, exit codes, failures and their messages, stream redirection, the
+# JVM's options and environment, and the Java thread's stack.
+source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
+
+jdk=/usr/lib/jvm/java-17-openjdk-amd64
+classes=$CORVID_BUILD_DIR/tests/java/classes
+if [[ ! -f $jdk/lib/server/libjvm.so || ! -f $classes/corvid/probe/PrintArgs.class ]]; then
+    fail "prerequisites" "needs $jdk and the probe classes in $classes (built by the corvid_java_probes target)"
+    exit 1
+fi
+
+app=$E2E_TMP/app.bin
+install_launcher "$app"
+
+# configure MAIN [VM_PARAMETERS] [EXTRA_INI_LINES]: an app.ini that runs MAIN
+# from the probe classes on the JDK named by "JRE Path".
+configure() {
+    write_file "$E2E_TMP/app.ini" "[Java Runtime Environment]
+Main Class=$1
+JRE Path=$jdk
+Virtual Machine Parameters=${2:-}
+[Class Path]
+Class Path=$classes
+${3:-}
+"
+}
+
+# ---- arguments --------------------------------------------------------------
+configure corvid.probe.PrintArgs
+run_captured LC_ALL=C.UTF-8 "$app"
+check_equal "no arguments: exit 0" 0 "$RUN_STATUS"
+check_equal "no arguments: an empty array" $'count 0\n' "$RUN_STDOUT"
+check_equal "no arguments: nothing on stderr" "" "$RUN_STDERR"
+
+run_captured LC_ALL=C.UTF-8 "$app" one "two words" "" -nosplash ""
+check_equal "several: in order, empty ones and switches kept" \
+    $'count 5\n[one]\n[two words]\n[]\n[-nosplash]\n[]\n' "$RUN_STDOUT"
+
+run_captured LC_ALL=C.UTF-8 "$app" "grüße" "日本語" "𝄞"
+check_equal "non-ASCII arguments arrive unchanged" $'count 3\n[grüße]\n[日本語]\n[𝄞]\n' "$RUN_STDOUT"
+
+# ---- main's end ---------------------------------------------------------------
+configure corvid.probe.Throws
+run_captured LC_ALL=C.UTF-8 "$app"
+check_equal "main throws: exit 0 without the failure check" 0 "$RUN_STATUS"
+check_equal "main throws: its output" $'before the throw\n' "$RUN_STDOUT"
+check_contains "main throws: exception printed" "$RUN_STDERR" \
+    'Exception in thread "main" java.lang.IllegalStateException: probe failure é'
+check_contains "main throws: with its stack trace" "$RUN_STDERR" "at corvid.probe.Throws.fail(Throws.java"
+
+configure corvid.probe.Throws "" $'[Application]\nFailure Check=yes'
+run_captured LC_ALL=C.UTF-8 CORVID_TRACE="$E2E_TMP/throws.trace" "$app"
+check_equal "failure check: stops with -1" 255 "$RUN_STATUS"
+check_contains "failure check: exception printed" "$RUN_STDERR" "java.lang.IllegalStateException: probe failure é"
+trace=$(cat "$E2E_TMP/throws.trace")
+check_contains "failure check: stack trace text read through JNI" "$trace" \
+    $'uncaught exception:\njava.lang.IllegalStateException: probe failure é\n\tat corvid.probe.Throws.fail(Throws.java'
+
+configure corvid.probe.Lingering
+run_captured "$app" "$E2E_TMP/lingering.done"
+check_equal "lingering thread: exit 0" 0 "$RUN_STATUS"
+check_equal "lingering thread: the launcher waited for it" $'main returned\nworker done\n' "$RUN_STDOUT"
+check "lingering thread: its file exists" test -f "$E2E_TMP/lingering.done"
+
+configure corvid.probe.Exit
+for code in 0 7 -3; do
+    run_captured "$app" "$code"
+    check_equal "System.exit($code) ends the process with it" $(((code + 256) % 256)) "$RUN_STATUS"
+    check_equal "System.exit($code): output" "exiting with $code"$'\n' "$RUN_STDOUT"
+done
+
+# ---- failures before main ----------------------------------------------------------
+configure corvid.probe.NoMain
+run_captured LC_ALL=C "$app"
+check_equal "no main method: exit -1" 255 "$RUN_STATUS"
+check_contains "no main method: the JVM's error" "$RUN_STDERR" \
+    'java.lang.NoSuchMethodError: static Lcorvid/probe/NoMain;.main([Ljava/lang/String;)V'
+check_not_contains "no main method: no box with a pending exception" "$RUN_STDERR" "No main method found"
+
+configure corvid.probe.Missing
+run_captured LC_ALL=C "$app"
+check_equal "missing class: exit -1, and no hang" 255 "$RUN_STATUS"
+check_contains "missing class: class loading error" "$RUN_STDERR" "java.lang.NoClassDefFoundError: corvid/probe/Missing"
+check_contains "missing class: message 215 with the slash name" "$RUN_STDERR" \
+    $'app.bin: Could not find the main class corvid/probe/Missing.\n'
+
+configure corvid.probe.PrintArgs "-Xmx64m -Xbogus"
+run_captured LC_ALL=C "$app"
+check_equal "unknown -X option: exit -1" 255 "$RUN_STATUS"
+check_equal "unknown -X option: the JVM's word, then message 203 with its reason" \
+    $'Unrecognized option: -Xbogus\napp.bin: JNI exception: failed to create the Java VM Reason: unknown.\n' "$RUN_STDERR"
+run_captured LC_ALL=de_DE.UTF-8 "$app"
+check_contains "unknown -X option: German frame" "$RUN_STDERR" \
+    "app.bin: JNI exception: konnte die Java VM nicht erzeugen Reason: unbekannt."
+
+write_file "$E2E_TMP/app.ini" "[Java Runtime Environment]
+Main Class=corvid.probe.PrintArgs
+JRE Path=$jdk
+"
+run_captured LC_ALL=C "$app" x
+check_equal "no class path: message 209, then the JVM starts without it" \
+    $'app.bin: Java Class Path was not specified in INI file.\n' "${RUN_STDERR%%$'\n'*}"$'\n'
+check_contains "no class path: then the class is not found" "$RUN_STDERR" "Could not find the main class corvid/probe/PrintArgs."
+check_equal "no class path: exit -1" 255 "$RUN_STATUS"
+
+fake_runtime=$E2E_TMP/broken-runtime
+mkdir -p "$fake_runtime/lib/server"
+printf 'not a library' >"$fake_runtime/lib/server/libjvm.so"
+write_file "$E2E_TMP/app.ini" "[Java Runtime Environment]
+Main Class=corvid.probe.PrintArgs
+JRE Path=$fake_runtime
+[Class Path]
+Class Path=$classes
+"
+run_captured LC_ALL=C "$app"
+check_equal "unloadable JVM library: exit -1" 255 "$RUN_STATUS"
+check_contains "unloadable JVM library: message 222 with the path" "$RUN_STDERR" \
+    "app.bin: Failed to load Java VM library: $fake_runtime/lib/server/libjvm.so (errno = "
+
+# ---- stream redirection --------------------------------------------------------------
+out=$E2E_TMP/logs/out.txt
+err=$E2E_TMP/logs/err.txt
+mkdir -p "$E2E_TMP/logs"
+redirect() {
+    rm -f "$out" "$err"
+    configure corvid.probe.Streams "" "[Application]
+Output File=$1
+Error File=$2"
+    run_captured "$app"
+}
+read_file() { if [[ -f $1 ]]; then cat "$1"; else echo "(missing)"; fi; }
+
+redirect "$out" "$err"
+check_equal "both files: exit 0" 0 "$RUN_STATUS"
+check_equal "both files: stdout went to the file" "to out" "$(read_file "$out")"
+check_equal "both files: stderr went to the file" "to err" "$(read_file "$err")"
+check_equal "both files: nothing left on the console" "" "$RUN_STDOUT$RUN_STDERR"
+
+redirect "" "$err"
+check_equal "error file only: stdout keeps its target" $'to out\n' "$RUN_STDOUT"
+check_equal "error file only: stderr in the file" "to err" "$(read_file "$err")"
+check "error file only: no output file" test ! -e "$out"
+
+redirect "$out" "$out"
+check_equal "same file twice: exit 0" 0 "$RUN_STATUS"
+check_contains "same file twice: the file was written" "$(read_file "$out")" "to "
+
+redirect "$E2E_TMP/no such folder/out.txt" "$err"
+check_equal "missing folder: exit 0" 0 "$RUN_STATUS"
+check_contains "missing folder: the failure is printed on the console" "$RUN_STDERR" "java.io.FileNotFoundException"
+check_equal "missing folder: stdout keeps its target" $'to out\n' "$RUN_STDOUT"
+check_equal "missing folder: the error file still redirected" "to err" "$(read_file "$err")"
+
+# %NAME% references in the file names are expanded.
+rm -f "$out"
+configure corvid.probe.Streams "" $'[Application]\nOutput File=%LOGDIR%/out.txt'
+run_captured LOGDIR="$E2E_TMP/logs" "$app"
+check_equal "expanded output file name" "to out" "$(read_file "$out")"
+
+# ---- options and environment -----------------------------------------------------------
+mkdir -p "$E2E_TMP/native"
+write_file "$E2E_TMP/app.ini" "[Java Runtime Environment]
+Main Class=corvid.probe.Settings
+JRE Path=$jdk
+Virtual Machine Parameters=-Dapp.name=\"My App\" -Dapp.home=%APP_HOME% -Dplain=1
+Library Path=$E2E_TMP/native
+System Path=/opt/tools
+[Class Path]
+Class Path=$classes
+"
+run_captured APP_HOME="/srv/app with space" PATH=/usr/bin:/bin "$app" prop:app.name prop:app.home prop:plain \
+    prop:java.library.path env:TAV_JVM_PATH env:TAV_JVM_HOME env:PATH prop:java.class.path
+check_equal "properties, library path and variables" "app.name=My App
+app.home=/srv/app with space
+plain=1
+java.library.path=$E2E_TMP/native:$E2E_TMP/:.:/usr/bin:/bin:$jdk/lib
+TAV_JVM_PATH=$jdk/lib/server/libjvm.so
+TAV_JVM_HOME=$jdk
+PATH=/opt/tools:/usr/bin:/bin:$jdk/bin
+java.class.path=$classes
+" "$RUN_STDOUT"
+
+# ---- the Java thread's stack -------------------------------------------------------------
+# Interpreted only, so a frame has one size and the depth measures the stack.
+depth_with() {
+    configure corvid.probe.StackDepth "-Xint $1"
+    run_captured CORVID_TRACE="$E2E_TMP/stack.trace" "$app"
+    local depth=${RUN_STDOUT#depth }
+    echo "${depth%$'\n'}"
+}
+rm -f "$E2E_TMP/stack.trace"
+one=$(depth_with -Xss1m)
+two=$(depth_with -Xss2m)
+check_contains "-Xss2m: the Java thread is made with 2 MiB" "$(cat "$E2E_TMP/stack.trace")" "Java thread stack size 2097152"
+if [[ $one =~ ^[0-9]+$ && $two =~ ^[0-9]+$ ]] && ((two * 10 >= one * 18 && two * 10 <= one * 23)); then
+    pass "-Xss2m: twice the depth of -Xss1m ($two against $one)"
+else
+    fail "-Xss2m: twice the depth of -Xss1m" "1m: $one, 2m: $two"
+fi
+
+# ---- runtime selection ---------------------------------------------------------------------
+write_file "$E2E_TMP/app.ini" "[Java Runtime Environment]
+Main Class=corvid.probe.PrintArgs
+Minimum Version=17
+Maximum Version=17.99
+[Class Path]
+Class Path=$classes
+"
+run_captured CORVID_TRACE="$E2E_TMP/registered.trace" "$app" registered
+check_equal "registered runtime: runs" $'count 1\n[registered]\n' "$RUN_STDOUT"
+check "registered runtime: OpenJDK 17 of /usr/lib/jvm was loaded" \
+    grep -Eq "loaded /usr/lib/jvm/java-(1\.)?17[^/]*/lib/server/libjvm\.so$" "$E2E_TMP/registered.trace"
