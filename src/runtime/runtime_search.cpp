@@ -122,11 +122,14 @@ std::vector<JreCandidate> searchInstalledRuntimes(Platform& platform, Trace& tra
         for (const RegistrySubkey& subkey : *subkeys) {
             JavaVersion version;
             version.parse(subkey.name, 0);
+            // Where the name alone does not say which entry it is (runtime
+            // folders), the trace names the entry too.
+            const auto label = [&] {
+                return "  subkey \"" + toUtf8(subkey.name) + "\"" +
+                       (subkey.key == subkey.name ? std::string() : " (" + toUtf8(subkey.key) + ")");
+            };
             const auto drop = [&](const std::string& why) {
-                if (trace.enabled()) {
-                    trace.line("  subkey \"" + toUtf8(subkey.name) + "\" version " + versionText(version) +
-                               " dropped: " + why);
-                }
+                if (trace.enabled()) trace.line(label() + " version " + versionText(version) + " dropped: " + why);
             };
             if (JavaVersion::compare(version, upper) > 0) {
                 drop("above the maximum version");
@@ -158,7 +161,7 @@ std::vector<JreCandidate> searchInstalledRuntimes(Platform& platform, Trace& tra
             }
             candidates.push_back({version, folder, isServer, rule.favoured});
             if (trace.enabled()) {
-                trace.line("  subkey \"" + toUtf8(subkey.name) + "\" kept: " + describeCandidate(candidates.back()));
+                trace.line(label() + " kept: " + describeCandidate(candidates.back()));
             }
         }
     }

@@ -84,21 +84,33 @@ WideString FakeUserInterface::loadString(std::uint16_t table, std::uint16_t id) 
     return WideString(builtInMessageText(table, id));
 }
 
+// A subkey's key is its name, made unique with "#<position>" when the name
+// occurs more than once.
+WideString FakeRuntimeRegistry::keyOf(const std::vector<Entry>& entries, std::size_t i) {
+    std::size_t same = 0;
+    for (const Entry& entry : entries) same += entry.name == entries[i].name ? 1 : 0;
+    return same == 1 ? entries[i].name : entries[i].name + u"#" + fromAscii(std::to_string(i));
+}
+
 std::optional<std::vector<RegistrySubkey>> FakeRuntimeRegistry::listSubkeys(RegistryRoot root, Trace&) {
     listed.push_back(root);
     const auto found = roots.find(root);
     if (found == roots.end()) return std::nullopt;
     std::vector<RegistrySubkey> subkeys;
     for (std::size_t i = 0; i < found->second.size(); ++i) {
-        subkeys.push_back({found->second[i].name, fromAscii(std::to_string(i))});
+        subkeys.push_back({found->second[i].name, keyOf(found->second, i)});
     }
     return subkeys;
 }
 
 JavaHomeValue FakeRuntimeRegistry::readJavaHome(RegistryRoot root, const RegistrySubkey& subkey) {
-    const Entry& entry = roots.at(root).at(std::stoul(toUtf8(subkey.key)));
-    javaHomeReads.push_back(entry.name);
-    return entry.javaHome;
+    const std::vector<Entry>& entries = roots.at(root);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (keyOf(entries, i) != subkey.key) continue;
+        javaHomeReads.push_back(entries[i].name);
+        return entries[i].javaHome;
+    }
+    return {};
 }
 
 }  // namespace corvid::testing

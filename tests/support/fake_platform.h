@@ -91,7 +91,7 @@ public:
 };
 
 // Registry roots as lists of subkeys; a root that is absent cannot be opened.
-// Each subkey's opaque key is its position, so equal names stay apart.
+// Equal names get distinct keys, as runtime folders do.
 class FakeRuntimeRegistry final : public RuntimeRegistry {
 public:
     struct Entry {
@@ -108,6 +108,9 @@ public:
     }
     std::optional<std::vector<RegistrySubkey>> listSubkeys(RegistryRoot root, Trace& trace) override;
     JavaHomeValue readJavaHome(RegistryRoot root, const RegistrySubkey& subkey) override;
+
+private:
+    static WideString keyOf(const std::vector<Entry>& entries, std::size_t i);
 };
 
 // Libraries by path, each with the exports it has; records what was asked.

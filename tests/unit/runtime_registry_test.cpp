@@ -45,7 +45,11 @@ protected:
         RegCloseKey(key);
     }
     void text(const WideString& name, DWORD type, const WideString& value, bool withNul = true) {
-        subkey(name, type, value.c_str(), static_cast<DWORD>((value.size() + (withNul ? 1 : 0)) * 2));
+        // The registry counts a NUL that follows the data as if it had been
+        // given (Windows does, and so does Wine), so an unterminated value
+        // needs something else after it.
+        const WideString data = withNul ? value : value + u'X';
+        subkey(name, type, data.c_str(), static_cast<DWORD>((value.size() + (withNul ? 1 : 0)) * 2));
     }
 
     WideString base_;
@@ -56,7 +60,7 @@ TEST_F(RealRegistry, ReadsSubkeysAndRejectsMalformedJavaHome) {
     const WideString longName = WideString(250, u'9') + u".1.6_";
     const WideString tooLong(kMaxJavaHomeLength + 1, u'x');
     const DWORD number = 7;
-    const char odd[] = {'C', 0, ':', 0, 'x'};
+    const char odd[] = {'C', 0, ':', 0, 'x', 'y'};  // five bytes are stored
     text(u"1.6", REG_SZ, u"C:\\Java\\jre6");
     text(u"1.7", REG_SZ, u"C:\\Java\\jre7", false);
     subkey(u"1.8", REG_DWORD, &number, sizeof number);
@@ -64,7 +68,7 @@ TEST_F(RealRegistry, ReadsSubkeysAndRejectsMalformedJavaHome) {
     text(u"2.0", REG_SZ, tooLong);
     subkey(u"2.1", 0, nullptr, 0);
     text(u"2.2", REG_EXPAND_SZ, u"%ProgramFiles%\\jre");
-    subkey(u"2.3", REG_SZ, odd, sizeof odd);
+    subkey(u"2.3", REG_SZ, odd, 5);
     text(u"2.4", REG_SZ, u"");
     text(u"2.5", REG_BINARY, u"C:\\Java\\jre6");
     text(longName, REG_SZ, u"C:\\long");
