@@ -1,0 +1,28 @@
+// The few operating-system services the test JVM library needs, with a
+// Windows and a POSIX half.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+namespace corvid_test_jvm {
+
+std::uint64_t currentThreadId();
+// The size of the calling thread's stack reservation in bytes.
+std::uint64_t currentThreadStackSize();
+// The process environment as the operating system holds it right now (on
+// Windows not the C runtime's start-up copy), in UTF-8.
+std::optional<std::string> environmentVariable(const char* name);
+// Opens a file named in UTF-8; nullptr with errorText set on failure.
+std::FILE* openFile(const std::string& utf8Path, const char* mode, std::string& errorText);
+[[noreturn]] void exitProcess(int code);
+void sleepMilliseconds(unsigned milliseconds);
+
+// The variable that holds the search path for executables and libraries.
+extern const char* const kPathVariable;
+// The line separator a JVM on this platform writes.
+extern const char* const kLineSeparator;
+
+}  // namespace corvid_test_jvm

@@ -1,0 +1,48 @@
+#ifdef _WIN32
+#error "os_posix.cpp is for the POSIX build only"
+#endif
+
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "os.h"
+
+namespace corvid_test_jvm {
+
+const char* const kPathVariable = "PATH";
+const char* const kLineSeparator = "\n";
+
+std::uint64_t currentThreadId() { return static_cast<std::uint64_t>(syscall(SYS_gettid)); }
+
+std::uint64_t currentThreadStackSize() {
+    pthread_attr_t attributes;
+    if (pthread_getattr_np(pthread_self(), &attributes) != 0) return 0;
+    void* base = nullptr;
+    std::size_t size = 0;
+    pthread_attr_getstack(&attributes, &base, &size);
+    pthread_attr_destroy(&attributes);
+    return size;
+}
+
+std::optional<std::string> environmentVariable(const char* name) {
+    const char* value = std::getenv(name);
+    if (!value) return std::nullopt;
+    return std::string(value);
+}
+
+std::FILE* openFile(const std::string& utf8Path, const char* mode, std::string& errorText) {
+    std::FILE* file = std::fopen(utf8Path.c_str(), mode);
+    if (!file) errorText = std::strerror(errno);
+    return file;
+}
+
+void exitProcess(int code) { _exit(code); }
+
+void sleepMilliseconds(unsigned milliseconds) { usleep(milliseconds * 1000u); }
+
+}  // namespace corvid_test_jvm

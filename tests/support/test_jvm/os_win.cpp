@@ -1,0 +1,70 @@
+#ifndef _WIN32
+#error "os_win.cpp is for the Windows build only"
+#endif
+
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include <cerrno>
+#include <string>
+
+#include "os.h"
+
+namespace corvid_test_jvm {
+
+const char* const kPathVariable = "Path";
+const char* const kLineSeparator = "\r\n";
+
+namespace {
+
+std::wstring toWide(const std::string& utf8) {
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring result(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), result.data(), length);
+    return result;
+}
+
+std::string toUtf8(const std::wstring& wide) {
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), result.data(), length, nullptr, nullptr);
+    return result;
+}
+
+}  // namespace
+
+std::uint64_t currentThreadId() { return GetCurrentThreadId(); }
+
+std::uint64_t currentThreadStackSize() {
+    // The reservation runs from the TEB's DeallocationStack up to StackBase;
+    // GetCurrentThreadStackLimits reports exactly those two.
+    ULONG_PTR low = 0;
+    ULONG_PTR high = 0;
+    GetCurrentThreadStackLimits(&low, &high);
+    return high - low;
+}
+
+std::optional<std::string> environmentVariable(const char* name) {
+    // The launcher changes its environment with SetEnvironmentVariableW, which
+    // the C runtime's getenv copy never sees.
+    const std::wstring wideName = toWide(name);
+    const DWORD needed = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+    if (needed == 0) return std::nullopt;
+    std::wstring value(needed, L'\0');
+    const DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(), needed);
+    value.resize(length);
+    return toUtf8(value);
+}
+
+std::FILE* openFile(const std::string& utf8Path, const char* mode, std::string& errorText) {
+    std::FILE* file = _wfopen(toWide(utf8Path).c_str(), toWide(mode).c_str());
+    if (!file) errorText = errno == ENOENT ? "The system cannot find the path specified" : "Access is denied";
+    return file;
+}
+
+void exitProcess(int code) { ExitProcess(static_cast<UINT>(code)); }
+
+void sleepMilliseconds(unsigned milliseconds) { Sleep(milliseconds); }
+
+}  // namespace corvid_test_jvm
