@@ -57,6 +57,7 @@ void Launcher::shutdown() {
     if (closeJavaSplashHook) std::exchange(closeJavaSplashHook, nullptr)();
     arguments.clear();
     preferredVersions.clear();
+    jvmOptions.clear();
 }
 
 }  // namespace corvid
