@@ -17,6 +17,8 @@ std::uint64_t currentThreadStackSize();
 std::optional<std::string> environmentVariable(const char* name);
 // Opens a file named in UTF-8; nullptr with errorText set on failure.
 std::FILE* openFile(const std::string& utf8Path, const char* mode, std::string& errorText);
+// Writes to the process's own standard output or error, byte for byte.
+void writeStandardStream(bool toErr, const std::string& bytes);
 [[noreturn]] void exitProcess(int code);
 void sleepMilliseconds(unsigned milliseconds);
 

@@ -41,6 +41,15 @@ std::FILE* openFile(const std::string& utf8Path, const char* mode, std::string& 
     return file;
 }
 
+void writeStandardStream(bool toErr, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(toErr ? 2 : 1, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
 void exitProcess(int code) { _exit(code); }
 
 void sleepMilliseconds(unsigned milliseconds) { usleep(milliseconds * 1000u); }

@@ -63,6 +63,12 @@ std::FILE* openFile(const std::string& utf8Path, const char* mode, std::string& 
     return file;
 }
 
+// Past the C runtime, whose text mode would turn "\r\n" into "\r\r\n".
+void writeStandardStream(bool toErr, const std::string& bytes) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(toErr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
 void exitProcess(int code) { ExitProcess(static_cast<UINT>(code)); }
 
 void sleepMilliseconds(unsigned milliseconds) { Sleep(milliseconds); }

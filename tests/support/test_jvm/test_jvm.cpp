@@ -129,6 +129,16 @@ std::string javaName(std::string name) {
     return name;
 }
 
+// A trace's lines end in the platform's line separator, as a JVM writes them.
+std::string withLineSeparators(const std::string& text) {
+    std::string result;
+    for (const char c : text) {
+        if (c == '\n') result += kLineSeparator;
+        else result += c;
+    }
+    return result;
+}
+
 Object* newThrowable(const std::string& className, const std::string& message) {
     Object* throwable = make(Object::Throwable, className);
     throwable->bytes = javaName(className) + ": " + message;
@@ -161,25 +171,27 @@ std::mutex streamMutex;
 Object* systemOut = nullptr;  // null: the process's own standard stream
 Object* systemErr = nullptr;
 
-void write(Object* printStream, std::FILE* fallback, const std::string& bytes) {
+// Writes through a PrintStream; null is the process's own out or err.
+void write(Object* printStream, bool toErr, const std::string& bytes) {
     std::lock_guard<std::mutex> lock(streamMutex);
     Object* stream = printStream ? printStream->target : nullptr;
-    if (stream && stream->kind == Object::ByteStream) {
+    if (!stream) {
+        writeStandardStream(toErr, bytes);
+    } else if (stream->kind == Object::ByteStream) {
         stream->bytes += bytes;
-        return;
+    } else {
+        std::fwrite(bytes.data(), 1, bytes.size(), stream->file);
+        std::fflush(stream->file);
     }
-    std::FILE* file = stream ? stream->file : fallback;
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fflush(file);
 }
 
 void printLine(bool toErr, const std::u16string& text) {
-    write(toErr ? systemErr : systemOut, toErr ? stderr : stdout, encode(text, world().charset) + kLineSeparator);
+    write(toErr ? systemErr : systemOut, toErr, encode(text, world().charset) + kLineSeparator);
 }
 
 void describe(ThreadEnv* env) {
     const std::string text = "Exception in thread \"" + env->threadName + "\" " + env->pending->bytes + kLineSeparator;
-    write(systemErr, stderr, text);
+    write(systemErr, true, text);
     env->pending = nullptr;
 }
 
@@ -278,7 +290,7 @@ jint runSteps(ThreadEnv* env, const Method& method, const std::vector<jvalue>& a
                 break;
             case Step::Throw:
                 env->pending = make(Object::Throwable, world().trace.substr(0, world().trace.find(':')));
-                env->pending->bytes = world().trace;
+                env->pending->bytes = withLineSeparators(world().trace);
                 for (char& c : env->pending->name) c = c == '.' ? '/' : c;
                 logLine(method.name + " throws " + env->pending->name);
                 return result;
@@ -317,7 +329,7 @@ jvalue invoke(ThreadEnv* env, const Method& method, Object* self, const std::vec
         systemExit(arguments.at(0).i);
     } else if (method.name == "printStackTrace") {
         Object* stream = use(arguments.at(0).l, Object::PrintStream, "printStackTrace");
-        write(stream, stderr, self->bytes + kLineSeparator);
+        write(stream, true, self->bytes + kLineSeparator);
     } else if (method.name == "toString") {
         Object* string = make(Object::String);
         string->bytes = self->bytes;
@@ -490,13 +502,32 @@ jint JNICALL CallStaticIntMethod(JNIEnv* jni, jclass cls, jmethodID id, ...) {
     return result;
 }
 
+jvalue callInstance(JNIEnv* jni, jobject self, jmethodID id, const std::vector<jvalue>& arguments, const char* call) {
+    ThreadEnv* env = envOf(jni, call);
+    Object* object = use(self, call);
+    const Method& method = methodOf(id, false, call);
+    logLine(std::string(call) + " " + method.owner + " " + method.name + " " + method.signature);
+    if (!object) fatal(std::string(call) + " on null");
+    return invoke(env, method, object, arguments);
+}
+
 jobject callObject(JNIEnv* jni, jobject self, jmethodID id, const std::vector<jvalue>& arguments) {
-    ThreadEnv* env = envOf(jni, "CallObjectMethod");
-    Object* object = use(self, "CallObjectMethod");
-    const Method& method = methodOf(id, false, "CallObjectMethod");
-    logLine("CallObjectMethod " + method.owner + " " + method.name + " " + method.signature);
-    if (!object) fatal("CallObjectMethod on null");
-    return invoke(env, method, object, arguments).l;
+    return callInstance(jni, self, id, arguments, "CallObjectMethod").l;
+}
+
+void JNICALL CallVoidMethodV(JNIEnv* jni, jobject self, jmethodID id, va_list list) {
+    callInstance(jni, self, id, readArguments(methodOf(id, false, "CallVoidMethodV").signature, list), "CallVoidMethod");
+}
+
+void JNICALL CallVoidMethodA(JNIEnv* jni, jobject self, jmethodID id, const jvalue* list) {
+    callInstance(jni, self, id, copyArguments(methodOf(id, false, "CallVoidMethodA").signature, list), "CallVoidMethod");
+}
+
+void JNICALL CallVoidMethod(JNIEnv* jni, jobject self, jmethodID id, ...) {
+    va_list list;
+    va_start(list, id);
+    CallVoidMethodV(jni, self, id, list);
+    va_end(list);
 }
 
 jobject JNICALL CallObjectMethodV(JNIEnv* jni, jobject self, jmethodID id, va_list list) {
@@ -617,6 +648,9 @@ const JNINativeInterface_ envTable = [] {
     table.CallObjectMethod = CallObjectMethod;
     table.CallObjectMethodV = CallObjectMethodV;
     table.CallObjectMethodA = CallObjectMethodA;
+    table.CallVoidMethod = CallVoidMethod;
+    table.CallVoidMethodV = CallVoidMethodV;
+    table.CallVoidMethodA = CallVoidMethodA;
     table.CallStaticVoidMethod = CallStaticVoidMethod;
     table.CallStaticVoidMethodV = CallStaticVoidMethodV;
     table.CallStaticVoidMethodA = CallStaticVoidMethodA;

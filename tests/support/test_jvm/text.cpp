@@ -115,7 +115,7 @@ std::string escapeBytes(const std::string& bytes) {
     std::string out;
     for (const char byte : bytes) {
         const unsigned char b = static_cast<unsigned char>(byte);
-        if (b >= 0x20 && b < 0x7F && b != '\\') {
+        if (b >= 0x20 && b < 0x7F) {
             out += byte;
         } else {
             char hex[5];

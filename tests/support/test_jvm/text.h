@@ -14,7 +14,7 @@ std::u16string decode(const std::string& bytes, Charset charset);
 std::string encode(const std::u16string& text, Charset charset);
 // Each UTF-16 unit on its own; U+0000 as two bytes.
 std::string toModifiedUtf8(const std::u16string& text);
-// Bytes outside printable ASCII, and the backslash, as \xHH.
+// Bytes outside printable ASCII as \xHH.
 std::string escapeBytes(const std::string& bytes);
 
 }  // namespace corvid_test_jvm
