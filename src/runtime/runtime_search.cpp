@@ -102,7 +102,7 @@ std::vector<JreCandidate> searchInstalledRuntimes(Platform& platform, Trace& tra
         trace.line("searching registered runtimes between " + versionText(lower) + " and " + versionText(upper));
     }
     for (const RegistryRoot root : kRegistryRoots) {
-        const std::string rootName = toUtf8(registryRootPath(root));
+        const std::string rootName = trace.enabled() ? toUtf8(registryRootPath(root)) : std::string();
         const RootRule rule = ruleFor(root, policy);
         if (!rule.searched) {
             if (trace.enabled()) trace.line("root " + rootName + " skipped: " + rule.skipReason);

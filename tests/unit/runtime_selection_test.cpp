@@ -305,18 +305,6 @@ TEST(SelectRuntime, FavorServerRanksJreAsClientButLoadsServer) {
     EXPECT_EQ(selectRuntime(s.launcher), nativePath(u"/jre6/") + kServer);
 }
 
-TEST(SelectRuntime, FavouredSourceBeatsNewerVersion) {
-    Selection s;
-    applyJvmSource(u"favor_JRE", s.launcher.policy);
-    applyVmProvider(u"favor_sun", s.launcher.policy);
-    s.registered(RegistryRoot::JavaSoftJdk, u"1.6", u"/jdk6");
-    s.file(u"/jdk6/jre/", kClient);
-    s.file(u"/jdk6/", u"jre");
-    s.registered(RegistryRoot::JavaSoftJre, u"1.5", u"/jre5");
-    s.file(u"/jre5/", kClient);
-    EXPECT_EQ(selectRuntime(s.launcher), nativePath(u"/jre5/") + kClient);
-}
-
 TEST(SelectRuntime, NothingFoundIsEmptyAndTraced) {
     Selection s;
     s.registered(RegistryRoot::JavaSoftJre, u"1.7", u"/jre7");
