@@ -30,12 +30,21 @@ javac --release 11 -d "$work/classes" "$work/Hello.java"
 
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# Milliseconds a command takes, from bash's own clock (no extra process).
-elapsed_ms() {
+# Runs a command and sets RUN_MS (wall time, from bash's own clock) and
+# RUN_CPU_MS (user + system time of the command): no extra process is
+# started around it, so neither side pays for the measurement.
+# `times` must run in this shell: a subshell has reaped no children yet.
+children_cpu_ms() {
+    local user system
+    { read -r _ _; read -r user system; } <"$1"
+    awk -v u="$user" -v s="$system" 'function ms(t) { split(t, p, /[ms]/); return (p[1] * 60 + p[2]) * 1000 }
+        BEGIN { printf "%.0f\n", ms(u) + ms(s) }'
+}
+run_timed() {
     local start=$EPOCHREALTIME
     "$@" >/dev/null 2>&1
     local end=$EPOCHREALTIME
-    awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f\n", (e - s) * 1000 }'
+    RUN_US=$((${end/./} - ${start/./}))
 }
 
 if [[ -n ${JDKS:-} ]]; then
@@ -52,7 +61,8 @@ else
     done
 fi
 
-printf '%-40s %7s %12s %12s %16s\n' "JDK" "ratio" "java ms" "launcher ms" "to CreateJavaVM"
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+printf '%-32s %7s %9s %12s %9s %12s %16s\n' "JDK" "ratio" "java ms" "launcher ms" "java cpu" "launcher cpu" "to CreateJavaVM"
 for jdk in "${jdks[@]}"; do
     name=$(basename "$jdk")
     app=$work/$name/hello.bin
@@ -69,12 +79,16 @@ for jdk in "${jdks[@]}"; do
     for _ in 1 2 3; do "${java_cmd[@]}" >/dev/null; "$app" >/dev/null; done
 
     : >"$work/java.ms"; : >"$work/launcher.ms"; : >"$work/ratio"
+    java_cpu=0; launcher_cpu=0
     for ((round = 0; round < rounds; round++)); do
-        if ((round % 2 == 0)); then
-            j=$(elapsed_ms "${java_cmd[@]}"); l=$(elapsed_ms "$app")
-        else
-            l=$(elapsed_ms "$app"); j=$(elapsed_ms "${java_cmd[@]}")
-        fi
+        for side in $( ((round % 2 == 0)) && echo "java launcher" || echo "launcher java"); do
+            times >"$work/times.before"
+            if [[ $side == java ]]; then run_timed "${java_cmd[@]}"; j=$RUN_US; else run_timed "$app"; l=$RUN_US; fi
+            times >"$work/times.after"
+            before=$(children_cpu_ms "$work/times.before")
+            after=$(children_cpu_ms "$work/times.after")
+            if [[ $side == java ]]; then java_cpu=$((java_cpu + after - before)); else launcher_cpu=$((launcher_cpu + after - before)); fi
+        done
         echo "$j" >>"$work/java.ms"
         echo "$l" >>"$work/launcher.ms"
         awk -v l="$l" -v j="$j" 'BEGIN { printf "%.4f\n", l / j }' >>"$work/ratio"
@@ -87,7 +101,12 @@ for jdk in "${jdks[@]}"; do
         awk '/calling JNI_CreateJavaVM/ { print $1 }' "$work/trace" >>"$work/create.ms"
     done
 
-    printf '%-40s %7.3f %12.1f %12.1f %13.2f ms\n' "$name" "$(median <"$work/ratio")" \
-        "$(median <"$work/java.ms")" "$(median <"$work/launcher.ms")" "$(median <"$work/create.ms")"
+    printf '%-32s %7.3f %9.1f %12.1f %9.1f %12.1f %13.2f ms\n' "$name" "$(median <"$work/ratio")" \
+        "$(median <"$work/java.ms" | awk '{ print $1 / 1000 }')" "$(median <"$work/launcher.ms" | awk '{ print $1 / 1000 }')" \
+        "$(awk -v c="$java_cpu" -v n="$rounds" 'BEGIN { print c / n }')" \
+        "$(awk -v c="$launcher_cpu" -v n="$rounds" 'BEGIN { print c / n }')" "$(median <"$work/create.ms")"
 done
-echo "($rounds rounds each; ratio = median of launcher/java per round; the last column is from the launcher's trace)"
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "($rounds rounds each. ratio: median of the per-round ratios launcher/java of the wall times; ms: median"
+echo " wall time of a start; cpu: mean user+system ms of a start; the last column: the launcher's own time from"
+echo " its start to the JNI_CreateJavaVM call, median of 20 traced starts)"
