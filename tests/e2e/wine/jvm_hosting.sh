@@ -40,6 +40,7 @@ configure() {
 }
 
 jvm_env=(CORVID_TEST_JVM_WORLD="$(win "$world")" CORVID_TEST_JVM_LOG="$(win "$log")" LC_ALL=C.UTF-8)
+case_env=()  # more VAR=value for one case
 
 # launch [ARGS...] / launch_msgbox [ARGS...]: run the app; LOG holds the log.
 # The library notes every breach of JNI's rules and every call it does not
@@ -52,11 +53,11 @@ read_log() {
     grep -E '^(misuse|fatal):' <<<"$LOG" | sed "s|^|$CASE: |" >>"$breaches"
 }
 launch() {
-    wine_run "${jvm_env[@]}" "$app/app.exe" "$@"
+    wine_run "${jvm_env[@]}" "${case_env[@]}" "$app/app.exe" "$@"
     read_log
 }
 launch_msgbox() {
-    wine_run_msgbox "${jvm_env[@]}" "$app/app.exe" "$@"
+    wine_run_msgbox "${jvm_env[@]}" "${case_env[@]}" "$app/app.exe" "$@"
     read_log
 }
 
@@ -138,8 +139,18 @@ check_contains "$CASE: default stack asked with JNI 1.1" "$(log_value "JNI_GetDe
 check_equal "$CASE: its javaStackSize sizes the Java thread" 3145728 "$(log_value "stack ")"
 
 CASE="ANSI arguments"
+# Wine reads the arguments in the locale's charset; the German locale is
+# compiled into the suite's own folder, so the machine needs no generated one.
+mkdir -p "$E2E_TMP/locales"
+if localedef -i de_DE -f UTF-8 "$E2E_TMP/locales/de_DE.UTF-8" >/dev/null 2>&1 ||
+    [[ -d $E2E_TMP/locales/de_DE.UTF-8 ]]; then
+    case_env=(LOCPATH="$E2E_TMP/locales" LC_ALL=de_DE.UTF-8)
+else
+    fail "$CASE: compile the de_DE.UTF-8 locale" "localedef (Debian package locales) failed"
+fi
 configure "$(runtime_ini "$(win "$server_rt")" "" "")" "class app/Main main=print"
 launch "Grüße" "中"
+case_env=()
 check_equal "$CASE: exit code" 0 "$RUN_STATUS"
 check_equal "$CASE: bytes in code page 1252, unmappable as ?" "$(printf '%s\n' 'arg 0 Gr\xfc\xdfe' 'arg 1 ?')" \
     "$(grep '^arg ' <<<"$LOG")"
