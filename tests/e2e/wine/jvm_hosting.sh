@@ -138,6 +138,19 @@ check_contains "$CASE: created with zero options" "$(log_value "JNI_CreateJavaVM
 check_contains "$CASE: default stack asked with JNI 1.1" "$(log_value "JNI_GetDefaultJavaVMInitArgs ")" "version=0x00010001"
 check_equal "$CASE: its javaStackSize sizes the Java thread" 3145728 "$(log_value "stack ")"
 
+CASE="Java thread stack"
+# The size is a commitment, not a reservation, as Windows takes a thread's
+# stack size without STACK_SIZE_PARAM_IS_A_RESERVATION: below the
+# executable's own 2 MiB reservation it leaves that, above it sets it.
+while read -r option expected; do
+    configure "$(runtime_ini "$(win "$server_rt")" "Virtual Machine Parameters=$option" "")" "class app/Main main=return"
+    launch
+    check_equal "$CASE: $option" "$expected" "$(log_value "stack ")"
+done <<'EOF'
+-Xss6m 6291456
+-Xss1048576 2097152
+EOF
+
 CASE="ANSI arguments"
 # Wine reads the arguments in the locale's charset; the German locale is
 # compiled into the suite's own folder, so the machine needs no generated one.
