@@ -82,13 +82,17 @@ wine_env_start() {
         _wine_env_log "wineboot failed (see $_WINE_ENV_DIR/wineboot.log)"
         return 1
     fi
+    # Xvfb runs no window manager, and Wine waits two seconds for one to
+    # acknowledge every managed window that hides, such as a closing message
+    # box. Unmanaged windows close at once.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$_WINE_ENV_DIR/wineboot.log" 2>&1
     # Stopping the server writes the registry out, so the template is complete.
     wineserver -k 2>/dev/null
     wineserver -w 2>/dev/null
 
     export WINEPREFIX=$_WINE_ENV_DIR/prefix
     wine_copy_prefix "$CORVID_WINE_TEMPLATE" "$WINEPREFIX"
-    wineserver -p
+    wineserver -p >/dev/null 2>&1 </dev/null
 
     export CORVID_WINE_ENV=$_WINE_ENV_DIR/env.sh
     {
