@@ -269,5 +269,5 @@ wine_private_prefix() {
     }
     export WINEPREFIX=$prefix
     E2E_PRIVATE_WINESERVER=$prefix
-    wineserver -p
+    wineserver -p >/dev/null 2>&1 </dev/null
 }
