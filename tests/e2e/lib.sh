@@ -102,10 +102,16 @@ fail() {
     done
 }
 
-# Shows a text with its control characters visible, so that a difference in a
-# trailing line break or blank can be seen in the report.
+# Shows a text on one line with its control characters written as escapes,
+# so that a difference in a line break or a blank can be seen in the report.
 _visible() {
-    printf '%s' "$1" | od -An -c | tr -s ' ' | sed 's/^ //'
+    local text=$1
+    text=${text//\\/\\\\}
+    text=${text//$'\r'/\\r}
+    text=${text//$'\t'/\\t}
+    text=${text//$'\n'/\\n}
+    if ((${#text} > 1000)); then text="${text:0:1000}..."; fi
+    printf '"%s"' "$text"
 }
 
 check() {
@@ -146,7 +152,7 @@ check_contains() {
     if [[ $text == *"$part"* ]]; then
         pass "$name"
     else
-        fail "$name" "missing: $part" "in:      $(_visible "$text")"
+        fail "$name" "missing: $(_visible "$part")" "in:      $(_visible "$text")"
     fi
 }
 
@@ -155,7 +161,7 @@ check_not_contains() {
     if [[ $text != *"$part"* ]]; then
         pass "$name"
     else
-        fail "$name" "unexpected: $part" "in:         $(_visible "$text")"
+        fail "$name" "unexpected: $(_visible "$part")" "in:         $(_visible "$text")"
     fi
 }
 

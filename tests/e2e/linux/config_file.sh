@@ -1,0 +1,56 @@
+# Which configuration files the Linux build reads: the one beside the program
+# (the file name's extension replaced by "ini", or ".ini" appended), and the
+# per-user file under $XDG_CONFIG_HOME that can hold "JRE Path".
+source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
+
+no_main_class=$'[Java Runtime Environment]\nMinimum Version=1.6\n'
+with_main_class=$'[Java Runtime Environment]\nMain Class=decoy.Main\n'
+message="Main class was not specified in INI file."
+
+# program | the file it must read | a file it must not read
+case=0
+while IFS='|' read -r program expected decoy; do
+    case=$((case + 1))
+    dir=$E2E_TMP/rule$case
+    install_launcher "$dir/$program"
+    write_file "$dir/$expected" "$no_main_class"
+    [[ -n $decoy ]] && write_file "$dir/$decoy" "$with_main_class"
+    run_captured LC_ALL=C CORVID_TRACE="$dir/trace" "$dir/$program"
+    check_equal "$program: status -1" 255 "$RUN_STATUS"
+    check_equal "$program: reads $expected" "$(basename "$program"): $message"$'\n' "$RUN_STDERR"
+    check_contains "$program: traces $expected" "$(<"$dir/trace")" "configuration file $dir/$expected"$'\n'
+done <<'TABLE'
+app.bin|app.ini|app.bin.ini
+my.tool.bin|my.tool.ini|my.ini
+app|app.ini|
+Tools 1.2/tool|Tools 1.2/tool.ini|Tools 1.ini
+TABLE
+
+# The per-user file: $XDG_CONFIG_HOME/<product name less \?"|><:/*>/<code>/<program>.ini
+dir=$E2E_TMP/user
+install_launcher "$dir/app/tool.bin"
+user_file="Tool Pro/{1234}/tool.ini"
+# case | XDG_CONFIG_HOME | [Application] lines beside | per-user file | its content | JRE Path read
+# (line breaks written \n)
+while IFS='|' read -r name xdg application user content expected; do
+    rm -rf "$dir/xdg" "$dir/home" "$dir/trace"
+    write_file "$dir/app/tool.ini" "$(printf '%b' "[Application]\n$application\n[Product Information]\nProduct Name=Tool: Pro?\nProduct Code={1234}\n[Java Runtime Environment]\nJRE Path=/beside/jre\n")"
+    [[ -n $user ]] && write_file "$dir/$user" "$(printf '%b' "$content")"
+    run_captured LC_ALL=C HOME="$dir/home" XDG_CONFIG_HOME="$xdg" CORVID_TRACE="$dir/trace" "$dir/app/tool.bin"
+    check_contains "per-user file: $name" "$(<"$dir/trace")" "JRE Path = \"$expected\""
+done <<TABLE
+under XDG_CONFIG_HOME|$dir/xdg||xdg/$user_file|[Java Runtime Environment]\nJRE Path=/user/jre|/user/jre
+XDG_CONFIG_HOME empty: ~/.config|||home/.config/$user_file|[Java Runtime Environment]\nJRE Path=/home/jre|/home/jre
+without the key it hides the one beside|$dir/xdg||xdg/$user_file|[Java Runtime Environment]|
+absent: the file beside|$dir/xdg||||/beside/jre
+a service ignores it|$dir/xdg|Application Type=service|xdg/$user_file|[Java Runtime Environment]\nJRE Path=/user/jre|/beside/jre
+TABLE
+
+# Until a runtime is found for it, a complete configuration ends the start
+# with -1 and nothing shown. Update this check when runtime selection lands.
+dir=$E2E_TMP/configured
+install_launcher "$dir/app.bin"
+write_file "$dir/app.ini" $'[Java Runtime Environment]\nMain Class=com.example.Main\nMinimum Version=1.6\n'
+run_captured LC_ALL=C "$dir/app.bin"
+check_equal "no_runtime_found_yet: status -1" 255 "$RUN_STATUS"
+check_equal "no_runtime_found_yet: nothing shown" "" "$RUN_STDERR"
