@@ -61,7 +61,7 @@ unit_stage() {
         could_not_run "$name" "no test tree in $tree"
         return
     fi
-    ctest --test-dir "$tree" -V --timeout 900 >"$log" 2>&1
+    ctest --test-dir "$tree" -V --timeout 300 >"$log" 2>&1
     local status=$?
     local passed failed ctest_failed
     passed=$(sed -n 's/.*\[  PASSED  \] \([0-9]*\) tests\{0,1\}\..*/\1/p' "$log" | awk '{s += $1} END {print s + 0}')

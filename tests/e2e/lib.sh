@@ -276,4 +276,6 @@ wine_private_prefix() {
     export WINEPREFIX=$prefix
     E2E_PRIVATE_WINESERVER=$prefix
     wineserver -p >/dev/null 2>&1 </dev/null
+    # Wine's services start with the first program; see wine_env_start.
+    wine cmd /c exit 0 >/dev/null 2>&1 </dev/null
 }

@@ -93,6 +93,11 @@ wine_env_start() {
     export WINEPREFIX=$_WINE_ENV_DIR/prefix
     wine_copy_prefix "$CORVID_WINE_TEMPLATE" "$WINEPREFIX"
     wineserver -p >/dev/null 2>&1 </dev/null
+    # The first program in a prefix starts Wine's services (services.exe,
+    # winedevice.exe, rpcss.exe, ...), which live as long as the server and
+    # inherit that program's standard handles. Started here they hold
+    # /dev/null, not the pipe of a ctest that would then wait for them.
+    wine cmd /c exit 0 >/dev/null 2>&1 </dev/null
 
     export CORVID_WINE_ENV=$_WINE_ENV_DIR/env.sh
     {
