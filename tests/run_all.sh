@@ -15,7 +15,7 @@ set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=${1:-build}
 if ! root=$(cd "$root" 2>/dev/null && pwd); then
-    echo "no build root ${1:-build}: build the presets first" >&2
+    echo "no build root ${1:-build}: build the presets first"
     echo "0 passed, 1 failed"
     exit 1
 fi
