@@ -42,6 +42,7 @@
 #                           RUN_STDOUT, RUN_STDERR like run_captured, and
 #                           MSGBOX_TEXT   text of the box read from its static
 #                                         control, exact; empty when none
+#                           MSGBOX_TITLE  the box's title
 #                           MSGBOX_SHOWN  1 when a box was shown, else 0
 #                           MSGBOX_TRACE  the texts Wine traced for the boxes
 #                                         shown, decoded, one a line (inner
@@ -241,7 +242,7 @@ wine_run_msgbox() {
     env "${_E2E_ASSIGN[@]}" WINEDEBUG=-all,+msgbox timeout -k 5 "$E2E_TIMEOUT" wine "${_E2E_COMMAND[@]}" \
         >"$E2E_TMP/.stdout" 2>"$E2E_TMP/.stderr" </dev/null &
     local launcher=$!
-    timeout -k 5 "$E2E_TIMEOUT" wine "$CORVID_UIDRIVER" --image "$(basename "$exe")" \
+    timeout -k 5 "$E2E_TIMEOUT" wine "$CORVID_UIDRIVER" --image "$(basename "$exe")" --with-title \
         --timeout $((E2E_TIMEOUT * 1000)) >"$E2E_TMP/.msgbox" 2>"$E2E_TMP/.driver" </dev/null &
     local driver=$!
     RUN_STATUS=0
@@ -256,10 +257,14 @@ wine_run_msgbox() {
         wait "$driver" 2>/dev/null || true
         MSGBOX_SHOWN=0
         MSGBOX_TEXT=""
+        MSGBOX_TITLE=""
     else
         wait "$driver" || echo "  (corvid_uidriver: $(cat "$E2E_TMP/.driver"))"
         MSGBOX_SHOWN=1
         _read_exact MSGBOX_TEXT "$E2E_TMP/.msgbox"
+        # The driver writes the title, a line break, then the text.
+        MSGBOX_TITLE=${MSGBOX_TEXT%%$'\n'*}
+        MSGBOX_TEXT=${MSGBOX_TEXT#*$'\n'}
     fi
     if [[ $RUN_STATUS == 124 ]]; then
         echo "  (timed out after ${E2E_TIMEOUT}s: ${_E2E_COMMAND[*]})"
@@ -277,5 +282,5 @@ wine_private_prefix() {
     E2E_PRIVATE_WINESERVER=$prefix
     wineserver -p >/dev/null 2>&1 </dev/null
     # Wine's services start with the first program; see wine_env_start.
-    wine cmd /c exit 0 >/dev/null 2>&1 </dev/null
+    timeout 60 wine cmd /c exit 0 >/dev/null 2>&1 </dev/null
 }

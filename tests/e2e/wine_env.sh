@@ -78,14 +78,14 @@ wine_env_start() {
 
     export CORVID_WINE_TEMPLATE=$_WINE_ENV_DIR/template
     export WINEPREFIX=$CORVID_WINE_TEMPLATE
-    if ! wineboot -i >"$_WINE_ENV_DIR/wineboot.log" 2>&1; then
+    if ! timeout 300 wineboot -i >"$_WINE_ENV_DIR/wineboot.log" 2>&1 </dev/null; then
         _wine_env_log "wineboot failed (see $_WINE_ENV_DIR/wineboot.log)"
         return 1
     fi
     # Xvfb runs no window manager, and Wine waits two seconds for one to
     # acknowledge every managed window that hides, such as a closing message
     # box. Unmanaged windows close at once.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$_WINE_ENV_DIR/wineboot.log" 2>&1
+    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$_WINE_ENV_DIR/wineboot.log" 2>&1
     # Stopping the server writes the registry out, so the template is complete.
     wineserver -k 2>/dev/null
     wineserver -w 2>/dev/null
@@ -97,7 +97,7 @@ wine_env_start() {
     # winedevice.exe, rpcss.exe, ...), which live as long as the server and
     # inherit that program's standard handles. Started here they hold
     # /dev/null, not the pipe of a ctest that would then wait for them.
-    wine cmd /c exit 0 >/dev/null 2>&1 </dev/null
+    timeout 60 wine cmd /c exit 0 >/dev/null 2>&1 </dev/null
 
     export CORVID_WINE_ENV=$_WINE_ENV_DIR/env.sh
     {

@@ -3,8 +3,9 @@
 // process, prints the box's text as UTF-8 on standard output (exactly, with no
 // line break added), and presses its OK button.
 //
-//   corvid_uidriver (--pid N | --image NAME.exe) [--timeout MS]
+//   corvid_uidriver (--pid N | --image NAME.exe) [--timeout MS] [--with-title]
 //
+// --with-title prints the box's title and a line break before the text.
 // --pid takes a Windows process id; --image matches the file name of any
 // process's executable, ignoring letter case. Exit codes: 0 text printed and
 // box closed, 1 no such dialog within the time, 2 bad arguments, 3 the text
@@ -128,21 +129,32 @@ bool pressOk(HWND dialog) {
 int wmain(int argc, wchar_t** argv) {
     Target target;
     DWORD timeout = 10000;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    bool withTitle = false;
+    const wchar_t* usage = L"usage: corvid_uidriver (--pid N | --image NAME) [--timeout MS] [--with-title]";
+    for (int i = 1; i < argc; ++i) {
         const std::wstring option = argv[i];
+        if (option == L"--with-title") {
+            withTitle = true;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            fail(usage);
+            return 2;
+        }
+        const wchar_t* value = argv[++i];
         if (option == L"--pid") {
-            target.pid = static_cast<DWORD>(std::wcstoul(argv[i + 1], nullptr, 10));
+            target.pid = static_cast<DWORD>(std::wcstoul(value, nullptr, 10));
         } else if (option == L"--image") {
-            target.image = argv[i + 1];
+            target.image = value;
         } else if (option == L"--timeout") {
-            timeout = static_cast<DWORD>(std::wcstoul(argv[i + 1], nullptr, 10));
+            timeout = static_cast<DWORD>(std::wcstoul(value, nullptr, 10));
         } else {
             fail(L"unknown option " + option);
             return 2;
         }
     }
-    if (argc % 2 == 0 || (target.pid == 0) == target.image.empty()) {
-        fail(L"usage: corvid_uidriver (--pid N | --image NAME) [--timeout MS]");
+    if ((target.pid == 0) == target.image.empty()) {
+        fail(usage);
         return 2;
     }
 
@@ -166,6 +178,13 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         }
         Sleep(20);
+    }
+    if (withTitle) {
+        wchar_t title[256] = L"";
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(search.found, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(title), SMTO_ABORTIFHUNG, 5000,
+                            &ignored);
+        text = std::wstring(title) + L"\n" + text;
     }
     writeUtf8(STD_OUTPUT_HANDLE, text);
     if (!pressOk(search.found)) {

@@ -43,7 +43,7 @@ fi
 # Wine sets APPDATA itself, inside the prefix; a private prefix keeps the
 # shared one clean.
 wine_private_prefix
-appdata=$(winepath -u "$(wine cmd /c 'echo %APPDATA%' | tr -d '\r\n')" 2>/dev/null)
+appdata=$(winepath -u "$(timeout 60 wine cmd /c 'echo %APPDATA%' </dev/null | tr -d '\r\n')" 2>/dev/null)
 check "APPDATA is a folder" test -d "$appdata"
 dir=$E2E_TMP/user
 install_launcher "$dir/app/tool.exe"

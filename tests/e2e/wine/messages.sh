@@ -24,3 +24,12 @@ es_MX.UTF-8|La clase principal no fue especificada en archivo de INI.
 pt_PT.UTF-8|$english
 fr_FR.UTF-8|$english
 TABLE
+
+# The box has no title of its own: the system shows its default one.
+while IFS='|' read -r locale title; do
+    wine_run_msgbox LC_ALL="$locale" "$app"
+    check_equal "$locale: the system's title" "$title" "$MSGBOX_TITLE"
+done <<'TABLE'
+C|Error
+de_DE.UTF-8|Fehler
+TABLE
