@@ -6,7 +6,9 @@
 #     source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 #
 # and then makes checks. Each check prints "ok" or "FAIL" with its name; the
-# counts go back to the runner when the suite ends.
+# counts go back to the runner when the suite ends. Variables must be set
+# before use (set -u); a suite that stops with a non-zero status counts as one
+# more failure. Run one suite with: tests/e2e/run.sh <kind> <build dir> NAME.
 #
 # Checks (NAME is what the report shows):
 #   check NAME CMD [ARGS...]             CMD exits with status 0
@@ -36,7 +38,8 @@
 #                           run_captured of "wine EXE ARGS"; -1 comes back as 255
 #   wine_run_msgbox [VAR=value...] EXE [ARGS...]
 #                           runs EXE under wine with WINEDEBUG=-all,+msgbox and
-#                           answers its message box with corvid_uidriver (by
+#                           answers its (first) message box with
+#                           $CORVID_UIDRIVER, tests/support/msgbox_driver_win.cpp (by
 #                           the image name of EXE: never run two programs of the
 #                           same file name at once). Sets RUN_STATUS,
 #                           RUN_STDOUT, RUN_STDERR like run_captured, and
