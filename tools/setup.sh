@@ -14,6 +14,7 @@ packages=(
     imagemagick                                         # screenshots of that display (import)
     openjdk-17-jdk-headless                             # a Java runtime and javac for the sample and JVM tests
     perl coreutils findutils                            # the test scripts
+    locales                                             # locale sources the Wine suites compile with localedef
 )
 
 missing=()

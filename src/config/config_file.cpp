@@ -55,7 +55,14 @@ std::optional<WideString> getModuleFolder(Launcher& launcher) {
 
 std::optional<WideString> configFilePathFor(WideView modulePath) {
     const std::size_t dot = modulePath.rfind(u'.');
+#ifdef _WIN32
     if (dot == WideView::npos) return std::nullopt;
+#else
+    // Linux programs seldom carry an extension: only a dot in the file name
+    // counts, and a name without one gets ".ini" appended.
+    const std::size_t slash = modulePath.rfind(kPathSeparator);
+    if (dot == WideView::npos || (slash != WideView::npos && dot < slash)) return WideString(modulePath) + u".ini";
+#endif
     return WideString(modulePath.substr(0, dot + 1)) + u"ini";
 }
 

@@ -18,8 +18,9 @@ std::optional<WideString> getModulePath(Launcher& launcher);
 std::optional<WideString> getModuleFolder(Launcher& launcher);
 
 // The pure path rules, for tests.
-// The path cut after its last "." (anywhere in the path) followed by "ini";
-// nullopt when the path has no ".".
+// Windows: the path cut after its last "." (anywhere in the path) followed by
+// "ini"; nullopt when the path has no ".". Linux: the file name's extension
+// replaced by "ini", or ".ini" appended when the file name has no ".".
 std::optional<WideString> configFilePathFor(WideView modulePath);
 // appData + name (without \?"|><:/*) + code + the executable's base name + ".ini".
 WideString userConfigFilePathFor(WideView appData, WideView productName, WideView productCode, WideView modulePath);

@@ -17,9 +17,15 @@ TEST(ConfigFilePath, CutsAfterTheLastDotOfTheWholePath) {
     } cases[] = {
         {u"C:/Apps/Tool/tool.exe", u"C:/Apps/Tool/tool.ini"},
         {u"C:/Apps/my.tool.exe", u"C:/Apps/my.tool.ini"},
-        {u"C:/Tools 1.2/tool", u"C:/Tools 1.ini"},
         {u"C:/Apps/tool.", u"C:/Apps/tool.ini"},
+#ifdef _WIN32
+        {u"C:/Tools 1.2/tool", u"C:/Tools 1.ini"},
         {u"C:/Apps/tool", nullptr},
+#else
+        {u"/opt/Tools 1.2/tool", u"/opt/Tools 1.2/tool.ini"},
+        {u"/opt/app/tool", u"/opt/app/tool.ini"},
+        {u"tool", u"tool.ini"},
+#endif
     };
     for (const auto& c : cases) {
         const auto path = configFilePathFor(nativePath(c.module));
@@ -67,11 +73,13 @@ TEST_F(ConfigFileTest, ModulePathFailureShowsMessage202With208AndTheCode) {
     EXPECT_TRUE(fake.files.createdDirectories.empty());
 }
 
+#ifdef _WIN32
 TEST_F(ConfigFileTest, PathWithoutDotFailsSilently) {
     fake.process.module.path = nativePath(u"C:/Apps/tool");
     EXPECT_FALSE(getConfigFilePath(launcher).has_value());
     EXPECT_TRUE(fake.ui.boxes.empty());
 }
+#endif
 
 TEST_F(ConfigFileTest, ModuleFolderKeepsItsSeparator) {
     EXPECT_EQ(getModuleFolder(launcher), nativePath(u"C:/Apps/Tool/"));

@@ -23,7 +23,9 @@ TEST(LauncherStart, FailedInitialisationEndsWithMinusOne) {
          {u"Main class was not specified in INI file."}},
         {"no configuration file: main class missing", u"C:/Apps/tool.exe", nullptr,
          {u"Main class was not specified in INI file."}},
+#ifdef _WIN32
         {"path without a dot shows nothing", u"C:/Apps/tool", u"[Java Runtime Environment]\nMain Class=M\n", {}},
+#endif
     };
     for (const auto& c : cases) {
         FakePlatform fake;
