@@ -10,6 +10,7 @@ packages=(
     g++-mingw-w64-x86-64-posix mingw-w64-tools          # the Windows cross build
     binutils-mingw-w64-x86-64                           # objdump and strings for the executable checks
     wine wine64                                         # Windows tests
+    fonts-wine libxrender1 libxrandr2 libxcursor1 libxi6 libxinerama1 libxcomposite1 libxfixes3  # what Wine's windows use
     xvfb xauth x11-utils util-linux                     # a display for them (Xvfb, xauth, xdpyinfo, mcookie)
     imagemagick                                         # screenshots of that display (import)
     openjdk-17-jdk-headless                             # a Java runtime and javac for the sample and JVM tests
