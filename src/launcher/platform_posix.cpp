@@ -55,27 +55,7 @@ public:
     // %NAME% references of defined variables are replaced (names match
     // exactly, as Linux variables are case-sensitive); others stay as written.
     std::optional<WideString> expand(const WideString& text) override {
-        WideString out;
-        std::size_t pos = 0;
-        while (pos < text.size()) {
-            const std::size_t open = text.find(u'%', pos);
-            if (open == WideString::npos) break;
-            const std::size_t close = text.find(u'%', open + 1);
-            if (close == WideString::npos) break;
-            out.append(text, pos, open - pos);
-            const WideString name = text.substr(open + 1, close - open - 1);
-            const auto value = name.empty() ? std::nullopt : get(name);
-            if (value) {
-                out += *value;
-                pos = close + 1;
-            } else {
-                // The closing % may open the next reference.
-                out.append(text, open, close - open);
-                pos = close;
-            }
-        }
-        out.append(text, pos, WideString::npos);
-        return out;
+        return expandPercentReferences(text, [this](const WideString& name) { return get(name); });
     }
 };
 

@@ -158,4 +158,27 @@ WideString formatText(WideView format, std::initializer_list<FormatArg> args) {
 
 WideString fromAscii(std::string_view ascii) { return WideString(ascii.begin(), ascii.end()); }
 
+WideString expandPercentReferences(WideView text,
+                                   const std::function<std::optional<WideString>(const WideString&)>& lookup) {
+    WideString out;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t open = text.find(u'%', pos);
+        const std::size_t close = open == WideView::npos ? open : text.find(u'%', open + 1);
+        if (close == WideView::npos) break;
+        out.append(text.substr(pos, open - pos));
+        const WideString name(text.substr(open + 1, close - open - 1));
+        const auto value = name.empty() ? std::nullopt : lookup(name);
+        if (value) {
+            out += *value;
+            pos = close + 1;
+        } else {
+            out.append(text.substr(open, close - open));
+            pos = close;
+        }
+    }
+    out.append(text.substr(pos));
+    return out;
+}
+
 }  // namespace corvid

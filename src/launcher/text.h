@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,5 +48,10 @@ struct FormatArg {
 WideString formatText(WideView format, std::initializer_list<FormatArg> args);
 
 WideString fromAscii(std::string_view ascii);
+
+// Replaces every %NAME% for which `lookup` has a value; references it has no
+// value for stay as written, and their closing "%" may open the next one.
+WideString expandPercentReferences(WideView text,
+                                   const std::function<std::optional<WideString>(const WideString&)>& lookup);
 
 }  // namespace corvid

@@ -8,56 +8,32 @@
 
 namespace corvid {
 
-struct KernelHandleTraits {
-    using Handle = HANDLE;
-    static Handle invalid() noexcept { return nullptr; }
+// Each kind names its handle type, its closing function and its invalid
+// value (a function, since INVALID_HANDLE_VALUE is no constant expression).
+template <typename H, auto Close, H (*Invalid)()>
+struct Win32HandleTraits {
+    using Handle = H;
+    static Handle invalid() noexcept { return Invalid(); }
     static void close(Handle handle) noexcept {
         const DWORD saved = GetLastError();
-        CloseHandle(handle);
+        Close(handle);
         SetLastError(saved);
     }
 };
 
-// CreateFileW reports failure with INVALID_HANDLE_VALUE, not null.
-struct FileHandleTraits {
-    using Handle = HANDLE;
-    static Handle invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(Handle handle) noexcept {
-        const DWORD saved = GetLastError();
-        CloseHandle(handle);
-        SetLastError(saved);
-    }
-};
+template <typename H>
+H nullHandle() noexcept {
+    return nullptr;
+}
+inline HANDLE invalidHandleValue() noexcept { return INVALID_HANDLE_VALUE; }
+inline BOOL unmapView(void* view) noexcept { return UnmapViewOfFile(view); }
 
-struct FindHandleTraits {
-    using Handle = HANDLE;
-    static Handle invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(Handle handle) noexcept {
-        const DWORD saved = GetLastError();
-        FindClose(handle);
-        SetLastError(saved);
-    }
-};
-
-struct RegistryKeyTraits {
-    using Handle = HKEY;
-    static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle handle) noexcept {
-        const DWORD saved = GetLastError();
-        RegCloseKey(handle);
-        SetLastError(saved);
-    }
-};
-
-struct MappedViewTraits {
-    using Handle = void*;
-    static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle handle) noexcept {
-        const DWORD saved = GetLastError();
-        UnmapViewOfFile(handle);
-        SetLastError(saved);
-    }
-};
+using KernelHandleTraits = Win32HandleTraits<HANDLE, &CloseHandle, &nullHandle<HANDLE>>;
+// CreateFileW and FindFirstFileW report failure with INVALID_HANDLE_VALUE, not null.
+using FileHandleTraits = Win32HandleTraits<HANDLE, &CloseHandle, &invalidHandleValue>;
+using FindHandleTraits = Win32HandleTraits<HANDLE, &FindClose, &invalidHandleValue>;
+using RegistryKeyTraits = Win32HandleTraits<HKEY, &RegCloseKey, &nullHandle<HKEY>>;
+using MappedViewTraits = Win32HandleTraits<void*, &unmapView, &nullHandle<void*>>;
 
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;

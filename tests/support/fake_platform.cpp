@@ -44,24 +44,7 @@ bool FakeEnvironment::set(const WideString& name, const WideString& value) {
 }
 
 std::optional<WideString> FakeEnvironment::expand(const WideString& text) {
-    WideString out;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::size_t open = text.find(u'%', pos);
-        const std::size_t close = open == WideString::npos ? open : text.find(u'%', open + 1);
-        if (close == WideString::npos) break;
-        out.append(text, pos, open - pos);
-        const auto value = get(text.substr(open + 1, close - open - 1));
-        if (value) {
-            out += *value;
-            pos = close + 1;
-        } else {
-            out.append(text, open, close - open);
-            pos = close;
-        }
-    }
-    out.append(text, pos, WideString::npos);
-    return out;
+    return expandPercentReferences(text, [this](const WideString& name) { return get(name); });
 }
 
 WideString FakeProfileStore::read(const WideString& file, const WideString& section, const WideString& key,

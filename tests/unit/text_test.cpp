@@ -48,3 +48,26 @@ TEST(NarrowText, RoundTripsAscii) {
 
 }  // namespace
 }  // namespace corvid
+
+namespace corvid {
+namespace {
+
+TEST(PercentReferences, ExpandKnownNamesAndKeepTheRest) {
+    const auto lookup = [](const WideString& name) -> std::optional<WideString> {
+        if (name == u"A") return WideString(u"x");
+        if (name == u"EMPTY") return WideString();
+        return std::nullopt;
+    };
+    const struct {
+        const char16_t* text;
+        const char16_t* expanded;
+    } cases[] = {
+        {u"%A%", u"x"},       {u"a%A%b%A%", u"axbx"}, {u"%B%", u"%B%"},   {u"%B%A%", u"%Bx"},
+        {u"100%", u"100%"},   {u"%%", u"%%"},         {u"%EMPTY%.", u"."}, {u"", u""},
+        {u"%A", u"%A"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(expandPercentReferences(c.text, lookup), c.expanded) << toUtf8(c.text);
+}
+
+}  // namespace
+}  // namespace corvid
