@@ -1,7 +1,7 @@
 // The configuration keys read while the launcher initialises.
 #pragma once
 
-#include "launcher/text.h"
+#include "platform/text.h"
 
 namespace corvid {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "launcher/text.h"
+#include "platform/text.h"
 
 namespace corvid {
 

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "launcher/text.h"
+#include "platform/text.h"
 
 namespace corvid {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "config/profile_store.h"
-#include "launcher/windows_api.h"
+#include "platform/windows_api.h"
 
 namespace corvid {
 

@@ -9,7 +9,7 @@
 
 #include <jni.h>
 
-#include "launcher/platform.h"
+#include "platform/platform.h"
 
 namespace corvid {
 

@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
-#include "launcher/platform.h"
-#include "launcher/text.h"
+#include "platform/platform.h"
+#include "platform/text.h"
 
 namespace corvid {
 

@@ -3,8 +3,8 @@
 // with the runtime's executables last, and the JVM's library path option.
 #pragma once
 
-#include "launcher/platform.h"
-#include "launcher/text.h"
+#include "platform/platform.h"
+#include "platform/text.h"
 
 namespace corvid {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "jvm/java_api.h"
-#include "launcher/text.h"
+#include "platform/text.h"
 
 namespace corvid {
 

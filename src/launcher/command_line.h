@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "launcher/text.h"
+#include "platform/text.h"
 
 namespace corvid {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "launcher/command_line.h"
-#include "launcher/platform.h"
-#include "launcher/text.h"
+#include "platform/platform.h"
+#include "platform/text.h"
 
 namespace corvid {
 

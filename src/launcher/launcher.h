@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "launcher/command_line.h"
-#include "launcher/platform.h"
-#include "launcher/text.h"
-#include "launcher/trace.h"
+#include "platform/platform.h"
+#include "platform/text.h"
+#include "platform/trace.h"
 #include "runtime/java_version.h"
 
 // jni.h's own names for the JVM and a thread's JNI environment, declared so

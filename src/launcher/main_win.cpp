@@ -3,7 +3,7 @@
 #endif
 
 #include "launcher/entry.h"
-#include "launcher/windows_api.h"
+#include "platform/windows_api.h"
 
 // The windowed entry point: no console, no window of its own.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {

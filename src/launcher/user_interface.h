@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "launcher/platform.h"
+#include "platform/platform.h"
 
 namespace corvid {
 

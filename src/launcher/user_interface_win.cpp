@@ -3,7 +3,7 @@
 #endif
 
 #include "launcher/user_interface.h"
-#include "launcher/windows_api.h"
+#include "platform/windows_api.h"
 
 namespace corvid {
 

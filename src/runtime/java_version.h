@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "launcher/text.h"
+#include "platform/text.h"
 
 namespace corvid {
 

@@ -16,7 +16,7 @@
 #include <optional>
 #include <vector>
 
-#include "launcher/text.h"
+#include "platform/text.h"
 
 namespace corvid {
 

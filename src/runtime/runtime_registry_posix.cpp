@@ -10,9 +10,9 @@
 #include <string>
 #include <sys/stat.h>
 
-#include "launcher/platform.h"
-#include "launcher/trace.h"
-#include "launcher/unique_handle.h"
+#include "platform/platform.h"
+#include "platform/trace.h"
+#include "platform/unique_handle.h"
 #include "runtime/runtime_registry.h"
 
 namespace corvid {

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "launcher/trace.h"
-#include "launcher/win_handles.h"
-#include "launcher/windows_api.h"
+#include "platform/trace.h"
+#include "platform/win_handles.h"
+#include "platform/windows_api.h"
 #include "runtime/runtime_registry.h"
 
 namespace corvid {

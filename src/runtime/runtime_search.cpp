@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "launcher/platform.h"
-#include "launcher/trace.h"
+#include "platform/platform.h"
+#include "platform/trace.h"
 #include "runtime/runtime_registry.h"
 
 namespace corvid {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "config/profile_store.h"
-#include "launcher/platform.h"
+#include "platform/platform.h"
 #include "launcher/user_interface.h"
 #include "runtime/runtime_registry.h"
 

@@ -17,8 +17,8 @@
 #include <cwchar>
 #include <string>
 
-#include "launcher/win_handles.h"
-#include "launcher/windows_api.h"
+#include "platform/win_handles.h"
+#include "platform/windows_api.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <string>
 
-#include "launcher/trace.h"
+#include "platform/trace.h"
 #include "runtime/runtime_registry.h"
 
 #ifdef _WIN32
-#include "launcher/windows_api.h"
+#include "platform/windows_api.h"
 #else
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "launcher/text.h"
+#include "platform/text.h"
 
 namespace corvid {
 namespace {

@@ -1,4 +1,4 @@
-#include "launcher/platform.h"
+#include "platform/platform.h"
 
 #include "config/profile_store.h"
 #include "launcher/user_interface.h"

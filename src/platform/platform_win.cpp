@@ -2,9 +2,9 @@
 #error "platform_win.cpp is for the Windows build only"
 #endif
 
-#include "launcher/platform.h"
-#include "launcher/win_handles.h"
-#include "launcher/windows_api.h"
+#include "platform/platform.h"
+#include "platform/win_handles.h"
+#include "platform/windows_api.h"
 
 namespace corvid {
 

@@ -2,7 +2,7 @@
 #error "text_win.cpp is for the Windows build only"
 #endif
 
-#include "launcher/windows_api.h"
+#include "platform/windows_api.h"
 
 namespace corvid {
 

@@ -2,8 +2,8 @@
 #error "trace_win.cpp is for the Windows build only"
 #endif
 
-#include "launcher/trace.h"
-#include "launcher/win_handles.h"
+#include "platform/trace.h"
+#include "platform/win_handles.h"
 
 namespace corvid {
 

@@ -2,7 +2,7 @@
 #error "text_posix.cpp is for the POSIX build only"
 #endif
 
-#include "launcher/text.h"
+#include "platform/text.h"
 
 namespace corvid {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "launcher/text.h"
+#include "platform/text.h"
 
 namespace corvid {
 

@@ -5,8 +5,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "launcher/trace.h"
-#include "launcher/unique_handle.h"
+#include "platform/trace.h"
+#include "platform/unique_handle.h"
 
 namespace corvid {
 

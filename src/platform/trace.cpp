@@ -1,8 +1,8 @@
-#include "launcher/trace.h"
+#include "platform/trace.h"
 
 #include <cstdio>
 
-#include "launcher/platform.h"
+#include "platform/platform.h"
 
 namespace corvid {
 

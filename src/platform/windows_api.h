@@ -13,7 +13,7 @@
 #endif
 #include <windows.h>
 
-#include "launcher/text.h"
+#include "platform/text.h"
 
 namespace corvid {
 

@@ -3,8 +3,8 @@
 // failing call survives the cleanup that follows it.
 #pragma once
 
-#include "launcher/unique_handle.h"
-#include "launcher/windows_api.h"
+#include "platform/unique_handle.h"
+#include "platform/windows_api.h"
 
 namespace corvid {
 

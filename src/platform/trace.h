@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "launcher/text.h"
+#include "platform/text.h"
 
 namespace corvid {
 

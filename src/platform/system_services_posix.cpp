@@ -11,7 +11,7 @@
 #include <sys/resource.h>
 #include <sys/sysinfo.h>
 
-#include "launcher/platform.h"
+#include "platform/platform.h"
 
 namespace corvid {
 
