@@ -34,6 +34,7 @@ public:
     std::unordered_set<WideString> existing;
     bool findFirst(const WideString& path) override { return existing.count(path) != 0; }
     bool createDirectory(const WideString&) override { return false; }
+    std::optional<std::string> readFile(const WideString&, std::size_t) override { return std::nullopt; }
 };
 
 #ifdef _WIN32

@@ -43,11 +43,18 @@ public:
 
     bool findFirst(const WideString& path) override {
         lookups.push_back(path);
-        return existing.count(path) != 0;
+        return existing.count(path) != 0 || contents.count(path) != 0;
     }
     bool createDirectory(const WideString& path) override {
         createdDirectories.push_back(path);
         return existing.insert(path).second;
+    }
+    // Files with contents; a path here counts as existing for findFirst too.
+    std::map<WideString, std::string> contents;
+    std::optional<std::string> readFile(const WideString& path, std::size_t limit) override {
+        const auto found = contents.find(path);
+        if (found == contents.end()) return std::nullopt;
+        return found->second.substr(0, limit);
     }
 };
 
