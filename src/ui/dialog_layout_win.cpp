@@ -22,6 +22,21 @@ Rect clientRectOf(HWND dialog, HWND control) {
 // SBS_SIZEBOXBOTTOMRIGHTALIGN: the system's grip, bottom-right aligned.
 constexpr DWORD kSizeGripStyle = 0x5400001C;
 
+// A group box paints only its frame and caption and leaves its inside to the
+// dialog, which with WS_CLIPCHILDREN paints nothing under a child: the inside
+// would stay unpainted. A transparent child is not clipped away.
+void letGroupBoxesShowTheDialog(HWND dialog) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t className[16] = L"";
+        if (!GetClassNameW(child, className, 16) ||
+            CompareStringOrdinal(className, -1, L"Button", -1, TRUE) != CSTR_EQUAL) {
+            continue;
+        }
+        if ((GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) != BS_GROUPBOX) continue;
+        SetWindowLongW(child, GWL_EXSTYLE, GetWindowLongW(child, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
+    }
+}
+
 }  // namespace
 
 bool DialogResizer::isChild() const { return (GetWindowLongW(dialog_, GWL_STYLE) & WS_CHILD) != 0; }
@@ -31,6 +46,7 @@ void DialogResizer::initialize(HWND dialog, const ResizeMapItem* map, std::size_
     dialog_ = dialog;
     const DWORD style = static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE));
     if ((style & forcedStyles) != forcedStyles) SetWindowLongW(dialog, GWL_STYLE, static_cast<LONG>(style | forcedStyles));
+    if ((style | forcedStyles) & WS_CLIPCHILDREN) letGroupBoxesShowTheDialog(dialog);
     if (!isChild()) {
         SetWindowLongW(dialog, GWL_EXSTYLE, GetWindowLongW(dialog, GWL_EXSTYLE) | WS_EX_DLGMODALFRAME);
         // Without an explicit "none" the caption of a resizable dialog can
