@@ -36,7 +36,9 @@
 //                   limits)
 //   maximize | restore | minimize
 //                   as the caption's buttons and the system menu do
-//   scroll ID       pages the control ID down once, as its scroll bar does
+//   scroll ID top|up|down|bottom
+//                   scrolls the control ID vertically as its scroll bar does:
+//                   to the top, a page up, a page down, to the bottom
 //   wait-gone       waits until the dialog has closed
 //   sleep MS
 // Exit codes: 0 every step done, 1 no such dialog within the time (or it
@@ -373,8 +375,18 @@ int runDialogSteps(int argc, wchar_t** argv) {
             settle(dialog);
         } else if (step == L"scroll") {
             int id = 0;
-            if (!number(id)) break;
-            ask(GetDlgItem(dialog, id), WM_VSCROLL, SB_PAGEDOWN);
+            if (!number(id) || i + 1 >= argc) break;
+            const std::wstring direction = argv[++i];
+            const WPARAM request = direction == L"top"    ? SB_TOP
+                                   : direction == L"up"   ? SB_PAGEUP
+                                   : direction == L"down" ? SB_PAGEDOWN
+                                   : direction == L"bottom" ? SB_BOTTOM
+                                                            : ~WPARAM{0};
+            if (request == ~WPARAM{0}) {
+                fail(L"unknown scroll direction " + direction);
+                return 2;
+            }
+            ask(GetDlgItem(dialog, id), WM_VSCROLL, request);
             settle(dialog);
         } else {
             fail(L"unknown step " + step);
