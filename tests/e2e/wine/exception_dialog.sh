@@ -111,6 +111,15 @@ close box|close|255|yes
 Enter is Ignore|key enter|0|no
 EOF
 
+CASE="Failure Check off"
+configure No "$trace_world" "class app/Main main=throw"
+start
+ui_dialog --timeout 3000 controls
+finish
+check_equal "$CASE: no dialog" 1 "$DIALOG_STATUS"
+check_equal "$CASE: exit code" 0 "$RUN_STATUS"
+check_not_contains "$CASE: no trace taken" "$LOG" "printStackTrace"
+
 # ---- what it shows ------------------------------------------------------------------
 CASE="non-ASCII trace"
 configure Yes "charset utf-8" 'trace java.lang.IllegalStateException: Grüße, Ελλάδα, 中文\n\tat app.Main.main(Main.java:1)' \
