@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/text.h"
@@ -77,6 +78,20 @@ struct DecodedJavaHome {
 // an empty nor an over-long text is used.
 DecodedJavaHome decodeJavaHome(const JavaHomeValue& value);
 
+// Any registry value as the platform found it; the same rules apply to it.
+using RegistryValue = JavaHomeValue;
+
+// A registry text decoded by the rules above, for a value of any name.
+struct DecodedRegistryText {
+    std::optional<WideString> text;  // set when usable
+    std::string problem;             // why not, naming the value, for the trace
+};
+DecodedRegistryText decodeRegistryText(const RegistryValue& value, WideView valueName);
+
+// The hives where current runtime installers register, per machine or per user.
+enum class RegistryHive { LocalMachine, CurrentUser };
+WideView registryHiveName(RegistryHive hive);
+
 class RuntimeRegistry {
 public:
     virtual ~RuntimeRegistry() = default;
@@ -84,6 +99,20 @@ public:
     // cannot be opened. May write trace lines about what it looked at.
     virtual std::optional<std::vector<RegistrySubkey>> listSubkeys(RegistryRoot root, Trace& trace) = 0;
     virtual JavaHomeValue readJavaHome(RegistryRoot root, const RegistrySubkey& subkey) = 0;
+
+    // Plain access for the registrations of current runtimes, which the
+    // portable search walks itself. Paths are backslash-separated key paths
+    // under the hive, without a trailing backslash. The defaults find nothing:
+    // a platform without a registry has no keys.
+    //
+    // The names of the key's direct subkeys in enumeration order, or nullopt
+    // when the key cannot be opened (the reason may go to the trace).
+    virtual std::optional<WideList> listKeys(RegistryHive hive, const WideString& path, Trace& trace);
+    virtual RegistryValue readValue(RegistryHive hive, const WideString& path, WideView valueName);
+    // The names of a folder's entries in name order (without "." and ".."),
+    // or nullopt when it cannot be read (the reason may go to the trace).
+    // Only the folder-based registry has folders; the default has none.
+    virtual std::optional<WideList> listFolder(const WideString& folder, Trace& trace);
 };
 
 RuntimeRegistry& systemRuntimeRegistry();
