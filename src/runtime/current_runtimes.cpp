@@ -39,7 +39,7 @@ bool sameFolder(const WideString& a, const WideString& b) {
 
 // One runtime the stage looks at, wherever it came from.
 struct Entry {
-    std::string shown;     // starts its trace lines
+    std::string shown;     // starts its trace lines, before the folder; may be empty
     std::string label;     // names it in the trace of later duplicates
     WideString folder;     // as registered
     std::optional<JavaVersion> nameVersion;  // the key name's version, when there is a key
@@ -56,19 +56,25 @@ public:
         FileSystem& files = platform_.files;
         WideString folder = std::move(entry.folder);
         if (!endsWith(folder, kPathSeparator)) folder += kPathSeparator;
-        const std::string where = entry.shown + " (" + toUtf8(folder) + ")";
-        const auto drop = [&](const std::string& why) {
-            if (trace_.enabled()) trace_.line("  " + where + " dropped: " + why);
+        // The trace's words are only put together when the trace is on.
+        const bool tracing = trace_.enabled();
+        const std::string where = !tracing             ? std::string()
+                                  : entry.shown.empty() ? toUtf8(folder)
+                                                        : entry.shown + " (" + toUtf8(folder) + ")";
+        std::string versioned;
+        const auto drop = [&](const std::string& why, bool withVersion) {
+            if (tracing) trace_.line("  " + where + " dropped: " + (withVersion ? versioned + ", " : "") + why);
         };
 
         JavaVersion version;
-        std::string source;
+        const char* source = "";
         const auto release = readReleaseVersion(files, folder);
         if (release && version.parse(*release, 0)) {
             source = "from the release file";
         } else if (entry.needsReleaseFile) {
             drop(release ? "its release file's JAVA_VERSION \"" + toUtf8(*release) + "\" is no version"
-                         : "no JAVA_VERSION in a release file, not a runtime");
+                         : "no JAVA_VERSION in a release file, not a runtime",
+                 false);
             return;
         } else if (entry.nameVersion) {
             version = *entry.nameVersion;
@@ -78,15 +84,15 @@ public:
             version = JavaVersion();
             source = "unknown (no release file)";
         }
-        const std::string versioned = "version " + versionText(version) + " " + source;
+        if (tracing) versioned = "version " + versionText(version) + " " + std::string(source);
 
         const bool kit = entry.developmentKit ? *entry.developmentKit
                                               : fileExists(files, folder + WideString(kCompiler));
         const RootRule rule =
             ruleForRoot(kit ? RegistryRoot::JavaSoftJdk : RegistryRoot::JavaSoftJre, rules_.policy);
-        if (!rule.searched) return drop(rule.skipReason);
-        if (JavaVersion::compare(version, rules_.upper) > 0) return drop(versioned + ", above the maximum version");
-        if (JavaVersion::compare(version, rules_.lower) < 0) return drop(versioned + ", below the minimum version");
+        if (!rule.searched) return drop(rule.skipReason, false);
+        if (JavaVersion::compare(version, rules_.upper) > 0) return drop("above the maximum version", true);
+        if (JavaVersion::compare(version, rules_.lower) < 0) return drop("below the minimum version", true);
 
         // As in the legacy runtime-environment root, a runtime environment
         // ranks by its client library even under favor_server.
@@ -96,17 +102,17 @@ public:
         if (findJvmLibrary(files, home, lookupType, isServer).empty()) {
             home = folder + WideString(kKitRuntimeFolder) + kPathSeparator;
             if (findJvmLibrary(files, home, lookupType, isServer).empty()) {
-                return drop(versioned + ", no JVM library in it or its jre folder");
+                return drop("no JVM library in it or its jre folder", true);
             }
         }
         for (std::size_t i = 0; i < found_.candidates.size(); ++i) {
             if (sameFolder(found_.candidates[i].home, home)) {
-                return drop(versioned + ", the same folder as " + found_.labels[i]);
+                return drop("the same folder as " + found_.labels[i], true);
             }
         }
         found_.candidates.push_back({version, home, isServer, rule.favoured});
         found_.labels.push_back(entry.label);
-        if (trace_.enabled()) {
+        if (tracing) {
             trace_.line("  " + where + " " + versioned + ", kept: " + describeCandidate(found_.candidates.back()));
         }
     }
@@ -316,7 +322,7 @@ void searchCurrentFolders(Platform& platform, Trace& trace, const CurrentSearchR
             if (!matchesNamePattern(name, namePattern)) continue;
             Entry entry;
             entry.folder = (folder == u"/" ? folder : folder + u"/") + name;
-            entry.shown = entry.label = toUtf8(entry.folder);
+            entry.label = toUtf8(entry.folder);
             entry.needsReleaseFile = true;
             collector.consider(std::move(entry));
         }
