@@ -364,8 +364,10 @@ bool currentRuntimeSearchEnabled(WideView switchText) { return !equalsIgnoringAs
 std::vector<JreCandidate> searchCurrentRuntimesFor(Launcher& launcher) {
     Trace& trace = launcher.trace;
     WideString switchText;
-    // The configuration was read moments ago, so its path can be formed.
-    if (const auto file = getConfigFilePath(launcher)) {
+    // The configuration was read moments ago, so its path can be formed; a
+    // failure now would already have been reported, so it is not shown again.
+    const ModulePath module = launcher.platform.process.modulePath();
+    if (const auto file = module.ok ? configFilePathFor(module.path) : std::nullopt) {
         switchText = readConfigValue(launcher.platform, *file, u"Java Runtime Environment", u"Search Current Runtimes");
     }
     if (trace.enabled()) {

@@ -1,7 +1,9 @@
 // Where installed Java runtimes are registered. The platform part only lists
 // the entries under each of the four roots and reads an entry's "JavaHome";
 // every decision (which roots, bounds, favouring, the library lookup) is made
-// by the portable search in runtime_search.cpp.
+// by the portable search in runtime_search.cpp. For the places of runtimes
+// installed today (current_runtimes.cpp) it only lists keys or folders and
+// reads values.
 //
 // On Windows the roots are registry keys under HKEY_LOCAL_MACHINE in the
 // process's native view. On Linux they are runtime folders (by default
@@ -119,7 +121,8 @@ RuntimeRegistry& systemRuntimeRegistry();
 
 #ifdef _WIN32
 // A registry that finds its roots under HKEY_LOCAL_MACHINE\<base> instead of
-// HKEY_LOCAL_MACHINE, so tests can write their own keys.
+// HKEY_LOCAL_MACHINE, so tests can write their own keys. Its machine hive is
+// that base too; it has no per-user keys.
 std::unique_ptr<RuntimeRegistry> makeRegistryUnder(const WideString& base);
 #else
 // The folders searched by default.

@@ -21,8 +21,8 @@ class Win32RuntimeRegistry final : public RuntimeRegistry {
 public:
     // `parent` stands for HKEY_LOCAL_MACHINE and `user` for HKEY_CURRENT_USER
     // (null: no per-user keys); `owned` keeps a test base open.
-    Win32RuntimeRegistry(HKEY parent, HKEY user, UniqueRegistryKey owned, UniqueRegistryKey ownedUser)
-        : parent_(parent), user_(user), owned_(std::move(owned)), ownedUser_(std::move(ownedUser)) {}
+    Win32RuntimeRegistry(HKEY parent, HKEY user, UniqueRegistryKey owned)
+        : parent_(parent), user_(user), owned_(std::move(owned)) {}
 
     std::optional<std::vector<RegistrySubkey>> listSubkeys(RegistryRoot root, Trace& trace) override {
         UniqueRegistryKey key;
@@ -112,14 +112,12 @@ private:
     HKEY parent_;
     HKEY user_;
     UniqueRegistryKey owned_;
-    UniqueRegistryKey ownedUser_;
 };
 
 }  // namespace
 
 RuntimeRegistry& systemRuntimeRegistry() {
-    static Win32RuntimeRegistry registry(HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, UniqueRegistryKey(),
-                                         UniqueRegistryKey());
+    static Win32RuntimeRegistry registry(HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, UniqueRegistryKey());
     return registry;
 }
 
@@ -127,11 +125,8 @@ std::unique_ptr<RuntimeRegistry> makeRegistryUnder(const WideString& base) {
     UniqueRegistryKey key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(base), 0, kAccess, key.put()) != ERROR_SUCCESS) return nullptr;
     HKEY parent = key.get();
-    // The per-user keys of a test live under HKEY_CURRENT_USER\<base>, when it exists.
-    UniqueRegistryKey userKey;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, wide(base), 0, kAccess, userKey.put()) != ERROR_SUCCESS) userKey.reset();
-    HKEY user = userKey.get();
-    return std::make_unique<Win32RuntimeRegistry>(parent, user, std::move(key), std::move(userKey));
+    // A test base has no per-user keys.
+    return std::make_unique<Win32RuntimeRegistry>(parent, nullptr, std::move(key));
 }
 
 }  // namespace corvid
