@@ -88,6 +88,24 @@ public:
         return JavaHomeValue::fromText(subkey.key);
     }
 
+    std::optional<WideList> listFolder(const WideString& wideFolder, Trace& trace) override {
+        const std::string folder = withoutTrailingSlashes(toNarrow(wideFolder));
+        UniqueHandle<DirTraits> dir(opendir(folder.c_str()));
+        if (!dir) {
+            if (trace.enabled()) trace.line("  " + folder + ": " + std::strerror(errno));
+            return std::nullopt;
+        }
+        std::vector<std::string> names;
+        while (const dirent* entry = readdir(dir.get())) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        std::sort(names.begin(), names.end());
+        WideList wideNames;
+        for (const std::string& name : names) wideNames.push_back(fromNarrow(name));
+        return wideNames;
+    }
+
 private:
     WideList searchedFolders(Trace& trace) {
         if (folders_) return *folders_;
