@@ -213,13 +213,15 @@ HWND createSplashWindow(SplashScreenWindow& window, const WideString& path, bool
 
     const bool registered = registerSplashClass(shadow);
 
-    int width = 0, height = 0;
+    int width = 0, height = 0, dpiX = 0, dpiY = 0;
     OLE_XSIZE_HIMETRIC himetricWidth = 0;
     OLE_YSIZE_HIMETRIC himetricHeight = 0;
     if (picture && SUCCEEDED(picture->get_Width(&himetricWidth)) && SUCCEEDED(picture->get_Height(&himetricHeight))) {
         const HDC screen = GetDC(nullptr);
-        width = himetricToPixels(himetricWidth, GetDeviceCaps(screen, LOGPIXELSX));
-        height = himetricToPixels(himetricHeight, GetDeviceCaps(screen, LOGPIXELSY));
+        dpiX = GetDeviceCaps(screen, LOGPIXELSX);
+        dpiY = GetDeviceCaps(screen, LOGPIXELSY);
+        width = himetricToPixels(himetricWidth, dpiX);
+        height = himetricToPixels(himetricHeight, dpiY);
         ReleaseDC(nullptr, screen);
     } else if (decoded.bitmap) {
         width = decoded.width;
@@ -231,7 +233,10 @@ HWND createSplashWindow(SplashScreenWindow& window, const WideString& path, bool
         traceLine(*launcher, std::string(picture ? "picture loaded" : decoded.bitmap ? "picture decoded (imaging component)"
                                                                                      : "no picture") +
                                  ", " + std::to_string(width) + "x" + std::to_string(height) + " pixels at " +
-                                 std::to_string(left) + "," + std::to_string(top));
+                                 std::to_string(left) + "," + std::to_string(top) +
+                                 (picture ? " (" + std::to_string(himetricWidth) + "x" + std::to_string(himetricHeight) +
+                                                " HIMETRIC at " + std::to_string(dpiX) + "x" + std::to_string(dpiY) + " dpi)"
+                                          : std::string()));
     }
 
     HWND handle = nullptr;

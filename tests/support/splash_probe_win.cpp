@@ -10,6 +10,11 @@
 //       waits for a message box of that process, prints "owner=CLASS" (the
 //       class of the box's owner window, or "owner=none") and closes the box.
 //
+//   corvid_splashprobe emf PATH
+//       writes an enhanced metafile of 400 x 300 pixels at 96 dpi (its size is
+//       in hundredths of a millimetre, so it grows with the screen's dpi):
+//       the top left quarter green, the rest red, as the suites' pictures.
+//
 // Exit codes: 0 done, 1 not within the time, 2 bad arguments.
 #ifndef _WIN32
 #error "splash_probe_win.cpp is for the Windows build only"
@@ -82,7 +87,30 @@ std::string className(HWND window) {
 
 }  // namespace
 
+int writeMetafile(const wchar_t* path) {
+    // 400 x 300 pixels at 96 dpi, in 0.01 mm, rounded.
+    const RECT frame{0, 0, 10583, 7938};
+    const HDC metafile = CreateEnhMetaFileW(nullptr, path, &frame, nullptr);
+    if (!metafile) return 1;
+    // Logical units of 0.01 mm, so the drawing fills the frame whatever the
+    // dpi of the screen it was made on.
+    SetMapMode(metafile, MM_HIMETRIC);
+    const HBRUSH red = CreateSolidBrush(RGB(192, 48, 32));
+    const HBRUSH green = CreateSolidBrush(RGB(32, 160, 64));
+    const RECT all{0, 0, 10583, -7938};
+    const RECT quarter{0, 0, 5292, -3969};
+    FillRect(metafile, &all, red);
+    FillRect(metafile, &quarter, green);
+    DeleteObject(red);
+    DeleteObject(green);
+    const HENHMETAFILE done = CloseEnhMetaFile(metafile);
+    if (!done) return 1;
+    DeleteEnhMetaFile(done);
+    return 0;
+}
+
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 3 && std::wcscmp(argv[1], L"emf") == 0) return writeMetafile(argv[2]);
     if (argc < 4 || std::wcscmp(argv[2], L"--image") != 0) {
         std::fputs("usage: corvid_splashprobe window|gone|owner --image NAME [--timeout MS]\n", stderr);
         return 2;
