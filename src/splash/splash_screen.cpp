@@ -1,6 +1,7 @@
 #include "splash/splash_screen.h"
 
 #include <string>
+#include <utility>
 
 #include "config/config_file.h"
 #include "launcher/launcher.h"
@@ -101,6 +102,12 @@ bool startJavaSplash(Launcher& launcher, const WideString& libraryPath) {
     reinterpret_cast<SplashLoadFileEntry>(loadFile)(toNarrow(launcher.splashImagePath).c_str());
     reinterpret_cast<SplashSetFileJarNameEntry>(setFileJarName)(toNarrow(launcher.splashImagePath).c_str(), "");
     return true;
+}
+
+void closeJavaSplash(Launcher& launcher) {
+    if (!launcher.closeJavaSplashHook) return;
+    traceLine(launcher, u"closing the runtime's splash");
+    std::exchange(launcher.closeJavaSplashHook, nullptr)();
 }
 
 bool startSplashScreen(Launcher& launcher) {

@@ -24,6 +24,9 @@ bool startSplashScreen(Launcher& launcher);
 // thread when main ends with an exception, and first in teardown.
 void closeNativeSplash(Launcher& launcher);
 
+// Calls closeJavaSplashHook once, when set, and clears it.
+void closeJavaSplash(Launcher& launcher);
+
 // The runtime's splash library beside the JVM library's parent folder, or the
 // empty text when it is not there.
 WideString locateJavaSplashLibrary(Launcher& launcher);
