@@ -312,6 +312,10 @@ void closeNativeSplash(Launcher& launcher) {
     } while (thread && GetExitCodeThread(thread, &exitCode) && exitCode == STILL_ACTIVE);
     if (thread) CloseHandle(thread);
     launcher.splashThread = nullptr;
+    // The window is gone: a box owned by its dead handle would not open at
+    // all (the exception dialog comes right after this close), so later
+    // boxes have no owner.
+    launcher.ownerWindow.store(nullptr);
     launcher.splashWindow.reset();
     traceLine(launcher, "window closed");
 }

@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "launcher/launcher.h"
+#include "splash/splash_screen.h"
 #include "splash/splash_window_win.h"
+#include "support/fake_platform.h"
 
 namespace corvid {
 namespace {
@@ -131,6 +134,35 @@ TEST_F(ImagingComponent, WhatIsNoPictureGivesNoBitmap) {
         stream->Release();
         EXPECT_EQ(picture.bitmap, nullptr) << bytes.size() << " bytes";
         if (picture.bitmap) DeleteObject(picture.bitmap);
+    }
+}
+
+// The splash thread owns the window; message boxes are owned by it while it
+// is up, and by nothing once it has been closed (its handle is dead then).
+TEST(SplashThread, OwnsTheWindowThatOwnsTheBoxesUntilClosed) {
+    for (const char16_t* picture : {u"Z:\\no such folder\\missing.bmp", u"C:\\windows\\win.ini"}) {
+        testing::FakePlatform fake;
+        fake.profiles.files[u"C:\\Apps\\Tool\\tool.ini"] = WideString(u"[Display]\nSplash Screen=") + picture + u"\n";
+        Trace trace;
+        Launcher launcher(fake.platform, trace, {});
+        ASSERT_TRUE(startSplashScreen(launcher));
+        ASSERT_NE(launcher.splashWindow, nullptr);
+        HWND window = nullptr;
+        for (int i = 0; i < 500 && !(window = static_cast<HWND>(launcher.owner())); ++i) Sleep(10);
+        ASSERT_NE(window, nullptr) << "the splash thread wrote no owner";
+        wchar_t name[32] = L"";
+        GetClassNameW(window, name, 32);
+        EXPECT_STREQ(name, L"SplashScreenWindow");
+        EXPECT_NE(GetWindowThreadProcessId(window, nullptr), GetCurrentThreadId());
+        RECT rect{};
+        GetWindowRect(window, &rect);
+        EXPECT_EQ(rect.right - rect.left, 0) << "no picture, no size";
+        closeNativeSplash(launcher);
+        EXPECT_FALSE(IsWindow(window));
+        EXPECT_EQ(launcher.owner(), nullptr);
+        EXPECT_EQ(launcher.splashWindow, nullptr);
+        EXPECT_EQ(launcher.splashThread, nullptr);
+        closeNativeSplash(launcher);  // a second close does nothing
     }
 }
 
