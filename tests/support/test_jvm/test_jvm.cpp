@@ -316,6 +316,10 @@ jint runSteps(ThreadEnv* env, const Method& method, const std::vector<jvalue>& a
             case Step::Return:
                 result = static_cast<jint>(step.value);
                 break;
+            case Step::Sleep:
+                sleepMilliseconds(static_cast<unsigned>(step.value));
+                logLine(method.name + " slept " + std::to_string(step.value) + " ms");
+                break;
         }
     }
     logLine(method.name + " returns");
@@ -750,6 +754,7 @@ extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, vo
     }
     logEnvironment();
     logLine("stack " + std::to_string(currentThreadStackSize()));
+    if (world().createDelay > 0) sleepMilliseconds(static_cast<unsigned>(world().createDelay));
     const jint result = created ? JNI_EEXIST : world().createResult;
     logLine("JNI_CreateJavaVM result " + std::to_string(result));
     *pvm = nullptr;
