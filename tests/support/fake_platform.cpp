@@ -2,6 +2,7 @@
 
 #include "config/ini_file.h"
 #include "launcher/messages.h"
+#include "runtime/runtime_search.h"
 
 namespace corvid::testing {
 
@@ -94,6 +95,18 @@ JavaHomeValue FakeRuntimeRegistry::readJavaHome(RegistryRoot root, const Registr
         return entries[i].javaHome;
     }
     return {};
+}
+
+RuntimePromptResult FakeRuntimePrompt::ask(const WideString& message, const WideString& downloadUrl, JvmType type,
+                                           FileSystem& files) {
+    questions.push_back({message, downloadUrl, type});
+    RuntimePromptResult result;
+    result.outcome = answer;
+    if (answer == RuntimePromptResult::Outcome::Chosen) {
+        result.folder = folder;
+        result.library = findJvmLibrary(files, folder, type);
+    }
+    return result;
 }
 
 }  // namespace corvid::testing
