@@ -5,6 +5,7 @@
 
 #include "launcher/launcher.h"
 #include "platform/text.h"
+#include "resources/jre_not_found_ids.h"
 
 namespace corvid {
 
@@ -12,7 +13,7 @@ class FileSystem;
 
 // The address the runtime-not-found dialog links to unless the configuration
 // names another ("Download URL"). The dialog template carries the same text.
-inline constexpr WideView kDefaultDownloadUrl = u"https://adoptium.net/temurin/releases/";
+inline constexpr WideView kDefaultDownloadUrl = u"" CORVID_DEFAULT_DOWNLOAD_URL;
 
 struct RuntimePromptResult {
     enum class Outcome {

@@ -4,6 +4,7 @@
 
 #include "ui/hyperlink_control_win.h"
 
+// After windows.h, which the header above includes.
 #include <commctrl.h>
 #include <shellapi.h>
 
@@ -87,6 +88,9 @@ void HyperLinkControl::initialize() noexcept {
         }
     }
 
+    // The tooltip class comes with the common controls, registered on request.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
     toolTip_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                CW_USEDEFAULT, window_, nullptr, moduleInstance(), nullptr);
 

@@ -1,0 +1,106 @@
+# The runtime-not-found dialog under Wine, driven as a user would with
+# corvid_jredriver (tests/support/jre_dialog_driver_win.cpp): what it shows,
+# Browse through the shell's folder picker to a folder holding the test JVM
+# library, OK, and the "JRE Path" remembered for the next start; the ways
+# out that change nothing; the link's colours and what a click opens.
+source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
+
+test_jvm=$CORVID_BUILD_DIR/tests/support/test_jvm/corvid_test_jvm.dll
+jredriver=${CORVID_JREDRIVER:-$CORVID_BUILD_DIR/tests/corvid_jredriver.exe}
+for needed in "$test_jvm" "$jredriver"; do
+    if [[ ! -f $needed ]]; then
+        fail "test programs" "missing $needed: build the tests"
+        exit 1
+    fi
+done
+
+# The per-user file and the browser's colour settings are written below.
+wine_private_prefix
+win() { to_windows_path "$1"; }
+appdata=$(winepath -u "$(timeout 60 wine cmd /c 'echo %APPDATA%' </dev/null | tr -d '\r\n')" 2>/dev/null)
+check "APPDATA is a folder" test -d "$appdata"
+
+app=$E2E_TMP/app
+install_launcher "$app/app.exe"
+user_file="$appdata/Corvid Test/{c0}/app.ini"
+world=$E2E_TMP/world.txt
+log=$E2E_TMP/jvm.log
+write_file "$world" "class app/Main main=print"
+shots=${CORVID_E2E_SHOTS:-$E2E_TMP/shots}
+mkdir -p "$shots"
+
+# runtime FOLDER RELATIVE...: a folder holding the test library at each path.
+runtime() {
+    local folder=$1 relative
+    shift
+    for relative in "$@"; do
+        mkdir -p "$(dirname "$folder/$relative")"
+        cp "$test_jvm" "$folder/$relative"
+    done
+}
+good=$E2E_TMP/rt-good
+runtime "$good" bin/server/jvm.dll
+client_only=$E2E_TMP/rt-client
+runtime "$client_only" bin/client/jvm.dll
+kit=$E2E_TMP/kit
+runtime "$kit" jre/bin/server/jvm.dll
+empty=$E2E_TMP/empty
+mkdir -p "$empty"
+
+# configure [RUNTIME LINES]: the application's configuration, with no
+# runtime to be found; the per-user file is removed.
+configure() {
+    write_file "$app/app.ini" "$(printf '%b' "[Java Runtime Environment]\r\nMain Class=app/Main\r\n${1:-Minimum Version=11\r\nMaximum Version=17\r\n}[Class Path]\r\nClass Path=app.jar\r\n[Product Information]\r\nProduct Name=Corvid: Test\r\nProduct Code={c0}\r\n")"
+    rm -rf "$appdata/Corvid Test" "$log"
+}
+
+# open_app [VAR=value...]: starts the application in the background.
+open_app() {
+    (cd "$E2E_TMP" && env CORVID_TEST_JVM_WORLD="$(win "$world")" CORVID_TEST_JVM_LOG="$(win "$log")" "$@" \
+        timeout -k 5 60 wine "$app/app.exe" first >"$E2E_TMP/app.out" 2>"$E2E_TMP/app.err" </dev/null) &
+    APP=$!
+}
+# close_app: waits for it; APP_STATUS is its exit status.
+close_app() {
+    APP_STATUS=0
+    wait "$APP" || APP_STATUS=$?
+}
+# drive COMMAND [ARGUMENT]: one step of the driver; DRIVEN is what it printed.
+drive() {
+    DRIVE_STATUS=0
+    DRIVEN=$(timeout -k 5 40 wine "$jredriver" --image app.exe --timeout 30000 "$@" </dev/null 2>"$E2E_TMP/driver.err") ||
+        DRIVE_STATUS=$?
+    [[ $DRIVE_STATUS == 0 ]] || echo "  (corvid_jredriver $*: status $DRIVE_STATUS: $(cat "$E2E_TMP/driver.err"))"
+}
+# field KEY: that line of DRIVEN.
+field() { sed -n "s/^$1=//p" <<<"$DRIVEN"; }
+
+# ---- the whole road: no runtime, the dialog, Browse, OK, the program runs,
+# ---- and the next start needs no dialog
+configure
+open_app LC_ALL=C
+drive show
+check_equal "road: title" "JRE Not Found" "$(field title)"
+check_equal "road: message" "The Java Runtime Environment (JRE) was not found. Please  download and install a JRE (version between 11.0 and 17) from:" "$(field message)"
+check_equal "road: link" "https://adoptium.net/temurin/releases/" "$(field link)"
+check_equal "road: OK starts disabled" "disabled" "$(field ok)"
+# The dialog sets no focus; when it is activated the dialog manager gives it
+# to the first control that takes it (Cancel, with OK disabled).
+check_equal "road: OK has no focus" "" "$(field focus | grep -x 1)"
+check_equal "road: no folder yet" "" "$(field path)"
+drive browse "$(win "$good")"
+check_equal "road: picked folder shown unchanged" "$(win "$good")" "$(field path)"
+check_equal "road: a library enables OK" "enabled" "$(field ok)"
+drive ok
+close_app
+check_equal "road: the program ran" 0 "$APP_STATUS"
+check_contains "road: main got the argument" "$(cat "$E2E_TMP/app.out")" "first"
+check_contains "road: the picked library was loaded" "$(cat "$log" 2>/dev/null)" "JNI_CreateJavaVM"
+check "road: per-user file written" test -f "$user_file"
+check_contains "road: JRE Path with one trailing backslash" "$(cat "$user_file" 2>/dev/null)" "JRE Path=$(win "$good")\\"
+check_not_contains "road: nothing written beside" "$(cat "$app/app.ini")" "JRE Path"
+rm -f "$log"
+E2E_TIMEOUT=30 wine_run_jre_dialog CORVID_TEST_JVM_WORLD="$(win "$world")" CORVID_TEST_JVM_LOG="$(win "$log")" "$app/app.exe" again
+check_equal "next start: no dialog" "" "$JRE_DIALOG"
+check_equal "next start: runs" 0 "$RUN_STATUS"
+check_contains "next start: from JRE Path" "$(cat "$log" 2>/dev/null)" "JNI_CreateJavaVM"
