@@ -11,29 +11,25 @@
 #include "launcher/launcher.h"
 #include "platform/text.h"
 #include "platform/windows_api.h"
+#include "ui/dialog.h"
 #include "ui/hyperlink_control_win.h"
 
 namespace corvid {
 
 class FileSystem;
 
-class JreNotFoundDialog {
+class JreNotFoundDialog final : public Dialog {
 public:
     // `downloadUrl` replaces the template's link text unless it is empty.
     JreNotFoundDialog(WideString messageText, JvmType jvmType, WideString downloadUrl, FileSystem& files);
-    JreNotFoundDialog(const JreNotFoundDialog&) = delete;
-    JreNotFoundDialog& operator=(const JreNotFoundDialog&) = delete;
 
-    // Runs the dialog modally from the template in `language`: IDOK, IDCANCEL,
-    // or -1 when it could not be created.
-    INT_PTR show(HWND owner, WORD language);
-
+    // After the dialog has ended: the last folder picked (ending in a
+    // backslash) and the library found in it (empty when none was).
     const WideString& chosenFolder() const { return chosenFolder_; }
     const WideString& jvmLibraryPath() const { return jvmLibraryPath_; }
 
 private:
-    static INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    INT_PTR handleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
     void initialize() noexcept;
     void browse() noexcept;
 
@@ -45,12 +41,6 @@ private:
     WideString chosenFolder_;
     WideString jvmLibraryPath_;
     HyperLinkControl link_;
-    HWND dialog_ = nullptr;
 };
-
-// Places a top-level window over its owner when the owner is visible and not
-// minimized, else in the middle of the work area, and keeps it inside the
-// work area; a child window is centred in its parent's client area.
-void centerWindow(HWND window);
 
 }  // namespace corvid

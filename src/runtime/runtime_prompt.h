@@ -5,7 +5,7 @@
 
 #include "launcher/launcher.h"
 #include "platform/text.h"
-#include "resources/jre_not_found_ids.h"
+#include "resources/resource_ids.h"
 
 namespace corvid {
 

@@ -6,6 +6,7 @@
 
 #include "launcher/messages.h"
 #include "launcher/user_interface.h"
+#include "resources/resource_ids.h"
 #include "runtime/jre_not_found_dialog_win.h"
 #include "runtime/runtime_prompt.h"
 
@@ -23,8 +24,8 @@ public:
         RuntimePromptResult result;
         {
             JreNotFoundDialog dialog(message, type, downloadUrl, files);
-            const INT_PTR answer =
-                dialog.show(GetActiveWindow(), tableLanguageFor(systemUserInterface().threadLanguage()));
+            const INT_PTR answer = dialog.showModal(GetActiveWindow(), IDD_JRE_NOT_FOUND,
+                                                    tableLanguageFor(systemUserInterface().threadLanguage()));
             if (answer == IDOK) {
                 result.outcome = RuntimePromptResult::Outcome::Chosen;
                 result.folder = dialog.chosenFolder();

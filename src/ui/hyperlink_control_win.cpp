@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "platform/win_handles.h"
+#include "ui/gdi_handles.h"
 #include "ui/link_text.h"
 
 namespace corvid {
@@ -160,13 +161,12 @@ void HyperLinkControl::computeLinkRect() noexcept {
     GetClientRect(window_, &client);
     RECT measured = client;
     const WideString* text = shownText();
-    HDC dc = GetDC(window_);
+    const WindowDeviceContext dc(window_);
     if (dc && text) {
-        const HGDIOBJ previous = linkFont_ ? SelectObject(dc, linkFont_) : nullptr;
-        DrawTextW(dc, wide(*text), -1, &measured, DT_CALCRECT | DT_WORDBREAK | alignmentFlags());
-        if (previous) SelectObject(dc, previous);
+        const HGDIOBJ font = linkFont_ ? static_cast<HGDIOBJ>(linkFont_) : GetCurrentObject(dc.get(), OBJ_FONT);
+        const SelectedObject selected(dc.get(), font);
+        DrawTextW(dc.get(), wide(*text), -1, &measured, DT_CALCRECT | DT_WORDBREAK | alignmentFlags());
     }
-    if (dc) ReleaseDC(window_, dc);
     const TextRect placed =
         placeMeasuredText({client.left, client.top, client.right, client.bottom},
                           {measured.left, measured.top, measured.right, measured.bottom},

@@ -198,6 +198,12 @@ void describe(ThreadEnv* env) {
 [[noreturn]] void systemExit(long code) {
     logLine("System.exit " + std::to_string(code));
     std::fflush(nullptr);
+    {
+        // The process ends with them, as a JVM's non-daemon threads do; a
+        // joinable std::thread destroyed at exit would abort the process.
+        std::lock_guard<std::mutex> lock(lingerMutex);
+        for (std::thread& thread : lingering) thread.detach();
+    }
     exitProcess(static_cast<int>(code));
 }
 
