@@ -104,3 +104,117 @@ E2E_TIMEOUT=30 wine_run_jre_dialog CORVID_TEST_JVM_WORLD="$(win "$world")" CORVI
 check_equal "next start: no dialog" "" "$JRE_DIALOG"
 check_equal "next start: runs" 0 "$RUN_STATUS"
 check_contains "next start: from JRE Path" "$(cat "$log" 2>/dev/null)" "JNI_CreateJavaVM"
+
+# ---- Browse: OK follows the last pick
+# name | JVM Type line | folders picked in turn (;) | OK after each (;)
+while IFS='|' read -r name type picks expected; do
+    configure "Minimum Version=11\r\nMaximum Version=17\r\n$type"
+    open_app LC_ALL=C
+    IFS=';' read -r -a folders <<<"$picks"
+    states=()
+    for folder in "${folders[@]}"; do
+        if [[ $folder == cancel ]]; then
+            drive browse-cancel
+        else
+            drive browse "$(win "$E2E_TMP/$folder")"
+        fi
+        states+=("$(field ok)")
+    done
+    check_equal "browse: $name" "$expected" "$(IFS=';'; echo "${states[*]}")"
+    drive cancel
+    close_app
+    check_equal "browse: $name: Cancel ends with -1" 255 "$APP_STATUS"
+done <<'TABLE'
+a folder without a library||empty|disabled
+a good pick then one without|JVM Type=default\r\n|rt-good;empty|enabled;disabled
+a cancelled Browse changes nothing||rt-good;cancel|enabled;enabled
+server: a client library is not enough|JVM Type=server\r\n|rt-client;rt-good|disabled;enabled
+favor_server: a client library will do|JVM Type=favor_server\r\n|rt-client|enabled
+a kit's top folder: no jre\ added||kit;kit/jre|disabled;enabled
+TABLE
+
+# ---- the ways out that change nothing
+for way in cancel escape close; do
+    configure
+    # An existing per-user file whose runtime folder holds no library.
+    write_file "$user_file" "$(printf '[Java Runtime Environment]\r\nJRE Path=%s\r\n' "$(win "$empty")")"
+    cp "$app/app.ini" "$E2E_TMP/app.ini.before"
+    cp "$user_file" "$E2E_TMP/user.ini.before"
+    open_app LC_ALL=C
+    drive browse "$(win "$good")"
+    drive "$way"
+    close_app
+    check_equal "$way: ends with -1" 255 "$APP_STATUS"
+    check "$way: the file beside unchanged" cmp -s "$app/app.ini" "$E2E_TMP/app.ini.before"
+    check "$way: the per-user file unchanged" cmp -s "$user_file" "$E2E_TMP/user.ini.before"
+done
+
+# ---- the link: colours, the hand, the tooltip, what a click opens
+# colours_in NAME: the colours of the link control's pixels in a screenshot
+# of the whole screen, as "#RRGGBB" words, most frequent first.
+colours_in() {
+    import -window root -display "$DISPLAY" "$shots/$1.png"
+    local l t r b
+    IFS=',' read -r l t r b <<<"$(field linkrect)"
+    convert "$shots/$1.png" -crop "$((r - l))x$((b - t))+$l+$t" +repage -format %c histogram:info:- |
+        sort -rn | grep -o '#[0-9A-F]\{6\}' | tr '\n' ' '
+}
+configure
+open_app LC_ALL=C
+drive show
+check_contains "link: blue by default" "$(colours_in link-default)" "#0000FF"
+drive cancel
+close_app
+
+set_link_colour() {
+    wine reg add 'HKCU\Software\Microsoft\Internet Explorer\Settings' /v "Anchor Color" /t REG_SZ /d "$1" /f >/dev/null
+}
+check "link colour set in HKCU" set_link_colour "255,0,0"
+marker=$E2E_TMP/opened.txt
+opener=$E2E_TMP/open-link.bat
+write_file "$opener" "$(printf '@echo opened>"%s"\r\n' "$(win "$marker")")"
+configure "Minimum Version=11\r\nMaximum Version=17\r\nDownload URL=$(win "$opener" | sed 's/\\/\\\\/g')\r\n"
+rm -f "$marker"
+open_app LC_ALL=C
+drive show
+check_equal "link: Download URL replaces the address" "$(win "$opener")" "$(field link)"
+before=$(colours_in link-red)
+check_contains "link: Anchor Color 255,0,0 paints it red" "$before" "#FF0000"
+check_not_contains "link: no default blue then" "$before" "#0000FF"
+drive hover
+check_equal "link: tooltip shows the target" "$(win "$opener")" "$(field tooltip)"
+check_equal "link: not the arrow over the text" "other" "$(field cursor)"
+drive drag-out
+sleep 2
+check "link: a click that ends outside opens nothing" test ! -e "$marker"
+drive click
+for _ in $(seq 50); do [[ -e $marker ]] && break; sleep 0.2; done
+check "link: a click opens the target" test -e "$marker"
+drive show
+after=$(colours_in link-visited)
+check_contains "link: visited colour after the click" "$after" "#800080"
+check_not_contains "link: no longer red" "$after" "#FF0000"
+drive cancel
+close_app
+wine reg delete 'HKCU\Software\Microsoft\Internet Explorer\Settings' /v "Anchor Color" /f >/dev/null 2>&1
+
+# ---- the texts in the five languages, with the tooltip shown
+# locale | bounds (\r\n between lines) | JVM Type | title | message
+while IFS='|' read -r locale bounds type title message; do
+    configure "$bounds\r\n$type\r\n"
+    open_app LC_ALL="$locale"
+    drive show
+    check_equal "$locale: title" "$title" "$(field title)"
+    check_equal "$locale: message" "$message" "$(field message)"
+    drive hover
+    check_equal "$locale: tooltip" "https://adoptium.net/temurin/releases/" "$(field tooltip)"
+    import -window root -display "$DISPLAY" "$shots/dialog-${locale%%.*}.png"
+    drive cancel
+    close_app
+done <<'TABLE'
+C|Minimum Version=17\r\nMaximum Version=any||JRE Not Found|The Java Runtime Environment (JRE) was not found. Please  download and install a JRE (minimum version 17.0) from:
+de_DE.UTF-8|Minimum Version=any\r\nMaximum Version=17|JVM Type=server|JRE nicht gefunden|Das Java Runtime Environment (JRE) wurde nicht gefunden. Bitte  downloaden und installieren Sie eine JRE mit Server JVM (maximum Version 17) von:
+it_IT.UTF-8|Minimum Version=11\r\nMaximum Version=17||JRE non trovato|Java Runtime Environment (JRE) non trovato. Scaricare ed installare JRE (una versione tra la 11.0 e la 17) da:
+pt_PT.UTF-8|Minimum Version=any\r\nMaximum Version=any||JRE Not Found|The Java Runtime Environment (JRE) was not found. Please  download and install a JRE (latest version) from:
+es_ES.UTF-8|Minimum Version=1.6.0.10\r\nMaximum Version=1.6.0.10||JRE No encontrado|El ambiente runtime de Java (JRE) no fue encontrado. Descargue e instale por favor un JRE (se requiere la versión 1.6.0.10) de:
+TABLE
