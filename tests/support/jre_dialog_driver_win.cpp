@@ -32,8 +32,10 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "platform/win_handles.h"
 
@@ -187,11 +189,70 @@ bool selectInPicker(HWND picker, const std::wstring& folder) {
     return selected;
 }
 
-// Whether the picker's tree has a selected item, so a test can tell the
-// tree followed the path.
-bool treeHasSelection(HWND picker) {
-    HWND tree = FindWindowExW(picker, nullptr, WC_TREEVIEWW, nullptr);
-    return tree && SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != 0;
+// The text of the picker's selected tree item, read through memory in the
+// picker's process; empty when there is none.
+std::wstring selectedTreeText(HWND picker) {
+    const HWND tree = FindWindowExW(picker, nullptr, WC_TREEVIEWW, nullptr);
+    if (!tree) return {};
+    const auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    if (!item) return {};
+    DWORD pid = 0;
+    GetWindowThreadProcessId(tree, &pid);
+    UniqueHandle<corvid::KernelHandleTraits> process(
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, pid));
+    if (!process) return {};
+    constexpr int kTextChars = 260;
+    const SIZE_T bytes = sizeof(TVITEMW) + kTextChars * sizeof(wchar_t);
+    auto* remote = static_cast<char*>(VirtualAllocEx(process.get(), nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!remote) return {};
+    TVITEMW request{};
+    request.mask = TVIF_TEXT;
+    request.hItem = item;
+    request.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(TVITEMW));
+    request.cchTextMax = kTextChars;
+    std::wstring text;
+    wchar_t buffer[kTextChars] = {};
+    if (WriteProcessMemory(process.get(), remote, &request, sizeof request, nullptr) &&
+        SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote)) &&
+        ReadProcessMemory(process.get(), remote + sizeof(TVITEMW), buffer, sizeof buffer - sizeof(wchar_t), nullptr)) {
+        text = buffer;
+    }
+    VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
+    return text;
+}
+
+// "C:\\a\\b" as the folders a user opens in turn: "C:\\", "C:\\a", "C:\\a\\b".
+std::vector<std::wstring> levelsOf(const std::wstring& path) {
+    std::size_t pos = path.find(L'\\');
+    if (pos == std::wstring::npos) return {path};
+    std::vector<std::wstring> levels{path.substr(0, pos + 1)};
+    while (pos + 1 < path.size()) {
+        std::size_t next = path.find(L'\\', pos + 1);
+        if (next == std::wstring::npos) next = path.size();
+        if (next > pos + 1) levels.push_back(path.substr(0, next));
+        pos = next;
+    }
+    return levels;
+}
+
+// Selects `folder` in the open picker's tree; false when the tree does not
+// show it selected before the deadline.
+bool pickFolder(HWND picker, const std::wstring& folder) {
+    const std::vector<std::wstring> levels = levelsOf(folder);
+    const std::wstring& deepest = levels.back();
+    const std::wstring name = levels.size() == 1 ? L"" : deepest.substr(deepest.find_last_of(L'\\') + 1);
+    // The picker may ignore the first requests while it fills its tree.
+    for (int asked = 0; !expired(); ++asked) {
+        if (!selectInPicker(picker, folder)) return false;
+        // A drive root's item shows the drive's name, not the path: asking
+        // twice has to do.
+        if (name.empty() ? asked >= 1
+                         : CompareStringOrdinal(selectedTreeText(picker).c_str(), -1, name.c_str(), -1, TRUE) ==
+                               CSTR_EQUAL) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool clickButton(HWND dialog, int id) {
@@ -311,35 +372,38 @@ int wmain(int argc, wchar_t** argv) {
             fail(usage);
             return 2;
         }
-        if (!clickButton(dialog, kBrowseId)) return 3;
-        Search pickerSearch;
-        pickerSearch.owner = dialog;
-        const HWND picker = waitFor(pickerSearch);
-        if (!picker) {
-            fail(L"no folder picker appeared");
-            return 1;
-        }
-        Sleep(300);
-        if (command == L"browse") {
-            // Wine's picker opens one more level of its tree each time it is
-            // asked; ask once for every level of the path.
-            bool selected = true;
-            for (std::size_t level = 0; level <= argument.size() && selected; ++level) {
-                if (level == argument.size() || argument[level] == L'\\') selected = selectInPicker(picker, argument);
+        // Wine's picker now and then never takes a folder handed to it; a
+        // cancelled Browse changes nothing, so such a picker is cancelled and
+        // Browse pressed again.
+        const ULONGLONG pickDeadline = g_deadline;
+        for (int attempt = 0;; ++attempt) {
+            if (!clickButton(dialog, kBrowseId)) return 3;
+            Search pickerSearch;
+            pickerSearch.owner = dialog;
+            const HWND picker = waitFor(pickerSearch);
+            if (!picker) {
+                fail(L"no folder picker appeared");
+                return 1;
             }
-            if (!selected) {
+            Sleep(300);
+            const bool cancelling = command == L"browse-cancel";
+            bool taken = cancelling;
+            if (!cancelling) {
+                g_deadline = std::min(pickDeadline, GetTickCount64() + 6000);
+                taken = pickFolder(picker, argument);
+                g_deadline = pickDeadline;
+            }
+            const bool last = taken || attempt == 2;
+            clickButton(picker, taken && !cancelling ? IDOK : IDCANCEL);
+            if (!waitUntilGone(picker)) {
+                fail(L"the folder picker did not close");
+                return 3;
+            }
+            if (last && !taken) {
                 fail(L"the picker did not take the folder " + argument);
                 return 3;
             }
-            if (!treeHasSelection(picker)) {
-                fail(L"the picker's tree has no selection");
-                return 3;
-            }
-        }
-        clickButton(picker, command == L"browse" ? IDOK : IDCANCEL);
-        if (!waitUntilGone(picker)) {
-            fail(L"the folder picker did not close");
-            return 3;
+            if (last) break;
         }
         Sleep(200);
         printState(dialog);

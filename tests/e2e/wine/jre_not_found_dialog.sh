@@ -112,6 +112,7 @@ while IFS='|' read -r name type picks expected; do
     open_app LC_ALL=C
     IFS=';' read -r -a folders <<<"$picks"
     states=()
+    shown=()
     for folder in "${folders[@]}"; do
         if [[ $folder == cancel ]]; then
             drive browse-cancel
@@ -119,8 +120,10 @@ while IFS='|' read -r name type picks expected; do
             drive browse "$(win "$E2E_TMP/$folder")"
         fi
         states+=("$(field ok)")
+        shown+=("$(field path)")
     done
     check_equal "browse: $name" "$expected" "$(IFS=';'; echo "${states[*]}")"
+    [[ "$(IFS=';'; echo "${states[*]}")" == "$expected" ]] || echo "       folders shown: ${shown[*]}"
     drive cancel
     close_app
     check_equal "browse: $name: Cancel ends with -1" 255 "$APP_STATUS"
@@ -198,6 +201,62 @@ drive cancel
 close_app
 wine reg delete 'HKCU\Software\Microsoft\Internet Explorer\Settings' /v "Anchor Color" /f >/dev/null 2>&1
 
+# ---- a drive root keeps its one backslash
+mkdir -p "$WINEPREFIX/drive_c/bin/server"
+cp "$test_jvm" "$WINEPREFIX/drive_c/bin/server/jvm.dll"
+configure
+open_app LC_ALL=C
+drive browse 'C:\'
+check_equal "drive root: shown" 'C:\' "$(field path)"
+check_equal "drive root: its library enables OK" "enabled" "$(field ok)"
+drive ok
+close_app
+check_equal "drive root: runs" 0 "$APP_STATUS"
+check_contains "drive root: stored with one backslash" "$(cat "$user_file" 2>/dev/null)" $'JRE Path=C:\\\r'
+rm -rf "$WINEPREFIX/drive_c/bin"
+
+# layout_matches NAME LANGUAGE: the controls of the open dialog, read with
+# corvid_uidriver, stand where the template of LANGUAGE puts them (dialog
+# units scaled by the group box, which is the same in every language). The
+# icon is left out: the static sizes itself to the icon.
+layout_matches() {
+    local controls
+    controls=$(timeout -k 5 40 wine "$CORVID_UIDRIVER" dialog --image app.exe --timeout 20000 controls </dev/null)
+    local style
+    style=$(awk -F'\t' '$1 == "dialog" { print $3 }' <<<"$controls")
+    if (((style & 0x80C800C8) == 0x80C800C8)); then pass "$1: style"; else fail "$1: style" "$style"; fi
+    # id/class/text-kind -> x y w h, English first, then the differences.
+    local -A want=([1]="107 122 50 14" [2]="161 122 50 14" [201]="60 89 94 14" [label]="12 92 45 8"
+        [202]="157 89 50 14" [203]="44 24 147 25" [205]="44 55 147 8" [206]="12 73 195 8")
+    case $2 in
+        de) want[201]="48 89 105 14" want[label]="12 92 31 8" want[202]="156 89 52 14" want[206]="12 71 195 15" ;;
+        es) want[201]="80 89 74 14" want[label]="12 92 65 8" ;;
+    esac
+    local table="" key
+    for key in "${!want[@]}"; do table+="$key ${want[$key]}"$'\n'; done
+    local verdict
+    verdict=$(awk -F'\t' -v table="$table" '
+        BEGIN { n = split(table, lines, "\n"); for (i = 1; i <= n; i++) if (lines[i] != "") { split(lines[i], f, " "); want[f[1]] = f[2] " " f[3] " " f[4] " " f[5] } }
+        $1 == "control" {
+            key = $2
+            if ($2 == 65535 && $3 == "Static") key = "label"
+            if ($2 == 65535 && $3 == "Button") { split($6, g, ","); gx = g[1]; gy = g[2]; sx = (g[3] - g[1]) / 203; sy = (g[4] - g[2]) / 103 }
+            else rect[key] = $6
+        }
+        END {
+            bad = ""
+            for (key in want) {
+                split(want[key], w, " "); split(rect[key], r, ",")
+                if (!(key in rect)) { bad = bad " " key ":missing"; continue }
+                ex[1] = gx + (w[1] - 8) * sx; ex[2] = gy + (w[2] - 11) * sy
+                ex[3] = gx + (w[1] + w[3] - 8) * sx; ex[4] = gy + (w[2] + w[4] - 11) * sy
+                for (i = 1; i <= 4; i++) { d = r[i] - ex[i]; if (d > 2 || d < -2) { bad = bad " " key ":" rect[key]; break } }
+            }
+            print bad == "" ? "ok" : bad
+        }' <<<"$controls")
+    check_equal "$1: controls where the template puts them" "ok" "$verdict"
+}
+
 # ---- the texts in the five languages, with the tooltip shown
 # locale | bounds (\r\n between lines) | JVM Type | title | message
 while IFS='|' read -r locale bounds type title message; do
@@ -206,6 +265,7 @@ while IFS='|' read -r locale bounds type title message; do
     drive show
     check_equal "$locale: title" "$title" "$(field title)"
     check_equal "$locale: message" "$message" "$(field message)"
+    layout_matches "$locale" "${locale:0:2}"
     drive hover
     check_equal "$locale: tooltip" "https://adoptium.net/temurin/releases/" "$(field tooltip)"
     import -window root -display "$DISPLAY" "$shots/dialog-${locale%%.*}.png"
