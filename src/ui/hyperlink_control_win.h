@@ -30,9 +30,6 @@ public:
     // failure (tooltip, font, colours) only degrades the link.
     void attach(HWND window) noexcept;
 
-    bool visited() const { return visited_; }
-    COLORREF linkColour() const { return linkColour_; }
-
 private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
