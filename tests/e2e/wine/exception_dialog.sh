@@ -52,7 +52,8 @@ trace_world='trace java.lang.IllegalStateException: thrown by the test world\n\t
 
 # ---- the answers ------------------------------------------------------------------
 CASE="Ignore"
-configure Yes "$trace_world" "class app/Main main=linger:3000,throw"
+# The thread lives 6 s, long enough to outlive the dialog on a loaded machine.
+configure Yes "$trace_world" "class app/Main main=linger:6000,throw"
 start
 ui_dialog --title "$title" controls click 1 wait-gone
 finish
@@ -202,10 +203,10 @@ CASE="languages"
 while IFS='|' read -r locale name group intro advice warning ignore stop; do
     configure Yes "$trace_world" "class app/Main main=throw"
     start LC_ALL="$locale"
-    ui_dialog --title "$title" controls
+    ui_dialog --title "$title" controls sleep 300
     shoot "$name-initial"
     snapshot_initial=$DIALOG_OUTPUT
-    ui_dialog --title "$title" resize 240 160 controls
+    ui_dialog --title "$title" resize 240 160 controls sleep 300
     shoot "$name-enlarged"
     ui_dialog --title "$title" click 2 wait-gone
     finish
