@@ -17,6 +17,8 @@
 //   click             clicks the link's text
 //   drag-out          presses on the link, moves below the dialog's buttons,
 //                     and releases there
+//   click-blank       clicks the link control near its right edge, past the
+//                     end of a text shorter than the control
 // The state is one "key=value" line each: title, message (item 203), link
 // (item 205), path (item 201), ok (enabled or disabled), focus (the id of
 // the focused control, 0 for none), linkrect (the link control's screen
@@ -418,8 +420,13 @@ int wmain(int argc, wchar_t** argv) {
         PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     } else if (command == L"hover") {
         return hover(dialog);
-    } else if (command == L"click" || command == L"drag-out") {
-        const POINT at = onLink(dialog);
+    } else if (command == L"click" || command == L"drag-out" || command == L"click-blank") {
+        POINT at = onLink(dialog);
+        if (command == L"click-blank") {
+            RECT link{};
+            GetWindowRect(GetDlgItem(dialog, kLinkId), &link);
+            at.x = link.right - 3;
+        }
         moveTo(at.x, at.y);
         button(MOUSEEVENTF_LEFTDOWN);
         if (command == L"drag-out") {

@@ -187,9 +187,16 @@ check_not_contains "link: no default blue then" "$before" "#0000FF"
 drive hover
 check_equal "link: tooltip shows the target" "$(win "$opener")" "$(field tooltip)"
 check_equal "link: not the arrow over the text" "other" "$(field cursor)"
+drive click-blank
+sleep 2
+check "link: a click beside the text opens nothing" test ! -e "$marker"
+drive show
+check_equal "link: ... and takes no focus" "" "$(field focus | grep -x 205)"
 drive drag-out
 sleep 2
 check "link: a click that ends outside opens nothing" test ! -e "$marker"
+drive show
+check_equal "link: a press on the text takes the focus" "205" "$(field focus)"
 drive click
 for _ in $(seq 50); do [[ -e $marker ]] && break; sleep 0.2; done
 check "link: a click opens the target" test -e "$marker"
