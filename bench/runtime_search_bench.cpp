@@ -76,7 +76,7 @@ Timing measure(int count) {
     BenchRegistry registry;
     BenchFiles files;
     Platform platform{fake.process, files, fake.environment, fake.profiles, fake.ui,
-                      registry, fake.libraries, fake.threads, fake.memory};
+                      registry, fake.libraries, fake.threads, fake.memory, fake.runtimePrompt};
     for (int i = 0; i < count; ++i) {
         // Ascending names, as the registry enumerates them: the sort's worst case.
         const WideString name = fromAscii("1." + std::to_string(6 + i / 100) + ".0_" + std::to_string(i % 100));

@@ -2,6 +2,7 @@
 
 #include "config/profile_store.h"
 #include "launcher/user_interface.h"
+#include "runtime/runtime_prompt.h"
 #include "runtime/runtime_registry.h"
 
 namespace corvid {
@@ -9,7 +10,8 @@ namespace corvid {
 Platform& systemPlatform() {
     static Platform platform{systemProcess(), systemFileSystem(), systemEnvironment(), systemProfileStore(),
                              systemUserInterface(), systemRuntimeRegistry(), systemLibraries(), systemThreads(),
-                             systemMemory()};
+                             systemMemory(),
+                             systemRuntimePrompt()};
     return platform;
 }
 

@@ -15,6 +15,7 @@ namespace corvid {
 class ProfileStore;   // config/profile_store.h
 class UserInterface;  // launcher/user_interface.h
 class RuntimeRegistry;  // runtime/runtime_registry.h
+class RuntimePrompt;  // runtime/runtime_prompt.h
 
 // A platform window handle, or nullptr for none.
 using WindowHandle = void*;
@@ -116,6 +117,7 @@ struct Platform {
     Libraries& libraries;
     Threads& threads;
     Memory& memory;
+    RuntimePrompt& runtimePrompt;
 };
 
 // The real operating system, assembled from the platform files' parts.

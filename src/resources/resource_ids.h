@@ -13,6 +13,9 @@
 #define IDC_JRE_ICON 204
 #define IDC_JRE_LINK 205
 #define IDC_JRE_BROWSE_HINT 206
+/* What item 205 links to unless the configuration names another page: the
+   download page of a free, current OpenJDK build. */
+#define CORVID_DEFAULT_DOWNLOAD_URL "https://adoptium.net/temurin/releases/"
 
 /* The uncaught-exception dialog (exception_dialog.rc). */
 #define IDD_EXCEPTION 231

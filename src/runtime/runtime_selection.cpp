@@ -7,6 +7,7 @@
 #include "launcher/launcher.h"
 #include "launcher/messages.h"
 #include "runtime/current_runtimes.h"
+#include "runtime/runtime_prompt.h"
 #include "runtime/runtime_registry.h"
 
 namespace corvid {
@@ -27,6 +28,15 @@ bool mustExchange(const JreCandidate& a, const JreCandidate& b, JvmType type, bo
     if (type == JvmType::FavorServer && a.isServer != b.isServer) exchange = b.isServer;
     if (favorSource && a.isFavoured != b.isFavoured) exchange = b.isFavoured;
     return exchange;
+}
+
+// A bound as the user wrote it: an upper bound "17" is held as
+// 17.65535.65535.65535, which the version text would give as "17.65535".
+WideString formatBound(const JavaVersion& bound) {
+    const auto& p = bound.parts;
+    const bool majorOnly = p[1] == JavaVersion::kOpenUpper && p[2] == JavaVersion::kOpenUpper &&
+                           p[3] == JavaVersion::kOpenUpper && p[0] != JavaVersion::kOpenUpper;
+    return majorOnly ? fromAscii(std::to_string(p[0])) : bound.format();
 }
 
 void traceLibrary(Trace& trace, const char* source, const WideString& folder, const WideString& library) {
@@ -94,6 +104,34 @@ WideString fromRegisteredRuntimes(Launcher& launcher) {
     return library;
 }
 
+// The user, through the runtime-not-found dialog. A folder picked there is
+// remembered as "JRE Path" so that the next start finds it at once.
+WideString fromUser(Launcher& launcher) {
+    Platform& platform = launcher.platform;
+    const WideString message =
+        buildRuntimeNotFoundMessage(platform.ui, launcher.minVersion, launcher.maxVersion, launcher.jvmType);
+    // An application may send its users to a runtime page of its own. The
+    // key is optional, so a path that cannot be formed is not reported here.
+    WideString downloadUrl;
+    const ModulePath module = platform.process.modulePath();
+    if (const auto configFile = module.ok ? configFilePathFor(module.path) : std::nullopt) {
+        downloadUrl = readConfigValue(platform, *configFile, u"Java Runtime Environment", u"Download URL");
+    }
+    if (launcher.trace.enabled()) launcher.trace.line(u"asking the user: " + message);
+    const RuntimePromptResult answer = platform.runtimePrompt.ask(message, downloadUrl, launcher.jvmType, platform.files);
+    if (answer.outcome != RuntimePromptResult::Outcome::Chosen) {
+        if (launcher.trace.enabled()) {
+            launcher.trace.line(answer.outcome == RuntimePromptResult::Outcome::Failed
+                                    ? "the runtime-not-found dialog could not be shown"
+                                    : "the user chose no runtime");
+        }
+        return {};
+    }
+    traceLibrary(launcher.trace, "chosen by the user:", answer.folder, answer.library);
+    storeJrePath(launcher, answer.folder);
+    return answer.library;
+}
+
 }  // namespace
 
 void sortCandidates(std::vector<JreCandidate>& candidates, JvmType type, bool favorSource) {
@@ -123,10 +161,10 @@ PreferredPick pickPreferred(const std::vector<JreCandidate>& sorted, const WideL
 
 WideString buildRequirementText(UserInterface& ui, const JavaVersion& lower, const JavaVersion& upper) {
     if (lower.isOpen() && upper.isOpen()) return loadMessage(ui, MessageId::LatestVersion);
-    if (lower.isOpen()) return formatMessage(ui, MessageId::MaximumVersion, {upper.format()});
-    if (upper.isOpen()) return formatMessage(ui, MessageId::MinimumVersion, {lower.format()});
-    if (upper.parts == lower.parts) return formatMessage(ui, MessageId::VersionRequired, {lower.format()});
-    return formatMessage(ui, MessageId::VersionBetween, {lower.format(), upper.format()});
+    if (lower.isOpen()) return formatMessage(ui, MessageId::MaximumVersion, {formatBound(upper)});
+    if (upper.isOpen()) return formatMessage(ui, MessageId::MinimumVersion, {formatBound(lower)});
+    if (upper.parts == lower.parts) return formatMessage(ui, MessageId::VersionRequired, {formatBound(lower)});
+    return formatMessage(ui, MessageId::VersionBetween, {formatBound(lower), formatBound(upper)});
 }
 
 WideString buildRuntimeNotFoundMessage(UserInterface& ui, const JavaVersion& lower, const JavaVersion& upper,
@@ -139,8 +177,8 @@ WideString selectRuntime(Launcher& launcher) {
     WideString library = fromConfiguredFolder(launcher);
     if (library.empty()) library = fromExecutableFolder(launcher);
     if (library.empty()) library = fromRegisteredRuntimes(launcher);
-    // The runtime-not-found dialog, the last source, is not built yet.
     if (library.empty() && launcher.trace.enabled()) launcher.trace.line("no runtime found");
+    if (library.empty()) library = fromUser(launcher);
     return library;
 }
 

@@ -50,6 +50,13 @@
 #                           MSGBOX_TRACE  the texts Wine traced for the boxes
 #                                         shown, decoded, one a line (inner
 #                                         line breaks written as \n)
+#   wine_run_jre_dialog [VAR=value...] EXE [ARGS...]
+#                           runs EXE under wine and, when its runtime-not-found
+#                           dialog appears, reads it and presses Cancel with
+#                           $CORVID_JREDRIVER (tests/support/jre_dialog_driver_win.cpp).
+#                           Sets RUN_STATUS, RUN_STDOUT, RUN_STDERR, and
+#                           JRE_DIALOG   the dialog's state as the driver's
+#                                        "show" prints it; empty when none
 #   wine_start [VAR=value...] EXE [ARGS...]
 #                           starts "wine EXE ARGS" in the background with the
 #                           time limit of run_captured, for a suite that works
@@ -283,6 +290,37 @@ wine_run_msgbox() {
         MSGBOX_TITLE=${MSGBOX_TEXT%%$'\n'*}
         MSGBOX_TEXT=${MSGBOX_TEXT#*$'\n'}
     fi
+    if [[ $RUN_STATUS == 124 ]]; then
+        echo "  (timed out after ${E2E_TIMEOUT}s: ${_E2E_COMMAND[*]})"
+    fi
+}
+
+wine_run_jre_dialog() {
+    _split_assignments "$@"
+    local exe=${_E2E_COMMAND[0]}
+    local driver_exe=${CORVID_JREDRIVER:-$CORVID_BUILD_DIR/tests/corvid_jredriver.exe}
+    env "${_E2E_ASSIGN[@]}" timeout -k 5 "$E2E_TIMEOUT" wine "${_E2E_COMMAND[@]}" \
+        >"$E2E_TMP/.stdout" 2>"$E2E_TMP/.stderr" </dev/null &
+    local launcher=$!
+    : >"$E2E_TMP/.jre"
+    timeout -k 5 "$E2E_TIMEOUT" wine "$driver_exe" --image "$(basename "$exe")" \
+        --timeout $((E2E_TIMEOUT * 1000)) show >"$E2E_TMP/.jre" 2>"$E2E_TMP/.jredriver" </dev/null &
+    local driver=$!
+    while kill -0 "$launcher" 2>/dev/null && kill -0 "$driver" 2>/dev/null; do sleep 0.1; done
+    JRE_DIALOG=""
+    if kill -0 "$driver" 2>/dev/null; then
+        # The launcher ended without a dialog.
+        kill "$driver" 2>/dev/null || true
+        wait "$driver" 2>/dev/null || true
+    elif wait "$driver"; then
+        JRE_DIALOG=$(cat "$E2E_TMP/.jre")
+        timeout -k 5 "$E2E_TIMEOUT" wine "$driver_exe" --image "$(basename "$exe")" cancel </dev/null \
+            2>>"$E2E_TMP/.jredriver" || echo "  (corvid_jredriver: $(cat "$E2E_TMP/.jredriver"))"
+    fi
+    RUN_STATUS=0
+    wait "$launcher" || RUN_STATUS=$?
+    _read_exact RUN_STDOUT "$E2E_TMP/.stdout"
+    _read_exact RUN_STDERR "$E2E_TMP/.stderr"
     if [[ $RUN_STATUS == 124 ]]; then
         echo "  (timed out after ${E2E_TIMEOUT}s: ${_E2E_COMMAND[*]})"
     fi

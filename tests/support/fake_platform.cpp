@@ -2,6 +2,7 @@
 
 #include "config/ini_file.h"
 #include "launcher/messages.h"
+#include "runtime/runtime_search.h"
 
 namespace corvid::testing {
 
@@ -142,6 +143,16 @@ std::optional<WideList> FakeRuntimeRegistry::listFolder(const WideString& folder
     const auto found = folders.find(folder);
     if (found == folders.end()) return std::nullopt;
     return found->second;
+RuntimePromptResult FakeRuntimePrompt::ask(const WideString& message, const WideString& downloadUrl, JvmType type,
+                                           FileSystem& files) {
+    questions.push_back({message, downloadUrl, type});
+    RuntimePromptResult result;
+    result.outcome = answer;
+    if (answer == RuntimePromptResult::Outcome::Chosen) {
+        result.folder = folder;
+        result.library = findJvmLibrary(files, folder, type);
+    }
+    return result;
 }
 
 }  // namespace corvid::testing

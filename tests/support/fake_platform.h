@@ -11,6 +11,7 @@
 #include "config/profile_store.h"
 #include "platform/platform.h"
 #include "launcher/user_interface.h"
+#include "runtime/runtime_prompt.h"
 #include "runtime/runtime_registry.h"
 
 namespace corvid::testing {
@@ -190,6 +191,24 @@ public:
     }
 };
 
+// Answers the runtime-not-found dialog with `answer` and records what it was
+// asked; a chosen folder's library is looked up in the given file system, as
+// the dialog does.
+class FakeRuntimePrompt final : public RuntimePrompt {
+public:
+    struct Question {
+        WideString message;
+        WideString downloadUrl;
+        JvmType type;
+    };
+    std::vector<Question> questions;
+    RuntimePromptResult::Outcome answer = RuntimePromptResult::Outcome::Cancelled;
+    WideString folder;  // picked when the answer is Chosen
+
+    RuntimePromptResult ask(const WideString& message, const WideString& downloadUrl, JvmType type,
+                            FileSystem& files) override;
+};
+
 struct FakePlatform {
     FakeProcess process;
     FakeFileSystem files;
@@ -200,7 +219,8 @@ struct FakePlatform {
     FakeLibraries libraries;
     FakeThreads threads;
     FakeMemory memory;
-    Platform platform{process, files, environment, profiles, ui, runtimes, libraries, threads, memory};
+    FakeRuntimePrompt runtimePrompt;
+    Platform platform{process, files, environment, profiles, ui, runtimes, libraries, threads, memory, runtimePrompt};
 };
 
 }  // namespace corvid::testing

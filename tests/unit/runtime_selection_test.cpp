@@ -154,7 +154,12 @@ INSTANTIATE_TEST_SUITE_P(
                       RequirementCase{"LowerWithMissingUpper", u"1.5", u"", u"minimum version 1.5"},
                       RequirementCase{"Exact", u"1.6.0.10", u"1.6.0.10", u"version 1.6.0.10 is required"},
                       RequirementCase{"SameTextDifferentFill", u"1.6", u"1.6", u"version between 1.6 and 1.6"},
-                      RequirementCase{"Between", u"1.5", u"1.7", u"version between 1.5 and 1.7"}),
+                      RequirementCase{"Between", u"1.5", u"1.7", u"version between 1.5 and 1.7"},
+                      // An upper bound of a major alone is written as the user wrote it.
+                      RequirementCase{"UpperMajorAlone", u"any", u"17", u"maximum version 17"},
+                      RequirementCase{"BetweenMajors", u"11", u"17", u"version between 11.0 and 17"},
+                      RequirementCase{"UpperMajorWithMinorKeepsTail", u"1.0", u"17.0", u"version between 1.0 and 17.0"},
+                      RequirementCase{"LowerFilledLikeUpper", u"11.65535.65535.65535", u"any", u"minimum version 11"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RuntimeNotFoundMessage, ServerOnlyAsksForServerJvm) {

@@ -46,11 +46,15 @@ absent: the file beside|$dir/xdg||||/beside/jre
 a service ignores it|$dir/xdg|Application Type=service|xdg/$user_file|[Java Runtime Environment]\nJRE Path=/user/jre|/beside/jre
 TABLE
 
-# Until a runtime is found for it, a complete configuration ends the start
-# with -1 and nothing shown. Update this check when runtime selection lands.
+# Without a runtime there is no dialog on Linux: one line says what is
+# needed and where to get it, and the start ends with -1.
 dir=$E2E_TMP/configured
 install_launcher "$dir/app.bin"
 write_file "$dir/app.ini" $'[Java Runtime Environment]\nMain Class=com.example.Main\nMinimum Version=1.6\n'
-run_captured LC_ALL=C "$dir/app.bin"
-check_equal "no_runtime_found_yet: status -1" 255 "$RUN_STATUS"
-check_equal "no_runtime_found_yet: nothing shown" "" "$RUN_STDERR"
+run_captured LC_ALL=C CORVID_RUNTIMES=/nonexistent-corvid "$dir/app.bin"
+check_equal "no runtime found: status -1" 255 "$RUN_STATUS"
+check_equal "no runtime found: one line" "app.bin: The Java Runtime Environment (JRE) was not found. Please  download and install a JRE (minimum version 1.6) from: https://adoptium.net/temurin/releases/"$'\n' "$RUN_STDERR"
+write_file "$dir/app.ini" $'[Java Runtime Environment]\nMain Class=com.example.Main\nMaximum Version=17\nJVM Type=server\nDownload URL=https://example.org/java\n'
+run_captured LC_ALL=de_DE.UTF-8 CORVID_RUNTIMES=/nonexistent-corvid "$dir/app.bin"
+check_equal "no runtime found: own page, server, German" "app.bin: Das Java Runtime Environment (JRE) wurde nicht gefunden. Bitte  downloaden und installieren Sie eine JRE mit Server JVM (maximum Version 17) von: https://example.org/java"$'\n' "$RUN_STDERR"
+check_equal "no runtime found: status -1 again" 255 "$RUN_STATUS"

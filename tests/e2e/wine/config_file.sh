@@ -63,11 +63,11 @@ absent: the file beside||no||C:\beside\jre
 a service ignores it|Application Type=service|yes|[Java Runtime Environment]\r\nJRE Path=C:\\user\\jre|C:\beside\jre
 TABLE
 
-# Until a runtime is found for it, a complete configuration ends the start
-# with -1 and nothing shown. Update this check when runtime selection lands.
+# Without a runtime, a complete configuration shows the runtime-not-found
+# dialog; its Cancel ends the start with -1.
 dir=$E2E_TMP/configured
 install_launcher "$dir/MyApp.exe"
 write_file "$dir/MyApp.ini" $'[Java Runtime Environment]\r\nMain Class=com.example.Main\r\nMinimum Version=1.6\r\n'
-E2E_TIMEOUT=15 wine_run_msgbox LC_ALL=C "$dir/MyApp.exe"
-check_equal "no_runtime_found_yet: status -1" 255 "$RUN_STATUS"
-check_equal "no_runtime_found_yet: nothing shown" 0 "$MSGBOX_SHOWN"
+E2E_TIMEOUT=15 wine_run_jre_dialog LC_ALL=C "$dir/MyApp.exe"
+check_equal "no runtime found: status -1" 255 "$RUN_STATUS"
+check_contains "no runtime found: the dialog shown" "$JRE_DIALOG" "title=JRE Not Found"

@@ -85,7 +85,12 @@ check_contains "no JVM library" "$TRACE" "subkey \"1.8\" version 1.8.0.0 dropped
 check_contains "no JavaHome" "$TRACE" 'subkey "1.9" version 1.9.0.0 dropped: no JavaHome value'
 check_contains "JavaHome ending in a backslash" "$TRACE" "kept: 1.7.0.0 at $WR\\jre17\\ ("
 
-start $'Minimum Version=1.5\r\nMaximum Version=1.4'
+# Nothing qualifies: the runtime-not-found dialog asks for the bounds and is
+# cancelled.
+write_file "$app/app.ini" $'[Java Runtime Environment]\r\nMain Class=Main\r\nMinimum Version=1.5\r\nMaximum Version=1.4\r\n'
+rm -f "$trace"
+wine_run_jre_dialog LC_ALL=C CORVID_TRACE="$(to_windows_path "$trace")" "$app/app.exe"
+TRACE=$(cat "$trace" 2>/dev/null)
 check_equal "nothing between 1.5 and 1.4: status -1" 255 "$RUN_STATUS"
-check_equal "nothing between 1.5 and 1.4: no box yet" 0 "$MSGBOX_SHOWN"
+check_contains "nothing between 1.5 and 1.4: the dialog names the bounds" "$JRE_DIALOG" "(version between 1.5 and 1.4)"
 check_contains "nothing between 1.5 and 1.4: traced" "$TRACE" "no runtime found"
