@@ -125,7 +125,7 @@ Timing measureCurrent(int count) {
     BenchRegistry registry;
     BenchFiles files;
     Platform platform{fake.process, files, fake.environment, fake.profiles, fake.ui,
-                      registry, fake.libraries, fake.threads, fake.memory};
+                      registry, fake.libraries, fake.threads, fake.memory, fake.runtimePrompt};
     struct Vendor {
         const char16_t* key;
         const char16_t* below;

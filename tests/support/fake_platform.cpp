@@ -143,6 +143,8 @@ std::optional<WideList> FakeRuntimeRegistry::listFolder(const WideString& folder
     const auto found = folders.find(folder);
     if (found == folders.end()) return std::nullopt;
     return found->second;
+}
+
 RuntimePromptResult FakeRuntimePrompt::ask(const WideString& message, const WideString& downloadUrl, JvmType type,
                                            FileSystem& files) {
     questions.push_back({message, downloadUrl, type});
