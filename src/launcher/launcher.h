@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cache/startup_cache.h"
 #include "launcher/command_line.h"
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -88,6 +89,11 @@ public:
     // The JVM library's JNI_CreateJavaVM and JNI_GetDefaultJavaVMInitArgs.
     LibrarySymbol createJavaVmEntry = nullptr;
     LibrarySymbol defaultInitArgsEntry = nullptr;
+    // The start-up cache: its file operations (the system's when null), what
+    // this start decided, and the JVM's exit hook while an archive is made.
+    CacheFiles* cacheFiles = nullptr;
+    StartupCacheState startupCache;
+    void (*jvmExitHook)(int exitCode) = nullptr;
 };
 
 // Makes the executable's folder the current directory; any failure is ignored.
