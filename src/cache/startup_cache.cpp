@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 
 #include "cache/cache_files.h"
 #include "config/config_file.h"
@@ -198,6 +199,7 @@ CacheMode decide(CacheStart& start, const std::vector<WideString>& names, const 
         if (!record) reason = u"it has no readable record";
         else if (record->key != key) reason = u"its record was made for something else";
         else if (record->size != facts->size) reason = u"its size differs from its record";
+        else if (record->modified != facts->modified) reason = u"it was changed after its record was written";
         else if (record->state == "checked") {
             traceLine(launcher, u"using " + archiveName + u": its record matches");
             return CacheMode::Use;
@@ -232,6 +234,7 @@ CacheMode decide(CacheStart& start, const std::vector<WideString>& names, const 
         if (!facts || !record || record->state != "complete") reason = u"the start that made it did not finish it";
         else if (record->key != key) reason = u"its record was made for something else";
         else if (record->size != facts->size) reason = u"its size differs from its record";
+        else if (record->modified != facts->modified) reason = u"it was changed after its record was written";
         else if (!head || !hasDynamicArchiveMagic(*head)) reason = u"it is not an archive";
         if (reason.empty()) {
             record->state = "unchecked";
@@ -319,8 +322,8 @@ std::string keyHash(std::string_view key) {
 }
 
 std::string formatRecord(const ArchiveRecord& record) {
-    return std::string(kRecordHeader) + "state " + record.state + "\nsize " + std::to_string(record.size) + "\nkey\n" +
-           record.key;
+    return std::string(kRecordHeader) + "state " + record.state + "\nsize " + std::to_string(record.size) +
+           "\nmodified " + std::to_string(record.modified) + "\nkey\n" + record.key;
 }
 
 std::optional<ArchiveRecord> parseRecord(std::string_view text) {
@@ -337,10 +340,24 @@ std::optional<ArchiveRecord> parseRecord(std::string_view text) {
     ArchiveRecord record;
     const auto state = field("state ");
     const auto size = field("size ");
-    if (!state || !size || size->empty() || size->size() > 19 || !field("key")) return std::nullopt;
-    if (state->empty() || (size->find_first_not_of("0123456789") != std::string_view::npos)) return std::nullopt;
+    const auto modified = field("modified ");
+    // Decimal digits that fit a signed 64-bit number; a damaged record is refused, never thrown on.
+    const auto number = [](std::optional<std::string_view> digits) -> std::optional<std::int64_t> {
+        if (!digits || digits->empty() || digits->size() > 19) return std::nullopt;
+        std::uint64_t value = 0;
+        for (const char c : *digits) {
+            if (c < '0' || c > '9') return std::nullopt;
+            value = value * 10 + static_cast<std::uint64_t>(c - '0');
+        }
+        if (value > static_cast<std::uint64_t>(INT64_MAX)) return std::nullopt;
+        return static_cast<std::int64_t>(value);
+    };
+    const auto sizeValue = number(size);
+    const auto modifiedValue = number(modified);
+    if (!state || state->empty() || !sizeValue || !modifiedValue || !field("key")) return std::nullopt;
     record.state = std::string(*state);
-    record.size = std::stoull(std::string(*size));
+    record.size = static_cast<std::uint64_t>(*sizeValue);
+    record.modified = *modifiedValue;
     record.key = std::string(text);
     return record;
 }
@@ -516,7 +533,7 @@ void startupCacheMainStarting(Launcher& launcher) {
         const bool mapped = log && log->find(kMappedLine) != std::string::npos;
         const auto facts = files.facts(state.archive);
         if (mapped && facts) {
-            ArchiveRecord record{"checked", facts->size, state.key};
+            ArchiveRecord record{"checked", facts->size, facts->modified, state.key};
             const WideString fresh = state.record + u".new";
             if (files.writeFile(fresh, formatRecord(record)) && files.rename(fresh, state.record)) {
                 traceLine(launcher, u"checked " + name + u": the JVM mapped it with verification; later starts use it");
@@ -525,7 +542,7 @@ void startupCacheMainStarting(Launcher& launcher) {
             }
         } else {
             // A record saying so, in case the mapped file cannot be deleted now.
-            files.writeFile(state.record, formatRecord({"refused", 0, state.key}));
+            files.writeFile(state.record, formatRecord({"refused", 0, 0, state.key}));
             if (files.remove(state.archive)) files.remove(state.record);
             traceLine(launcher, u"rejected " + name + u": the JVM did not map it");
         }
@@ -548,7 +565,7 @@ void finishStartupCache(Launcher& launcher) {
         traceLine(launcher, u"the JVM wrote no archive " + name);
         return;
     }
-    if (files.writeFile(state.record, formatRecord({"complete", facts->size, state.key}))) {
+    if (files.writeFile(state.record, formatRecord({"complete", facts->size, facts->modified, state.key}))) {
         traceLine(launcher, u"created " + name + u" (" + decimal(facts->size) + u" bytes); the next start checks it");
     }
 }

@@ -57,12 +57,14 @@ std::vector<std::string> cacheOptions(CacheMode mode, int featureVersion, const 
 // The archive's name: a 64-bit hash of the key, as 16 hex digits.
 std::string keyHash(std::string_view key);
 
-// The sidecar record: how big the archive is, what it was made for, and how
-// far it got (complete: written by the JVM; unchecked: promoted, not yet
+// The sidecar record: the archive's size and modification time (a rewrite in
+// place changes the time even when the size stays), what it was made for, and
+// how far it got (complete: written by the JVM; unchecked: promoted, not yet
 // mapped; checked: mapped once with verification).
 struct ArchiveRecord {
     std::string state;
     std::uint64_t size = 0;
+    std::int64_t modified = 0;
     std::string key;
 };
 std::string formatRecord(const ArchiveRecord& record);
