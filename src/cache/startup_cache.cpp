@@ -29,7 +29,7 @@ constexpr std::uint64_t kFreeSpaceNeeded = 256ull << 20;
 constexpr std::int64_t kStaleSeconds = 3600;
 
 // The start whose archive the JVM's exit hook records.
-std::atomic<Launcher*> creatingLauncher{nullptr};
+std::atomic<Launcher*> cachingLauncher{nullptr};
 
 CacheFiles& filesOf(Launcher& launcher) {
     return launcher.cacheFiles ? *launcher.cacheFiles : systemCacheFiles();
@@ -127,7 +127,7 @@ public:
         return text ? parseRecord(*text) : std::nullopt;
     }
 
-    // Markers of starts that ended before main: their archive goes. True when
+    // Markers of starts whose JVM did not end in order: their archive goes. True when
     // that was the archive this start would use.
     bool clearCrashes(const std::vector<WideString>& names) {
         bool currentCrashed = false;
@@ -142,7 +142,7 @@ public:
             // Only a file of this application in this folder, whatever the marker says.
             if (!startsWith(file, prefix_) || file.find_first_of(u"/\\") != WideString::npos) continue;
             removeWithRecord(file);
-            traceLine(launcher_, u"deleted " + file + u": the start that used it ended before main ran");
+            traceLine(launcher_, u"deleted " + file + u": the start that used it did not end in order");
             if (startsWith(file, current_)) currentCrashed = true;
         }
         return currentCrashed;
@@ -494,7 +494,7 @@ void prepareStartupCache(Launcher& launcher) {
     traceLine(launcher, u"folder " + *folder + u", archive " + start.current_ + u".jsa");
 
     if (start.clearCrashes(*names)) {
-        traceLine(launcher, u"plain start after a start that ended before main");
+        traceLine(launcher, u"plain start after a start that did not end in order");
         return;
     }
     start.removeLeftovers(*names);
@@ -516,10 +516,8 @@ void prepareStartupCache(Launcher& launcher) {
     for (std::string& option : cacheOptions(mode, *feature, toNarrow(state.archive), toNarrow(state.checkLog))) {
         launcher.jvmOptions.push_back(std::move(option));
     }
-    if (mode == CacheMode::Create) {
-        launcher.jvmExitHook = &startupCacheExitHook;
-        creatingLauncher.store(&launcher);
-    }
+    launcher.jvmExitHook = &startupCacheExitHook;
+    cachingLauncher.store(&launcher);
 }
 
 void startupCacheMainStarting(Launcher& launcher) {
@@ -548,35 +546,50 @@ void startupCacheMainStarting(Launcher& launcher) {
         }
         files.remove(state.checkLog);
     }
-    files.remove(state.marker);
-    traceLine(launcher, u"main runs; crash marker cleared");
 }
 
-void finishStartupCache(Launcher& launcher) {
+namespace {
+
+// The JVM has ended: DestroyJavaVM returned or System.exit runs the hook.
+void endStart(Launcher& launcher, bool ranNormally) {
     StartupCacheState& state = launcher.startupCache;
-    if (state.mode != CacheMode::Create) return;
+    const CacheMode mode = state.mode;
+    if (mode == CacheMode::Off) return;
     state.mode = CacheMode::Off;
-    creatingLauncher.store(nullptr);
+    cachingLauncher.store(nullptr);
     CacheFiles& files = filesOf(launcher);
-    const WideString name = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
-    const auto facts = files.facts(state.archive);
-    if (!facts || facts->size == 0) {
-        files.remove(state.archive);
-        traceLine(launcher, u"the JVM wrote no archive " + name);
-        return;
+    if (mode == CacheMode::Create) {
+        const WideString name = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
+        const auto facts = files.facts(state.archive);
+        if (!facts || facts->size == 0) {
+            files.remove(state.archive);
+            traceLine(launcher, u"the JVM wrote no archive " + name);
+        } else if (files.writeFile(state.record, formatRecord({"complete", facts->size, facts->modified, state.key}))) {
+            traceLine(launcher, u"created " + name + u" (" + decimal(facts->size) + u" bytes); the next start checks it");
+        }
     }
-    if (files.writeFile(state.record, formatRecord({"complete", facts->size, facts->modified, state.key}))) {
-        traceLine(launcher, u"created " + name + u" (" + decimal(facts->size) + u" bytes); the next start checks it");
+    // A damaged archive crashes the JVM late as well as early (a method's first
+    // call can be the first use of its archived data), so the marker stays
+    // until the JVM has ended in order.
+    if (ranNormally) {
+        files.remove(state.marker);
+        traceLine(launcher, u"the JVM ended in order; crash marker cleared");
+    } else {
+        traceLine(launcher, u"main never ran; the crash marker stays, so the next start goes without this archive");
     }
 }
+
+}  // namespace
+
+void finishStartupCache(Launcher& launcher) { endStart(launcher, launcher.startupCache.mainStarted); }
 
 void startupCacheExitHook(int exitCode) {
-    Launcher* launcher = creatingLauncher.load();
+    Launcher* launcher = cachingLauncher.load();
     if (!launcher) return;
     if (launcher->trace.enabled()) launcher->trace.line("JVM exit hook: System.exit(" + std::to_string(exitCode) + ")");
-    // The last moment: the JVM has written the archive and ends the process
+    // The last moment: the JVM has written its archive and ends the process
     // when the hook returns.
-    finishStartupCache(*launcher);
+    endStart(*launcher, true);
 }
 
 }  // namespace corvid

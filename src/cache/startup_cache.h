@@ -3,8 +3,8 @@
 // parsed and verified again. The launcher keys the archive by everything that
 // makes it valid, so a stale archive is never mapped, and guards every step:
 // an archive is used only when its record matches, a new one only after a
-// later start has checked it, and a start that dies before main leaves a
-// marker that makes the next start throw that archive away. Whatever fails,
+// later start has checked it, and a start whose JVM does not end in order
+// leaves a marker that makes the next start throw that archive away. Whatever fails,
 // the start goes on without the cache.
 #pragma once
 
@@ -84,16 +84,16 @@ std::optional<WideString> cacheFolderFor(Launcher& launcher);
 // fact cannot be had.
 std::optional<std::string> cacheKey(Launcher& launcher, CacheFiles& files, const WideString& javaVersion);
 
-// The run phase's steps: after buildJvmOptions (adds the options), right
-// before main runs (records a check's verdict, clears the crash marker), and
-// after DestroyJavaVM (records a created archive). Each does nothing when the
-// key is off.
+// The run phase's steps: after buildJvmOptions (adds the options and sets
+// the crash marker), right before main runs (records a check's verdict), and
+// after DestroyJavaVM (records a created archive; clears the marker when main
+// ran). Each does nothing when the key is off.
 void prepareStartupCache(Launcher& launcher);
 void startupCacheMainStarting(Launcher& launcher);
 void finishStartupCache(Launcher& launcher);
 
-// The JVM's exit hook while an archive is being created: System.exit writes
-// the archive before it calls the hook, which records it.
+// The JVM's exit hook while the cache is in use: System.exit writes the
+// archive before it calls the hook, which records it and clears the marker.
 void startupCacheExitHook(int exitCode);
 
 }  // namespace corvid

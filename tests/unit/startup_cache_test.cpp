@@ -402,7 +402,6 @@ TEST_F(StartupCache, CheckVerdictAndMarker) {
         fake.files.contents[log] = mapped ? "[0.02s][info][cds] Mapped dynamic region #0 at base 0x1\n"
                                           : "[0.02s][info][cds] UseSharedSpaces: Checksum verification failed.\n";
         startupCacheMainStarting(launcher);
-        EXPECT_FALSE(exists(inFolder(base + u".4242.start"))) << mapped;
         EXPECT_FALSE(exists(log)) << mapped;
         EXPECT_EQ(exists(inFolder(base + u".jsa")), mapped);
         if (mapped) {
@@ -411,6 +410,32 @@ TEST_F(StartupCache, CheckVerdictAndMarker) {
             EXPECT_EQ(record->state, "checked");
             EXPECT_EQ(record->size, 100u);
         }
+    }
+}
+
+// The marker outlives main's start: a damaged archive can crash the JVM in
+// the middle of the program. Only an orderly end clears it.
+TEST_F(StartupCache, CrashMarkerLastsUntilTheJvmEndsInOrder) {
+    const struct {
+        const char* name;
+        bool mainStarts;
+        bool exitHook;
+        bool markerLeft;
+    } cases[] = {
+        {"main ran, DestroyJavaVM returned", true, false, false},
+        {"System.exit", true, true, false},
+        {"main never ran", false, false, true},
+    };
+    for (const auto& c : cases) {
+        Harness t;
+        t.prepare();
+        const WideString marker = t.inFolder(t.archiveName() + u".4242.start");
+        ASSERT_TRUE(t.exists(marker)) << c.name;
+        if (c.mainStarts) startupCacheMainStarting(t.launcher);
+        EXPECT_TRUE(t.exists(marker)) << c.name;
+        if (c.exitHook) startupCacheExitHook(3);
+        finishStartupCache(t.launcher);
+        EXPECT_EQ(t.exists(marker), c.markerLeft) << c.name;
     }
 }
 
