@@ -27,7 +27,7 @@ printf 'IMPLEMENTOR="corvid"\r\nJAVA_VERSION="17.0.9"\r\n' >"$runtime/release"
 code="c$$"
 local_app_data=$(wine_run cmd /c echo %LOCALAPPDATA% >/dev/null; printf '%s' "${RUN_STDOUT%$'\r\n'}")
 unix_local=$(winepath -u "$local_app_data" 2>/dev/null)
-folder=${unix_local%/}/Cache Test/$code
+folder="${unix_local%/}/Cache Test/$code"
 trap_cleanup() { rm -rf "${unix_local%/}/Cache Test"; }
 
 # configure KEY [MAIN_STEPS]
@@ -98,7 +98,7 @@ check_equal "no release file: only the configured options" \
 mv "$runtime/release.off" "$runtime/release"
 
 code="off$$"
-folder=${unix_local%/}/Cache Test/$code
+folder="${unix_local%/}/Cache Test/$code"
 configure no
 launch five
 check_equal "key off: only the configured options" \
