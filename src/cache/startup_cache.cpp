@@ -24,8 +24,8 @@ constexpr std::string_view kMappedLine = "Mapped dynamic region";
 constexpr std::size_t kKeptOldArchives = 2;
 // Creating needs room for the archive; they are 10 to 40 MB.
 constexpr std::uint64_t kFreeSpaceNeeded = 256ull << 20;
-// A marker or temporary file of a live process older than this is taken as
-// left behind by a process whose id has been reused.
+// A temporary file of a live process older than this is taken as left
+// behind by a process whose id has been reused.
 constexpr std::int64_t kStaleSeconds = 3600;
 
 // The start whose archive the JVM's exit hook records.
@@ -108,9 +108,13 @@ public:
         : launcher_(launcher), files_(files), folder_(std::move(folder)), prefix_(std::move(prefix)),
           current_(std::move(current)) {}
 
-    bool alive(std::uint32_t id, const WideString& name) {
+    // Whether the start that left this file still runs. A temporary file older
+    // than an hour is taken as left behind by a start whose id is now another
+    // process's; a marker is not, since the program it guards may run for days.
+    bool alive(std::uint32_t id, const WideString& name, bool mayGoStale = true) {
         if (id == files_.processId()) return true;
         if (!files_.processAlive(id)) return false;
+        if (!mayGoStale) return true;
         const auto facts = files_.facts(path(name));
         return !facts || files_.now() - facts->modified < kStaleSeconds * files_.second();
     }
@@ -134,7 +138,7 @@ public:
         for (const WideString& name : names) {
             if (!startsWith(name, prefix_)) continue;
             const auto id = processOf(name, u".start");
-            if (!id || alive(*id, name)) continue;
+            if (!id || alive(*id, name, false)) continue;
             const auto protectedName = launcher_.platform.files.readFile(path(name), 4096);
             files_.remove(path(name));
             if (!protectedName) continue;
@@ -157,7 +161,8 @@ public:
         std::vector<Old> old;
         for (const WideString& name : names) {
             if (!startsWith(name, prefix_) || startsWith(name, current_)) continue;
-            if (name.size() == prefix_.size() + 16 + 4 && endsWith(name, u".jsa")) {
+            if (name.size() == prefix_.size() + 16 + 4 && endsWith(name, u".jsa") &&
+                name.find_first_not_of(u"0123456789abcdef", prefix_.size()) == prefix_.size() + 16) {
                 const auto facts = files_.facts(path(name));
                 old.push_back({name, facts ? facts->modified : 0});
                 continue;
@@ -238,13 +243,19 @@ CacheMode decide(CacheStart& start, const std::vector<WideString>& names, const 
         else if (!head || !hasDynamicArchiveMagic(*head)) reason = u"it is not an archive";
         if (reason.empty()) {
             record->state = "unchecked";
-            if (files.rename(start.path(name), state.archive) && files.writeFile(state.record, formatRecord(*record))) {
+            // Another start may have taken it a moment ago: then it is theirs.
+            if (!files.rename(start.path(name), state.archive)) {
+                traceLine(launcher, u"cannot take " + name + u" as " + archiveName + u"; plain start");
+                return CacheMode::Off;
+            }
+            if (files.writeFile(state.record, formatRecord(*record))) {
                 files.remove(start.path(name + u".meta"));
                 traceLine(launcher, u"checking " + archiveName + u": made by an earlier start, mapped here once with verification");
                 return CacheMode::Check;
             }
             files.remove(state.archive);
-            reason = u"it cannot be renamed";
+            traceLine(launcher, u"deleted " + archiveName + u": its record cannot be written; plain start");
+            return CacheMode::Off;
         }
         start.removeWithRecord(name);
         traceLine(launcher, u"deleted " + name + u": " + reason);

@@ -304,6 +304,31 @@ TEST(StartupCacheFolder, WhatTheFilesInTheFolderDecide) {
              t.cache.alive.insert(17);
          },
          CacheMode::Use, nullptr},
+        {"an hour-old marker of a live start (a long-running program): the archive is used",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[archive(t, base)] = Harness::archiveBytes(100);
+             t.putRecord(archive(t, base), "checked", 100, t.currentKey());
+             t.fake.files.contents[t.inFolder(base + u".17.start")] = toUtf8(base + u".jsa");
+             t.cache.modifiedAt[t.inFolder(base + u".17.start")] = t.cache.clock - 5 * 3600;
+             t.cache.alive.insert(17);
+         },
+         CacheMode::Use, nullptr},
+        {"an hour-old temporary archive of a live process: taken as left behind",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[temporary(t, base, u"17")] = Harness::archiveBytes(10);
+             t.cache.modifiedAt[temporary(t, base, u"17")] = t.cache.clock - 5 * 3600;
+             t.cache.alive.insert(17);
+         },
+         CacheMode::Create,
+         [&](Harness& t, const WideString& base) { EXPECT_FALSE(t.exists(temporary(t, base, u"17"))); }},
+        {"temporary archive that cannot be taken (another start took it): plain start, nothing deleted",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[temporary(t, base, u"17")] = Harness::archiveBytes(100);
+             t.putRecord(temporary(t, base, u"17"), "complete", 100, t.currentKey());
+             t.cache.locked.insert(temporary(t, base, u"17"));
+         },
+         CacheMode::Off,
+         [&](Harness& t, const WideString& base) { EXPECT_TRUE(t.exists(temporary(t, base, u"17"))); }},
         {"crash marker naming a file elsewhere: that file stays",
          [&](Harness& t, const WideString& base) {
              t.fake.files.contents[t.inFolder(u"tool-x/../../secret")] = "keep";
