@@ -182,6 +182,18 @@ public:
         }
     }
 
+    // Temporary archives of this key that dead starts made once the archive
+    // exists: two starts that created at once leave one each.
+    void removeDeadTemporaries(const std::vector<WideString>& names) {
+        for (const WideString& name : names) {
+            if (!startsWith(name, current_)) continue;
+            const auto id = processOf(name, u".tmp");
+            if (!id || alive(*id, name)) continue;
+            removeWithRecord(name);
+            traceLine(launcher_, u"deleted " + name + u": the archive exists");
+        }
+    }
+
     Launcher& launcher_;
     CacheFiles& files_;
     WideString folder_;
@@ -207,9 +219,11 @@ CacheMode decide(CacheStart& start, const std::vector<WideString>& names, const 
         else if (record->modified != facts->modified) reason = u"it was changed after its record was written";
         else if (record->state == "checked") {
             traceLine(launcher, u"using " + archiveName + u": its record matches");
+            start.removeDeadTemporaries(names);
             return CacheMode::Use;
         } else if (record->state == "unchecked") {
             traceLine(launcher, u"checking " + archiveName + u" again: no start has mapped it yet");
+            start.removeDeadTemporaries(names);
             return CacheMode::Check;
         } else {
             reason = u"its record says " + fromUtf8(record->state);

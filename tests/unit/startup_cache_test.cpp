@@ -216,6 +216,19 @@ TEST(StartupCacheFolder, WhatTheFilesInTheFolderDecide) {
              t.putRecord(archive(t, base), "checked", 100, t.currentKey());
          },
          CacheMode::Use, nullptr},
+        {"checked archive and the temporary one of a dead start that created at the same time: the latter goes",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[archive(t, base)] = Harness::archiveBytes(100);
+             t.putRecord(archive(t, base), "checked", 100, t.currentKey());
+             t.fake.files.contents[temporary(t, base, u"17")] = Harness::archiveBytes(100);
+             t.putRecord(temporary(t, base, u"17"), "complete", 100, t.currentKey());
+         },
+         CacheMode::Use,
+         [&](Harness& t, const WideString& base) {
+             EXPECT_FALSE(t.exists(temporary(t, base, u"17")));
+             EXPECT_FALSE(t.exists(temporary(t, base, u"17") + u".meta"));
+             EXPECT_TRUE(t.exists(archive(t, base)));
+         }},
         {"record for another key: rejected and created anew",
          [&](Harness& t, const WideString& base) {
              t.fake.files.contents[archive(t, base)] = Harness::archiveBytes(100);

@@ -127,7 +127,7 @@ archive=$folder/$(archives)
 cp -p "$archive" "$E2E_TMP/archive.backup"
 size=$(stat -c %s "$archive")
 crashed=""
-for share in 50 60 70 80 90 95; do
+for share in 50 55 60 65 70 75 80 85 90 95 40 30; do
     cp -p "$E2E_TMP/archive.backup" "$archive"
     chmod u+w "$archive"
     head -c 256 /dev/zero | tr '\0' 'U' | dd of="$archive" bs=1 seek=$((size * share / 100)) conv=notrunc status=none
@@ -199,6 +199,7 @@ check_equal "two at once: the next start runs" $'count 1\n[after]\n' "$RUN_STDOU
 check_contains "two at once: and checks one of their archives" "$TRACE" "startup cache: checked app-"
 start again
 check_contains "two at once: which is then used" "$TRACE" "startup cache: using app-"
+check_equal "two at once: the other start's archive is gone" "$(archives) $(archives).meta" "$(cd "$folder" && echo *)"
 
 # ---- the newest JDK on the machine, when there is one besides 17 ----------------------------------
 newest=""
