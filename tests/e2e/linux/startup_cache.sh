@@ -166,6 +166,7 @@ run_captured "${as_user[@]}" env XDG_CACHE_HOME="$cache_root" CORVID_TRACE=- "$a
 check_equal "read-only folder: plain start" $'0\ncount 1\n[readonly]\n' "$RUN_STATUS"$'\n'"$RUN_STDOUT"
 check_contains "read-only folder: said so" "$RUN_STDERR" "cannot write to $folder; plain start"
 check_not_contains "read-only folder: no cache options" "$RUN_STDERR" "ArchiveClassesAtExit"
+chmod 755 "$folder"
 
 # ---- System.exit while the archive is written --------------------------------------------------
 configure "$jdk17" corvid.probe.Exit exit
