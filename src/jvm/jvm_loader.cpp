@@ -67,6 +67,10 @@ bool createJavaVm(Launcher& launcher) {
         options[i].optionString = const_cast<char*>(launcher.jvmOptions[i].c_str());
         options[i].extraInfo = nullptr;
     }
+    // The JVM calls the "exit" option's function from System.exit.
+    if (launcher.jvmExitHook) {
+        options.push_back({const_cast<char*>("exit"), reinterpret_cast<void*>(launcher.jvmExitHook)});
+    }
     JavaVMInitArgs arguments{};
     arguments.version = JNI_VERSION_1_2;
     arguments.nOptions = static_cast<jint>(options.size());
@@ -76,6 +80,7 @@ bool createJavaVm(Launcher& launcher) {
     if (trace.enabled()) {
         trace.line(u"JVM options: " + decimal(static_cast<std::int64_t>(options.size())));
         for (const std::string& option : launcher.jvmOptions) trace.line("  " + option);
+        if (launcher.jvmExitHook) trace.line("  exit (the launcher's exit hook)");
         trace.line("calling JNI_CreateJavaVM");
     }
     JavaVM* vm = nullptr;

@@ -75,6 +75,7 @@ bool invokeMainClass(Launcher& launcher) {
         return false;
     }
 
+    startupCacheMainStarting(launcher);
     if (launcher.trace.enabled()) launcher.trace.line("calling main");
     // System.exit inside the program ends the process in here.
     env->CallStaticVoidMethod(mainClass, main, arguments);

@@ -45,6 +45,7 @@ std::int32_t Launcher::run() {
     if (!loadJvmLibrary(*this)) return -1;
     // A missing class path has been reported; the JVM still starts without it.
     buildJvmOptions(*this);
+    prepareStartupCache(*this);
     if (runJavaThread(*this) == 0) return 0;
     closeJavaSplash(*this);
     return -1;
@@ -53,6 +54,7 @@ std::int32_t Launcher::run() {
 void Launcher::shutdown() {
     closeNativeSplash(*this);
     destroyJavaVm(*this);
+    finishStartupCache(*this);
     closeInstanceChannel(*this);
     closeJavaSplash(*this);
     arguments.clear();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cache/startup_cache.h"
 #include "launcher/command_line.h"
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -95,6 +96,11 @@ public:
     std::unique_ptr<SplashScreenWindow, SplashWindowDeleter> splashWindow;
     void* splashThread = nullptr;
     std::uint32_t splashThreadId = 0;
+    // The start-up cache: its file operations (the system's when null), what
+    // this start decided, and the JVM's exit hook while an archive is made.
+    CacheFiles* cacheFiles = nullptr;
+    StartupCacheState startupCache;
+    void (*jvmExitHook)(int exitCode) = nullptr;
 };
 
 // Makes the executable's folder the current directory; any failure is ignored.

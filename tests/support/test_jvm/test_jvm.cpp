@@ -16,6 +16,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -195,8 +196,69 @@ void describe(ThreadEnv* env) {
     env->pending = nullptr;
 }
 
+// ---- class data archives ------------------------------------------------------
+// As a real JVM does: -XX:ArchiveClassesAtExit=P writes P when the JVM ends
+// (DestroyJavaVM or System.exit, before the "exit" hook runs); a
+// -XX:SharedArchiveFile that starts like an archive is "mapped", which a cds
+// log file (-Xlog:cds=info:file="P"...) is told.
+struct ArchiveOptions {
+    std::string writeAtExit;
+    std::string mapped;
+    std::string cdsLogFile;
+    void (*exitHook)(jint) = nullptr;
+};
+ArchiveOptions archiveOptions;
+constexpr char kArchiveMagic[] = "\xa8\xab\x0b\xf0";
+
+void writeArchiveAtExit() {
+    if (archiveOptions.writeAtExit.empty()) return;
+    std::string error;
+    std::FILE* file = openFile(archiveOptions.writeAtExit, "wb", error);
+    if (!file) {
+        logLine("archive not written: " + error);
+        return;
+    }
+    std::string bytes(kArchiveMagic, 4);
+    bytes.resize(4096, 'A');
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+    logLine("archive written " + escapeBytes(archiveOptions.writeAtExit));
+}
+
+[[maybe_unused]] void readArchiveOptions(const JavaVMInitArgs& arguments) {
+    constexpr std::string_view kWrite = "-XX:ArchiveClassesAtExit=", kMap = "-XX:SharedArchiveFile=",
+                               kLog = "-Xlog:cds=info:file=\"";
+    for (jint i = 0; i < arguments.nOptions; ++i) {
+        const std::string_view option = arguments.options[i].optionString;
+        if (option == "exit") archiveOptions.exitHook = reinterpret_cast<void (*)(jint)>(arguments.options[i].extraInfo);
+        if (option.substr(0, kWrite.size()) == kWrite) archiveOptions.writeAtExit = option.substr(kWrite.size());
+        if (option.substr(0, kMap.size()) == kMap) archiveOptions.mapped = option.substr(kMap.size());
+        if (option.substr(0, kLog.size()) == kLog) {
+            const std::string_view rest = option.substr(kLog.size());
+            archiveOptions.cdsLogFile = rest.substr(0, rest.find('"'));
+        }
+    }
+    if (archiveOptions.mapped.empty()) return;
+    std::string error;
+    std::FILE* archive = openFile(archiveOptions.mapped, "rb", error);
+    char head[4] = {};
+    const bool isArchive = archive && std::fread(head, 1, 4, archive) == 4 && std::memcmp(head, kArchiveMagic, 4) == 0;
+    if (archive) std::fclose(archive);
+    logLine((isArchive ? "archive mapped " : "archive refused ") + escapeBytes(archiveOptions.mapped));
+    if (!isArchive || archiveOptions.cdsLogFile.empty()) return;
+    if (std::FILE* log = openFile(archiveOptions.cdsLogFile, "wb", error)) {
+        std::fputs("[0.010s][info][cds] Mapped dynamic region #0 at base 0x0000000800000000\n", log);
+        std::fclose(log);
+    }
+}
+
 [[noreturn]] void systemExit(long code) {
     logLine("System.exit " + std::to_string(code));
+    writeArchiveAtExit();
+    if (archiveOptions.exitHook) {
+        logLine("exit hook " + std::to_string(code));
+        archiveOptions.exitHook(static_cast<jint>(code));
+    }
     std::fflush(nullptr);
     {
         // The process ends with them, as a JVM's non-daemon threads do; a
@@ -697,6 +759,7 @@ jint JNICALL DestroyJavaVM(JavaVM*) {
     logLine("DestroyJavaVM " + threadTag() + " waits for " + std::to_string(waitFor.size()) + " threads");
     for (std::thread& thread : waitFor) thread.join();
     std::lock_guard<std::mutex> lock(charsMutex);
+    writeArchiveAtExit();
     logLine("DestroyJavaVM returns; unreleased UTF chars: " + std::to_string(charsHandedOut.size()));
     return JNI_OK;
 }
@@ -753,6 +816,7 @@ extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, vo
         logLine("option " + escapeBytes(option.optionString) + (option.extraInfo ? " (extraInfo set)" : ""));
     }
     logEnvironment();
+    readArchiveOptions(*arguments);
     logLine("stack " + std::to_string(currentThreadStackSize()));
     if (world().createDelay > 0) sleepMilliseconds(static_cast<unsigned>(world().createDelay));
     const jint result = created ? JNI_EEXIST : world().createResult;

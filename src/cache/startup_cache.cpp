@@ -1,0 +1,620 @@
+#include "cache/startup_cache.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+
+#include "cache/cache_files.h"
+#include "config/config_file.h"
+#include "jvm/process_environment.h"
+#include "launcher/launcher.h"
+#include "runtime/release_file.h"
+
+namespace corvid {
+
+namespace {
+
+constexpr WideView kRuntimeSection = u"Java Runtime Environment";
+constexpr std::string_view kRecordHeader = "corvid startup cache 1\n";
+constexpr std::string_view kClassPathOption = "-Djava.class.path=";
+// What the JVM's cds log says once the archive's regions are in place.
+constexpr std::string_view kMappedLine = "Mapped dynamic region";
+// Old archives of the application kept beside the current one, so switching
+// between two configurations or runtimes does not recreate each time.
+constexpr std::size_t kKeptOldArchives = 2;
+// Creating needs room for the archive; they are 10 to 40 MB.
+constexpr std::uint64_t kFreeSpaceNeeded = 256ull << 20;
+// A temporary file of a live process older than this is taken as left
+// behind by a process whose id has been reused.
+constexpr std::int64_t kStaleSeconds = 3600;
+
+// The start whose archive the JVM's exit hook records.
+std::atomic<Launcher*> cachingLauncher{nullptr};
+
+CacheFiles& filesOf(Launcher& launcher) {
+    return launcher.cacheFiles ? *launcher.cacheFiles : systemCacheFiles();
+}
+
+void traceLine(Launcher& launcher, const WideString& text) {
+    if (launcher.trace.enabled()) launcher.trace.line(u"startup cache: " + text);
+}
+
+WideString decimal(std::uint64_t value) { return fromAscii(std::to_string(value)); }
+
+bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool startsWith(WideView text, WideView prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool endsWith(WideView text, WideView suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+WideString joinPath(const WideString& folder, WideView name) {
+    WideString path = folder;
+    path += kPathSeparator;
+    path += name;
+    return path;
+}
+
+bool isAbsolute(WideView path) {
+#ifdef _WIN32
+    return (path.size() >= 2 && path[1] == u':') || startsWith(path, u"\\") || startsWith(path, u"/");
+#else
+    return startsWith(path, u"/");
+#endif
+}
+
+std::string factsText(const FileFacts& facts) {
+    if (facts.isFolder) return "folder";
+    return std::to_string(facts.size) + " " + std::to_string(facts.modified);
+}
+
+// Options through which the configuration runs class data sharing itself;
+// the launcher then keeps out of it.
+bool managesSharingItself(const JvmOptionList& options) {
+    static constexpr std::string_view kOwnOptions[] = {"-Xshare:", "-XX:SharedArchiveFile", "-XX:ArchiveClassesAtExit",
+                                                       "-XX:+AutoCreateSharedArchive", "-XX:AOT", "-XX:-UseSharedSpaces",
+                                                       "-XX:SharedClassListFile", "-XX:+RecordDynamicDumpInfo"};
+    return std::any_of(options.begin(), options.end(), [](const std::string& option) {
+        return std::any_of(std::begin(kOwnOptions), std::end(kOwnOptions),
+                           [&](std::string_view own) { return startsWith(option, own); });
+    });
+}
+
+// "<executable>-" : the prefix of every file of this application.
+WideString applicationPrefix(const WideString& modulePath) {
+    WideString name = modulePath.substr(modulePath.rfind(kPathSeparator) + 1);
+    const std::size_t dot = name.rfind(u'.');
+    if (dot != WideString::npos && dot > 0) name.resize(dot);
+    return name + u"-";
+}
+
+// The process id in "<prefix><hash>.<pid>.<suffix>", or nullopt.
+std::optional<std::uint32_t> processOf(WideView name, WideView suffix) {
+    if (!endsWith(name, suffix)) return std::nullopt;
+    name.remove_suffix(suffix.size());
+    const std::size_t dot = name.rfind(u'.');
+    if (dot == WideView::npos || dot + 1 == name.size() || name.size() - dot > 11) return std::nullopt;
+    std::uint64_t id = 0;
+    for (const char16_t c : name.substr(dot + 1)) {
+        if (c < u'0' || c > u'9') return std::nullopt;
+        id = id * 10 + static_cast<std::uint64_t>(c - u'0');
+    }
+    if (id > 0xFFFFFFFFull) return std::nullopt;
+    return static_cast<std::uint32_t>(id);
+}
+
+class CacheStart {
+public:
+    CacheStart(Launcher& launcher, CacheFiles& files, WideString folder, WideString prefix, WideString current)
+        : launcher_(launcher), files_(files), folder_(std::move(folder)), prefix_(std::move(prefix)),
+          current_(std::move(current)) {}
+
+    // Whether the start that left this file still runs. A temporary file older
+    // than an hour is taken as left behind by a start whose id is now another
+    // process's; a marker is not, since the program it guards may run for days.
+    bool alive(std::uint32_t id, const WideString& name, bool mayGoStale = true) {
+        if (id == files_.processId()) return true;
+        if (!files_.processAlive(id)) return false;
+        if (!mayGoStale) return true;
+        const auto facts = files_.facts(path(name));
+        return !facts || files_.now() - facts->modified < kStaleSeconds * files_.second();
+    }
+
+    WideString path(WideView name) const { return joinPath(folder_, name); }
+
+    void removeWithRecord(const WideString& name) {
+        files_.remove(path(name));
+        files_.remove(path(name + u".meta"));
+    }
+
+    std::optional<ArchiveRecord> readRecord(const WideString& name) {
+        const auto text = launcher_.platform.files.readFile(path(name + u".meta"), 1 << 20);
+        return text ? parseRecord(*text) : std::nullopt;
+    }
+
+    // Markers of starts whose JVM did not end in order: their archive goes. True when
+    // that was the archive this start would use.
+    bool clearCrashes(const std::vector<WideString>& names) {
+        bool currentCrashed = false;
+        for (const WideString& name : names) {
+            if (!startsWith(name, prefix_)) continue;
+            const auto id = processOf(name, u".start");
+            if (!id || alive(*id, name, false)) continue;
+            const auto protectedName = launcher_.platform.files.readFile(path(name), 4096);
+            files_.remove(path(name));
+            if (!protectedName) continue;
+            const WideString file = fromUtf8(*protectedName);
+            // Only a file of this application in this folder, whatever the marker says.
+            if (!startsWith(file, prefix_) || file.find_first_of(u"/\\") != WideString::npos) continue;
+            removeWithRecord(file);
+            traceLine(launcher_, u"deleted " + file + u": the start that used it did not end in order");
+            if (startsWith(file, current_)) currentCrashed = true;
+        }
+        return currentCrashed;
+    }
+
+    // Archives of other keys beyond the newest few, and what dead starts left.
+    void removeLeftovers(const std::vector<WideString>& names) {
+        struct Old {
+            WideString name;
+            std::int64_t modified;
+        };
+        std::vector<Old> old;
+        for (const WideString& name : names) {
+            if (!startsWith(name, prefix_) || startsWith(name, current_)) continue;
+            if (name.size() == prefix_.size() + 16 + 4 && endsWith(name, u".jsa") &&
+                name.find_first_not_of(u"0123456789abcdef", prefix_.size()) == prefix_.size() + 16) {
+                const auto facts = files_.facts(path(name));
+                old.push_back({name, facts ? facts->modified : 0});
+                continue;
+            }
+            for (const WideView suffix : {WideView(u".tmp"), WideView(u".log")}) {
+                const auto id = processOf(name, suffix);
+                if (id && !alive(*id, name)) {
+                    removeWithRecord(name);
+                    traceLine(launcher_, u"deleted " + name + u": left by an earlier start");
+                }
+            }
+        }
+        std::sort(old.begin(), old.end(), [](const Old& a, const Old& b) { return a.modified > b.modified; });
+        for (std::size_t i = kKeptOldArchives; i < old.size(); ++i) {
+            removeWithRecord(old[i].name);
+            traceLine(launcher_, u"deleted " + old[i].name + u": an older archive of this application");
+        }
+    }
+
+    // Temporary archives of this key that dead starts made once the archive
+    // exists: two starts that created at once leave one each.
+    void removeDeadTemporaries(const std::vector<WideString>& names) {
+        for (const WideString& name : names) {
+            if (!startsWith(name, current_)) continue;
+            const auto id = processOf(name, u".tmp");
+            if (!id || alive(*id, name)) continue;
+            removeWithRecord(name);
+            traceLine(launcher_, u"deleted " + name + u": the archive exists");
+        }
+    }
+
+    Launcher& launcher_;
+    CacheFiles& files_;
+    WideString folder_;
+    WideString prefix_;
+    WideString current_;  // prefix + hash
+};
+
+// Decides the mode for the current key; fills the names in state.
+CacheMode decide(CacheStart& start, const std::vector<WideString>& names, const std::string& key,
+                 StartupCacheState& state) {
+    Launcher& launcher = start.launcher_;
+    CacheFiles& files = start.files_;
+    const WideString archiveName = start.current_ + u".jsa";
+    state.archive = start.path(archiveName);
+    state.record = state.archive + u".meta";
+
+    if (const auto facts = files.facts(state.archive)) {
+        const auto record = start.readRecord(archiveName);
+        WideString reason;
+        if (!record) reason = u"it has no readable record";
+        else if (record->key != key) reason = u"its record was made for something else";
+        else if (record->size != facts->size) reason = u"its size differs from its record";
+        else if (record->modified != facts->modified) reason = u"it was changed after its record was written";
+        else if (record->state == "checked") {
+            traceLine(launcher, u"using " + archiveName + u": its record matches");
+            start.removeDeadTemporaries(names);
+            return CacheMode::Use;
+        } else if (record->state == "unchecked") {
+            traceLine(launcher, u"checking " + archiveName + u" again: no start has mapped it yet");
+            start.removeDeadTemporaries(names);
+            return CacheMode::Check;
+        } else {
+            reason = u"its record says " + fromUtf8(record->state);
+        }
+        traceLine(launcher, u"rejected " + archiveName + u": " + reason);
+        if (!files.remove(state.archive)) {
+            traceLine(launcher, u"cannot delete " + archiveName + u"; plain start");
+            return CacheMode::Off;
+        }
+        files.remove(state.record);
+        traceLine(launcher, u"deleted " + archiveName);
+    }
+
+    // A finished temporary archive becomes the archive; this start checks it.
+    for (const WideString& name : names) {
+        if (!startsWith(name, start.current_)) continue;
+        const auto id = processOf(name, u".tmp");
+        if (!id) continue;
+        if (start.alive(*id, name)) {
+            traceLine(launcher, u"another start is creating " + name + u"; plain start");
+            return CacheMode::Off;
+        }
+        const auto facts = files.facts(start.path(name));
+        auto record = start.readRecord(name);
+        const auto head = launcher.platform.files.readFile(start.path(name), 8);
+        WideString reason;
+        if (!facts || !record || record->state != "complete") reason = u"the start that made it did not finish it";
+        else if (record->key != key) reason = u"its record was made for something else";
+        else if (record->size != facts->size) reason = u"its size differs from its record";
+        else if (record->modified != facts->modified) reason = u"it was changed after its record was written";
+        else if (!head || !hasDynamicArchiveMagic(*head)) reason = u"it is not an archive";
+        if (reason.empty()) {
+            record->state = "unchecked";
+            // Another start may have taken it a moment ago: then it is theirs.
+            if (!files.rename(start.path(name), state.archive)) {
+                traceLine(launcher, u"cannot take " + name + u" as " + archiveName + u"; plain start");
+                return CacheMode::Off;
+            }
+            if (files.writeFile(state.record, formatRecord(*record))) {
+                files.remove(start.path(name + u".meta"));
+                traceLine(launcher, u"checking " + archiveName + u": made by an earlier start, mapped here once with verification");
+                return CacheMode::Check;
+            }
+            files.remove(state.archive);
+            traceLine(launcher, u"deleted " + archiveName + u": its record cannot be written; plain start");
+            return CacheMode::Off;
+        }
+        start.removeWithRecord(name);
+        traceLine(launcher, u"deleted " + name + u": " + reason);
+    }
+
+    const auto space = files.freeSpace(start.folder_);
+    if (!space || *space < kFreeSpaceNeeded) {
+        traceLine(launcher, u"too little free space to create an archive; plain start");
+        return CacheMode::Off;
+    }
+    const WideString temporary = start.current_ + u"." + decimal(files.processId()) + u".tmp";
+    state.archive = start.path(temporary);
+    state.record = state.archive + u".meta";
+    traceLine(launcher, u"creating " + temporary + u": no archive for this configuration yet");
+    return CacheMode::Create;
+}
+
+}  // namespace
+
+bool startupCacheRequested(WideView value) { return equalsIgnoringAsciiCase(value, u"Yes"); }
+
+std::optional<int> javaFeatureVersion(WideView releaseVersion) {
+    std::vector<int> numbers;
+    std::size_t i = 0;
+    for (int part = 0; part < 2; ++part) {
+        if (i >= releaseVersion.size() || releaseVersion[i] < u'0' || releaseVersion[i] > u'9') break;
+        int number = 0;
+        while (i < releaseVersion.size() && releaseVersion[i] >= u'0' && releaseVersion[i] <= u'9') {
+            number = std::min(number * 10 + (releaseVersion[i] - u'0'), 100000);
+            ++i;
+        }
+        numbers.push_back(number);
+        if (i >= releaseVersion.size() || releaseVersion[i] != u'.') break;
+        ++i;
+    }
+    if (numbers.empty()) return std::nullopt;
+    // Up to 8 the version was written 1.N.
+    if (numbers[0] == 1 && numbers.size() > 1) return numbers[1];
+    return numbers[0];
+}
+
+bool supportsDynamicArchive(std::optional<int> featureVersion) { return featureVersion && *featureVersion >= 13; }
+
+std::vector<std::string> cacheOptions(CacheMode mode, int featureVersion, const std::string& archive,
+                                      const std::string& checkLog) {
+    if (mode == CacheMode::Off) return {};
+    // Never -Xshare:on: a runtime that cannot map the archive starts without it.
+    std::vector<std::string> options{"-Xshare:auto", "-Xlog:cds*=off"};
+    // The aot tags exist from 25 on; older runtimes refuse to start when named.
+    if (featureVersion >= 25) options.push_back("-Xlog:aot*=off");
+    switch (mode) {
+        case CacheMode::Use: options.push_back("-XX:SharedArchiveFile=" + archive); break;
+        case CacheMode::Check:
+            options.push_back("-XX:SharedArchiveFile=" + archive);
+            // Checksums of every region, once: a damaged archive is refused instead of crashing.
+            options.push_back("-XX:+VerifySharedSpaces");
+            options.push_back("-Xlog:cds=info:file=\"" + checkLog + "\"::filecount=0");
+            break;
+        case CacheMode::Create: options.push_back("-XX:ArchiveClassesAtExit=" + archive); break;
+        case CacheMode::Off: break;
+    }
+    return options;
+}
+
+std::string keyHash(std::string_view key) {
+    std::uint64_t hash = 0xcbf29ce484222325ull;  // FNV-1a
+    for (const char c : key) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001b3ull;
+    }
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text(16, '0');
+    for (int i = 15; i >= 0; --i, hash >>= 4) text[static_cast<std::size_t>(i)] = kDigits[hash & 15];
+    return text;
+}
+
+std::string formatRecord(const ArchiveRecord& record) {
+    return std::string(kRecordHeader) + "state " + record.state + "\nsize " + std::to_string(record.size) +
+           "\nmodified " + std::to_string(record.modified) + "\nkey\n" + record.key;
+}
+
+std::optional<ArchiveRecord> parseRecord(std::string_view text) {
+    if (!startsWith(text, kRecordHeader)) return std::nullopt;
+    text.remove_prefix(kRecordHeader.size());
+    const auto field = [&text](std::string_view name) -> std::optional<std::string_view> {
+        if (!startsWith(text, name)) return std::nullopt;
+        const std::size_t end = text.find('\n');
+        if (end == std::string_view::npos) return std::nullopt;
+        const std::string_view value = text.substr(name.size(), end - name.size());
+        text.remove_prefix(end + 1);
+        return value;
+    };
+    ArchiveRecord record;
+    const auto state = field("state ");
+    const auto size = field("size ");
+    const auto modified = field("modified ");
+    // Decimal digits that fit a signed 64-bit number; a damaged record is refused, never thrown on.
+    const auto number = [](std::optional<std::string_view> digits) -> std::optional<std::int64_t> {
+        if (!digits || digits->empty() || digits->size() > 19) return std::nullopt;
+        std::uint64_t value = 0;
+        for (const char c : *digits) {
+            if (c < '0' || c > '9') return std::nullopt;
+            value = value * 10 + static_cast<std::uint64_t>(c - '0');
+        }
+        if (value > static_cast<std::uint64_t>(INT64_MAX)) return std::nullopt;
+        return static_cast<std::int64_t>(value);
+    };
+    const auto sizeValue = number(size);
+    const auto modifiedValue = number(modified);
+    if (!state || state->empty() || !sizeValue || !modifiedValue || !field("key")) return std::nullopt;
+    record.state = std::string(*state);
+    record.size = static_cast<std::uint64_t>(*sizeValue);
+    record.modified = *modifiedValue;
+    record.key = std::string(text);
+    return record;
+}
+
+bool hasDynamicArchiveMagic(std::string_view head) {
+    // 0xf00baba8, little-endian, as the JVM writes it at exit.
+    return head.size() >= 4 && head.substr(0, 4) == std::string_view("\xa8\xab\x0b\xf0", 4);
+}
+
+std::optional<WideString> cacheFolderFor(Launcher& launcher) {
+    Environment& environment = launcher.platform.environment;
+#ifdef _WIN32
+    const WideString root = environment.get(u"LOCALAPPDATA").value_or(WideString());
+#else
+    WideString root = environment.get(u"XDG_CACHE_HOME").value_or(WideString());
+    if (root.empty()) {
+        const WideString home = environment.get(u"HOME").value_or(WideString());
+        if (!home.empty()) root = home + u"/.cache";
+    }
+#endif
+    if (root.empty()) return std::nullopt;
+    const ModulePath module = launcher.platform.process.modulePath();
+    if (!module.ok) return std::nullopt;
+    // The per-user file's folder rules, with the cache root in place of APPDATA.
+    const WideString file = userConfigFilePathFor(root, launcher.productName, launcher.productCode, module.path);
+    return file.substr(0, file.rfind(kPathSeparator));
+}
+
+std::optional<std::string> cacheKey(Launcher& launcher, CacheFiles& files, const WideString& javaVersion) {
+    const WideString home = runtimeHomeFolder(launcher.jvmLibraryPath);
+    const auto realHome = files.realPath(home);
+    const auto library = files.facts(launcher.jvmLibraryPath);
+    if (!realHome || !library) return std::nullopt;
+    std::string key = "runtime " + toUtf8(*realHome) + "\nversion " + toUtf8(javaVersion) + "\njvm " +
+                      toUtf8(launcher.jvmLibraryPath) + " " + factsText(*library) + "\n";
+
+    std::optional<WideString> directory;
+    for (const std::string& option : launcher.jvmOptions) {
+        if (!startsWith(option, kClassPathOption)) continue;
+        const WideString classPath = fromNarrow(std::string_view(option).substr(kClassPathOption.size()));
+        std::size_t position = 0;
+        while (position <= classPath.size()) {
+            std::size_t end = classPath.find(kSearchPathSeparator, position);
+            if (end == WideString::npos) end = classPath.size();
+            WideString entry = classPath.substr(position, end - position);
+            position = end + 1;
+            if (entry.empty()) continue;
+            if (!isAbsolute(entry)) {
+                if (!directory) directory = files.currentDirectory();
+                if (!directory) return std::nullopt;
+                entry = joinPath(*directory, entry);
+            }
+            key += "classpath " + toUtf8(entry);
+            // dir/* stands for the jars in dir, as the JVM reads it.
+            if (endsWith(entry, u"*") && entry.size() >= 2 && (entry[entry.size() - 2] == u'/' || entry[entry.size() - 2] == u'\\')) {
+                const WideString dir = entry.substr(0, entry.size() - 2);
+                auto names = files.list(dir).value_or(std::vector<WideString>());
+                std::sort(names.begin(), names.end());
+                key += " wildcard\n";
+                for (const WideString& name : names) {
+                    if (!endsWith(name, u".jar") && !endsWith(name, u".JAR")) continue;
+                    const auto facts = files.facts(joinPath(dir, name));
+                    key += "classpath " + toUtf8(joinPath(dir, name)) + " " + (facts ? factsText(*facts) : "missing") + "\n";
+                }
+                continue;
+            }
+            const auto facts = files.facts(entry);
+            key += " " + (facts ? factsText(*facts) : std::string("missing")) + "\n";
+        }
+    }
+    for (const std::string& option : launcher.jvmOptions) key += "option " + option + "\n";
+    return key;
+}
+
+void prepareStartupCache(Launcher& launcher) {
+    StartupCacheState& state = launcher.startupCache;
+    state = StartupCacheState();
+    const auto configFile = getConfigFilePath(launcher);
+    if (!configFile) return;
+    const WideString value = readConfigValue(launcher.platform, *configFile, kRuntimeSection, u"Startup Cache");
+    if (launcher.trace.enabled()) launcher.trace.line(u"[Java Runtime Environment] Startup Cache = \"" + value + u"\"");
+    if (!startupCacheRequested(value)) return;
+
+    if (managesSharingItself(launcher.jvmOptions)) {
+        traceLine(launcher, u"off: the options manage class data sharing themselves");
+        return;
+    }
+    const WideString home = runtimeHomeFolder(launcher.jvmLibraryPath);
+    const auto version = readReleaseVersion(launcher.platform.files, home);
+    const auto feature = version ? javaFeatureVersion(*version) : std::nullopt;
+    if (!supportsDynamicArchive(feature)) {
+        traceLine(launcher, version ? u"off: runtime version " + *version + u" is older than 13"
+                                    : u"off: the runtime has no release file with its version");
+        return;
+    }
+    CacheFiles& files = filesOf(launcher);
+    // The dynamic archive sits on the runtime's own; without it the JVM refuses.
+    const WideString libraryFolder = launcher.jvmLibraryPath.substr(0, launcher.jvmLibraryPath.rfind(kPathSeparator));
+    if (!files.facts(joinPath(libraryFolder, u"classes.jsa"))) {
+        traceLine(launcher, u"off: the runtime has no base archive " + joinPath(libraryFolder, u"classes.jsa"));
+        return;
+    }
+
+    const auto folder = cacheFolderFor(launcher);
+    if (!folder) {
+        traceLine(launcher, u"off: no folder for the cache");
+        return;
+    }
+    // The JVM reads a separator inside the archive option as a list.
+    if (folder->find(kSearchPathSeparator) != WideString::npos) {
+        traceLine(launcher, u"off: the folder " + *folder + u" holds the list separator");
+        return;
+    }
+    // Each level in turn, failures ignored; what counts is that the last exists.
+    for (std::size_t i = folder->find(kPathSeparator, 1); ; i = folder->find(kPathSeparator, i + 1)) {
+        launcher.platform.files.createDirectory(folder->substr(0, i));
+        if (i == WideString::npos) break;
+    }
+    const auto folderFacts = files.facts(*folder);
+    const auto names = files.list(*folder);
+    if (!folderFacts || !folderFacts->isFolder || !names) {
+        traceLine(launcher, u"off: cannot use the folder " + *folder);
+        return;
+    }
+
+    auto key = cacheKey(launcher, files, *version);
+    if (!key) {
+        traceLine(launcher, u"off: cannot read the runtime's or the JVM library's facts");
+        return;
+    }
+    const ModulePath module = launcher.platform.process.modulePath();
+    const WideString prefix = applicationPrefix(module.path);
+    CacheStart start(launcher, files, *folder, prefix, prefix + fromAscii(keyHash(*key)));
+    traceLine(launcher, u"folder " + *folder + u", archive " + start.current_ + u".jsa");
+
+    if (start.clearCrashes(*names)) {
+        traceLine(launcher, u"plain start after a start that did not end in order");
+        return;
+    }
+    start.removeLeftovers(*names);
+    const CacheMode mode = decide(start, *names, *key, state);
+    if (mode == CacheMode::Off) return;
+
+    const WideString pid = decimal(files.processId());
+    const WideString marker = start.path(start.current_ + u"." + pid + u".start");
+    const WideString archiveName = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
+    if (!files.writeFile(marker, toUtf8(archiveName))) {
+        traceLine(launcher, u"cannot write to " + *folder + u"; plain start");
+        return;
+    }
+    state.mode = mode;
+    state.folder = *folder;
+    state.marker = marker;
+    state.key = std::move(*key);
+    if (mode == CacheMode::Check) state.checkLog = start.path(start.current_ + u"." + pid + u".log");
+    for (std::string& option : cacheOptions(mode, *feature, toNarrow(state.archive), toNarrow(state.checkLog))) {
+        launcher.jvmOptions.push_back(std::move(option));
+    }
+    launcher.jvmExitHook = &startupCacheExitHook;
+    cachingLauncher.store(&launcher);
+}
+
+void startupCacheMainStarting(Launcher& launcher) {
+    StartupCacheState& state = launcher.startupCache;
+    if (state.mode == CacheMode::Off || state.mainStarted) return;
+    state.mainStarted = true;
+    CacheFiles& files = filesOf(launcher);
+    if (state.mode == CacheMode::Check) {
+        const auto log = launcher.platform.files.readFile(state.checkLog, 4 << 20);
+        const WideString name = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
+        const bool mapped = log && log->find(kMappedLine) != std::string::npos;
+        const auto facts = files.facts(state.archive);
+        if (mapped && facts) {
+            ArchiveRecord record{"checked", facts->size, facts->modified, state.key};
+            const WideString fresh = state.record + u".new";
+            if (files.writeFile(fresh, formatRecord(record)) && files.rename(fresh, state.record)) {
+                traceLine(launcher, u"checked " + name + u": the JVM mapped it with verification; later starts use it");
+            } else {
+                files.remove(fresh);
+            }
+        } else {
+            // A record saying so, in case the mapped file cannot be deleted now.
+            files.writeFile(state.record, formatRecord({"refused", 0, 0, state.key}));
+            if (files.remove(state.archive)) files.remove(state.record);
+            traceLine(launcher, u"rejected " + name + u": the JVM did not map it");
+        }
+        files.remove(state.checkLog);
+    }
+}
+
+namespace {
+
+// The JVM has ended: DestroyJavaVM returned or System.exit runs the hook.
+void endStart(Launcher& launcher, bool ranNormally) {
+    StartupCacheState& state = launcher.startupCache;
+    const CacheMode mode = state.mode;
+    if (mode == CacheMode::Off) return;
+    state.mode = CacheMode::Off;
+    cachingLauncher.store(nullptr);
+    CacheFiles& files = filesOf(launcher);
+    if (mode == CacheMode::Create) {
+        const WideString name = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
+        const auto facts = files.facts(state.archive);
+        if (!facts || facts->size == 0) {
+            files.remove(state.archive);
+            traceLine(launcher, u"the JVM wrote no archive " + name);
+        } else if (files.writeFile(state.record, formatRecord({"complete", facts->size, facts->modified, state.key}))) {
+            traceLine(launcher, u"created " + name + u" (" + decimal(facts->size) + u" bytes); the next start checks it");
+        }
+    }
+    // A damaged archive crashes the JVM late as well as early (a method's first
+    // call can be the first use of its archived data), so the marker stays
+    // until the JVM has ended in order.
+    if (ranNormally) {
+        files.remove(state.marker);
+        traceLine(launcher, u"the JVM ended in order; crash marker cleared");
+    } else {
+        traceLine(launcher, u"main never ran; the crash marker stays, so the next start goes without this archive");
+    }
+}
+
+}  // namespace
+
+void finishStartupCache(Launcher& launcher) { endStart(launcher, launcher.startupCache.mainStarted); }
+
+void startupCacheExitHook(int exitCode) {
+    Launcher* launcher = cachingLauncher.load();
+    if (!launcher) return;
+    if (launcher->trace.enabled()) launcher->trace.line("JVM exit hook: System.exit(" + std::to_string(exitCode) + ")");
+    // The last moment: the JVM has written its archive and ends the process
+    // when the hook returns.
+    endStart(*launcher, true);
+}
+
+}  // namespace corvid

@@ -1,0 +1,99 @@
+// The start-up cache: a class-data archive per application, made by the JVM
+// at the end of one start and mapped by the next ones, so classes need not be
+// parsed and verified again. The launcher keys the archive by everything that
+// makes it valid, so a stale archive is never mapped, and guards every step:
+// an archive is used only when its record matches, a new one only after a
+// later start has checked it, and a start whose JVM does not end in order
+// leaves a marker that makes the next start throw that archive away. Whatever fails,
+// the start goes on without the cache.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/text.h"
+
+namespace corvid {
+
+class Launcher;
+class CacheFiles;
+
+enum class CacheMode {
+    Off,     // a plain start
+    Use,     // map the checked archive
+    Check,   // map a new archive once with full verification, then record the verdict
+    Create,  // have the JVM write a new archive when it ends
+};
+
+// What this start decided; kept in the Launcher for the later steps.
+struct StartupCacheState {
+    CacheMode mode = CacheMode::Off;
+    WideString folder;     // the cache folder
+    WideString archive;    // the archive, or the temporary one being created
+    WideString record;     // the archive's sidecar record
+    WideString marker;     // the crash marker of this start
+    WideString checkLog;   // where the JVM reports on the archive it maps (Check)
+    std::string key;       // everything the archive was made for
+    bool mainStarted = false;
+};
+
+// [Java Runtime Environment] "Startup Cache": "Yes" in any letter case.
+bool startupCacheRequested(WideView value);
+
+// The feature version of a release file's JAVA_VERSION ("17.0.9" 17, "1.8.0_392"
+// 8, "25" 25); nullopt when it does not start with a number.
+std::optional<int> javaFeatureVersion(WideView releaseVersion);
+// The dynamic archive needs 13 or later.
+bool supportsDynamicArchive(std::optional<int> featureVersion);
+
+// The options this start adds for its mode, in the form the runtime's version
+// understands. Paths are narrow already.
+std::vector<std::string> cacheOptions(CacheMode mode, int featureVersion, const std::string& archive,
+                                      const std::string& checkLog);
+
+// The archive's name: a 64-bit hash of the key, as 16 hex digits.
+std::string keyHash(std::string_view key);
+
+// The sidecar record: the archive's size and modification time (a rewrite in
+// place changes the time even when the size stays), what it was made for, and
+// how far it got (complete: written by the JVM; unchecked: promoted, not yet
+// mapped; checked: mapped once with verification).
+struct ArchiveRecord {
+    std::string state;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+    std::string key;
+};
+std::string formatRecord(const ArchiveRecord& record);
+std::optional<ArchiveRecord> parseRecord(std::string_view text);
+
+// True when the bytes start like an archive the JVM wrote at exit.
+bool hasDynamicArchiveMagic(std::string_view head);
+
+// The cache folder: %LOCALAPPDATA%\<Product Name>\<Product Code> on Windows,
+// $XDG_CACHE_HOME (default ~/.cache)/<Product Name>/<Product Code> on Linux,
+// with the per-user file's name rules; nullopt when the root is unknown.
+std::optional<WideString> cacheFolderFor(Launcher& launcher);
+
+// Everything the archive is valid for, one fact a line: the runtime's real
+// path and version, the JVM library's size and time, each class path entry
+// made absolute with its size and time, and every JVM option. nullopt when a
+// fact cannot be had.
+std::optional<std::string> cacheKey(Launcher& launcher, CacheFiles& files, const WideString& javaVersion);
+
+// The run phase's steps: after buildJvmOptions (adds the options and sets
+// the crash marker), right before main runs (records a check's verdict), and
+// after DestroyJavaVM (records a created archive; clears the marker when main
+// ran). Each does nothing when the key is off.
+void prepareStartupCache(Launcher& launcher);
+void startupCacheMainStarting(Launcher& launcher);
+void finishStartupCache(Launcher& launcher);
+
+// The JVM's exit hook while the cache is in use: System.exit writes the
+// archive before it calls the hook, which records it and clears the marker.
+void startupCacheExitHook(int exitCode);
+
+}  // namespace corvid

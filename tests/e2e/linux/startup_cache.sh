@@ -1,0 +1,219 @@
+# The start-up cache with the real JVMs: the first start creates the archive,
+# the second checks it, the third maps it; a changed jar, a damaged archive,
+# a crash marker, an unusable folder, System.exit and two starts at once.
+source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
+
+jdk17=/usr/lib/jvm/java-17-openjdk-amd64
+probes=$CORVID_BUILD_DIR/tests/java/probes.jar
+if [[ ! -f $jdk17/lib/server/libjvm.so || ! -f $probes ]]; then
+    fail "prerequisites" "needs $jdk17 and $probes (built by the corvid_java_probe_jar target)"
+    exit 1
+fi
+
+app=$E2E_TMP/app/app.bin
+install_launcher "$app"
+cp "$probes" "$E2E_TMP/app/probes.jar"
+cache_root=$E2E_TMP/cache
+classlog=$E2E_TMP/classload.txt
+
+# configure JDK MAIN CODE [MORE_VM_PARAMETERS]: product code CODE gives each
+# case its own cache folder.
+configure() {
+    write_file "$E2E_TMP/app/app.ini" "[Java Runtime Environment]
+Main Class=$2
+JRE Path=$1
+Startup Cache=Yes
+Virtual Machine Parameters=-Xmx64m ${classlog_option-"-Xlog:class+load=info:file=$classlog"} ${4:-}
+[Class Path]
+Class Path=probes.jar
+[Application]
+Override WorkingDir=Yes
+[Product Information]
+Product Name=Cache: Test
+Product Code=$3
+"
+    folder="$cache_root/Cache Test/$3"
+}
+# start [ARGS...]: one start with the trace in TRACE.
+start() {
+    rm -f "$E2E_TMP/trace" "$classlog"
+    run_captured XDG_CACHE_HOME="$cache_root" CORVID_TRACE="$E2E_TMP/trace" "$app" "$@"
+    TRACE=$(cat "$E2E_TMP/trace" 2>/dev/null)
+}
+archives() { (cd "$folder" 2>/dev/null && ls -1 -- *.jsa 2>/dev/null); }
+loaded_from() { grep -m1 " $1 source: " "$classlog" 2>/dev/null | sed 's/.* source: //'; }
+
+# One JDK through the whole life of an archive.
+life_cycle() {
+    local jdk=$1 name=$2
+    configure "$jdk" corvid.probe.PrintArgs "life-$name"
+    start one
+    check_equal "$name first start: runs" $'count 1\n[one]\n' "$RUN_STDOUT"
+    check_equal "$name first start: exit 0, nothing on stderr" "0 " "$RUN_STATUS $RUN_STDERR"
+    check_contains "$name first start: key traced" "$TRACE" '[Java Runtime Environment] Startup Cache = "Yes"'
+    check_contains "$name first start: creates" "$TRACE" "startup cache: creating app-"
+    check_contains "$name first start: recorded" "$TRACE" "startup cache: created app-"
+    check_contains "$name first start: the JVM was asked to write it" "$TRACE" "-XX:ArchiveClassesAtExit=$folder/app-"
+    check_equal "$name first start: main class from the jar" "file:$E2E_TMP/app/probes.jar" "$(loaded_from corvid.probe.PrintArgs)"
+
+    start two
+    check_equal "$name second start: runs" $'count 1\n[two]\n' "$RUN_STDOUT$RUN_STDERR"
+    check_contains "$name second start: checks the new archive" "$TRACE" "startup cache: checked app-"
+    check_contains "$name second start: verifies it" "$TRACE" "-XX:+VerifySharedSpaces"
+    check_equal "$name second start: classes from it" "shared objects file (top)" "$(loaded_from corvid.probe.PrintArgs)"
+    archive=$folder/$(archives)
+
+    start three
+    check_equal "$name third start: runs" $'count 1\n[three]\n' "$RUN_STDOUT$RUN_STDERR"
+    check_contains "$name third start: uses it" "$TRACE" "startup cache: using $(basename "$archive"): its record matches"
+    check_not_contains "$name third start: no verification any more" "$TRACE" "VerifySharedSpaces"
+    check_equal "$name third start: classes from it" "shared objects file (top)" "$(loaded_from corvid.probe.PrintArgs)"
+    check_equal "$name: the folder holds the archive, its record and nothing else" \
+        "$(basename "$archive") $(basename "$archive").meta" "$(cd "$folder" && echo *)"
+}
+
+life_cycle "$jdk17" "JDK 17"
+
+# ---- a replaced jar gives a new archive ------------------------------------------
+old_archive=$(basename "$archive")
+cp "$probes" "$E2E_TMP/app/probes.jar.new"
+touch -d '2001-01-01' "$E2E_TMP/app/probes.jar.new"
+mv "$E2E_TMP/app/probes.jar.new" "$E2E_TMP/app/probes.jar"
+start replaced
+check_equal "replaced jar: runs" $'count 1\n[replaced]\n' "$RUN_STDOUT$RUN_STDERR"
+check_contains "replaced jar: a new archive is created" "$TRACE" "startup cache: creating app-"
+check_not_contains "replaced jar: the old one is not used" "$TRACE" "using $old_archive"
+check "replaced jar: the old archive is kept among the newest" test -f "$folder/$old_archive"
+
+# ---- damaged archives ---------------------------------------------------------------
+configure "$jdk17" corvid.probe.PrintArgs damage
+start; start; start
+archive=$folder/$(archives)
+size=$(stat -c %s "$archive")
+chmod u+w "$archive"
+truncate -s $((size / 2)) "$archive"
+start truncated
+check_equal "truncated archive: plain start, exit 0" $'0\ncount 1\n[truncated]\n' "$RUN_STATUS"$'\n'"$RUN_STDOUT$RUN_STDERR"
+check_contains "truncated archive: rejected" "$TRACE" "rejected $(basename "$archive"): its size differs from its record"
+check_contains "truncated archive: deleted" "$TRACE" "deleted $(basename "$archive")"
+
+start; start
+archive=$folder/$(archives)
+chmod u+w "$archive"
+printf '\x55\x55\x55\x55\x55\x55\x55\x55' | dd of="$archive" bs=1 seek=20000 conv=notrunc status=none
+start corrupted
+check_equal "corrupted archive: plain start, exit 0" $'0\ncount 1\n[corrupted]\n' "$RUN_STATUS"$'\n'"$RUN_STDOUT$RUN_STDERR"
+check_contains "corrupted archive: rejected" "$TRACE" "rejected $(basename "$archive"): it was changed after its record was written"
+check "corrupted archive: deleted" test ! -e "$archive"
+
+# A start whose JVM did not end in order leaves its marker: the next start drops the archive.
+start; start
+archive=$folder/$(archives)
+true & dead=$!
+wait "$dead"
+printf '%s' "$(basename "$archive")" >"${archive%.jsa}.$dead.start"
+start after-crash
+check_equal "crash marker: plain start, exit 0" $'0\ncount 1\n[after-crash]\n' "$RUN_STATUS"$'\n'"$RUN_STDOUT$RUN_STDERR"
+check_contains "crash marker: the archive is deleted" "$TRACE" \
+    "deleted $(basename "$archive"): the start that used it did not end in order"
+check_not_contains "crash marker: no cache options this time" "$TRACE" "SharedArchiveFile"
+check "crash marker: gone" test ! -e "${archive%.jsa}.$dead.start"
+
+# A damaged archive whose time was put back passes its record; when the JVM
+# dies on it before main, the marker makes the next start drop it.
+configure "$jdk17" corvid.probe.PrintArgs crash
+start; start
+archive=$folder/$(archives)
+cp -p "$archive" "$E2E_TMP/archive.backup"
+size=$(stat -c %s "$archive")
+crashed=""
+for share in 50 55 60 65 70 75 80 85 90 95 40 30; do
+    cp -p "$E2E_TMP/archive.backup" "$archive"
+    chmod u+w "$archive"
+    head -c 256 /dev/zero | tr '\0' 'U' | dd of="$archive" bs=1 seek=$((size * share / 100)) conv=notrunc status=none
+    touch -r "$E2E_TMP/archive.backup" "$archive"
+    rm -f "$folder"/*.start
+    start during
+    if ((RUN_STATUS != 0)); then crashed=$share; break; fi
+done
+check "damaged archive with its time put back: the JVM dies on it (at ${crashed:-no}%)" test -n "$crashed"
+start recovered
+check_equal "after the JVM died: plain start, exit 0" $'0\ncount 1\n[recovered]\n' "$RUN_STATUS"$'\n'"$RUN_STDOUT$RUN_STDERR"
+check_contains "after the JVM died: the archive is deleted" "$TRACE" \
+    "deleted $(basename "$archive"): the start that used it did not end in order"
+start created
+check_contains "after the JVM died: the next start creates anew" "$TRACE" "startup cache: creating app-"
+rm -f "$E2E_TMP"/app/hs_err_pid*.log
+
+# ---- folders that cannot be used ----------------------------------------------------------
+configure "$jdk17" corvid.probe.PrintArgs blocked
+mkdir -p "$cache_root/Cache Test"
+: >"$folder"
+start blocked
+check_equal "cache folder is a file: plain start" $'0\ncount 1\n[blocked]\n' "$RUN_STATUS"$'\n'"$RUN_STDOUT$RUN_STDERR"
+check_contains "cache folder is a file: said so" "$TRACE" "startup cache: off: cannot use the folder"
+check_not_contains "cache folder is a file: no cache options" "$TRACE" "-Xshare"
+
+# Read-only for a user who is not root (root writes anyway).
+classlog_option="" configure "$jdk17" corvid.probe.PrintArgs readonly
+mkdir -p "$folder"
+chmod 755 "$E2E_TMP" "$E2E_TMP/app" "$cache_root" "$cache_root/Cache Test"
+chmod 555 "$folder"
+chmod 644 "$E2E_TMP/app/app.ini" "$E2E_TMP/app/probes.jar"
+rm -f "$classlog"
+if [[ $(id -u) == 0 ]]; then as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups); else as_user=(); fi
+run_captured "${as_user[@]}" env XDG_CACHE_HOME="$cache_root" CORVID_TRACE=- "$app" readonly
+check_equal "read-only folder: plain start" $'0\ncount 1\n[readonly]\n' "$RUN_STATUS"$'\n'"$RUN_STDOUT"
+check_contains "read-only folder: said so" "$RUN_STDERR" "cannot write to $folder; plain start"
+check_not_contains "read-only folder: no cache options" "$RUN_STDERR" "ArchiveClassesAtExit"
+chmod 755 "$folder"
+
+# ---- System.exit while the archive is written --------------------------------------------------
+configure "$jdk17" corvid.probe.Exit exit
+start 7
+check_equal "System.exit(7) while creating: the code is kept" 7 "$RUN_STATUS"
+check_contains "System.exit(7) while creating: the exit hook ran" "$TRACE" "JVM exit hook: System.exit(7)"
+check_contains "System.exit(7) while creating: the archive is recorded from the exit hook" "$TRACE" \
+    "startup cache: created app-"
+start 7
+check_equal "System.exit(7), next start: kept" 7 "$RUN_STATUS"
+check_contains "System.exit(7), next start: the archive checks out" "$TRACE" "startup cache: checked app-"
+start 7
+check_contains "System.exit(7), third start: used" "$TRACE" "startup cache: using app-"
+check_equal "System.exit(7), third start: classes from the archive" "shared objects file (top)" \
+    "$(loaded_from corvid.probe.Exit)"
+
+# ---- two first starts at once -------------------------------------------------------------------
+configure "$jdk17" corvid.probe.PrintArgs twice
+for n in 1 2; do
+    XDG_CACHE_HOME="$cache_root" CORVID_TRACE="$E2E_TMP/twice$n.trace" timeout 60 "$app" "start $n" \
+        >"$E2E_TMP/twice$n.out" 2>&1 &
+    eval "pid$n=$!"
+done
+wait "$pid1"; status1=$?
+wait "$pid2"; status2=$?
+check_equal "two at once: both exit 0" "0 0" "$status1 $status2"
+check_equal "two at once: first ran" $'count 1\n[start 1]' "$(cat "$E2E_TMP/twice1.out")"
+check_equal "two at once: second ran" $'count 1\n[start 2]' "$(cat "$E2E_TMP/twice2.out")"
+start after
+check_equal "two at once: the next start runs" $'count 1\n[after]\n' "$RUN_STDOUT$RUN_STDERR"
+check_contains "two at once: and checks one of their archives" "$TRACE" "startup cache: checked app-"
+start again
+check_contains "two at once: which is then used" "$TRACE" "startup cache: using app-"
+check_equal "two at once: the other start's archive is gone" "$(archives) $(archives).meta" "$(cd "$folder" && echo *)"
+
+# ---- the newest JDK on the machine, when there is one besides 17 ----------------------------------
+newest=""
+for jdk in /usr/lib/jvm/*; do
+    [[ -f $jdk/lib/server/libjvm.so && -f $jdk/release ]] || continue
+    version=$(sed -n 's/^JAVA_VERSION="\([0-9]*\).*/\1/p' "$jdk/release")
+    if [[ -n $version ]] && ((version > 17)) && [[ -z $newest || $version -gt ${newest_version:-0} ]]; then
+        newest=$jdk
+        newest_version=$version
+    fi
+done
+if [[ -n $newest ]]; then
+    life_cycle "$newest" "JDK $newest_version"
+else
+    echo "skipped: no JDK newer than 17 in /usr/lib/jvm"
+fi

@@ -1,0 +1,108 @@
+# corvid.exe under Wine with the start-up cache on, hosting the test JVM
+# library (which writes and "maps" archives as a JVM does; see its README):
+# the options that reach JNI_CreateJavaVM on the first, second and third
+# start, the files under %LOCALAPPDATA%, System.exit, and the starts that
+# keep out of the cache.
+source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
+
+test_jvm=$CORVID_BUILD_DIR/tests/support/test_jvm/corvid_test_jvm.dll
+if [[ ! -f $test_jvm ]]; then
+    fail "test JVM library" "missing $test_jvm: build the tests"
+    exit 1
+fi
+
+app=$E2E_TMP/app
+install_launcher "$app/app.exe"
+: >"$app/app.jar"
+log=$E2E_TMP/jvm.log
+world=$E2E_TMP/world.txt
+win() { to_windows_path "$1"; }
+
+runtime=$E2E_TMP/rt
+mkdir -p "$runtime/bin/server" "$runtime/lib"
+cp "$test_jvm" "$runtime/bin/server/jvm.dll"
+: >"$runtime/bin/server/classes.jsa"
+printf 'IMPLEMENTOR="corvid"\r\nJAVA_VERSION="17.0.9"\r\n' >"$runtime/release"
+
+code="c$$"
+local_app_data=$(wine_run cmd /c echo %LOCALAPPDATA% >/dev/null; printf '%s' "${RUN_STDOUT%$'\r\n'}")
+unix_local=$(winepath -u "$local_app_data" 2>/dev/null)
+folder="${unix_local%/}/Cache Test/$code"
+trap_cleanup() { rm -rf "${unix_local%/}/Cache Test"; }
+
+# configure KEY [MAIN_STEPS]
+configure() {
+    printf '%s\r\n' "[Java Runtime Environment]" "Main Class=app.Main" "JRE Path=$(win "$runtime")" \
+        "Startup Cache=$1" "Virtual Machine Parameters=-Xmx64m" "[Class Path]" "Class Path=$(win "$app")\\app.jar" \
+        "[Product Information]" "Product Name=Cache: Test" "Product Code=$code" >"$app/app.ini"
+    printf 'class app/Main main=%s\n' "${2:-print}" >"$world"
+}
+launch() {
+    rm -f "$log"
+    wine_run CORVID_TEST_JVM_WORLD="$(win "$world")" CORVID_TEST_JVM_LOG="$(win "$log")" "$app/app.exe" "$@"
+    LOG=$(cat "$log" 2>/dev/null)
+}
+log_options() { grep '^option ' <<<"$LOG" | sed 's/^option //'; }
+in_folder() { (cd "$folder" 2>/dev/null && ls -1 | sed 's/app-[0-9a-f]\{16\}/app-H/; s/\.[0-9]*\.tmp/.P.tmp/' | tr '\n' ' '); }
+windows_folder="${local_app_data%\\}\\Cache Test\\$code"
+
+if [[ -z $unix_local || ! -d $unix_local ]]; then
+    fail "LOCALAPPDATA" "Wine's %LOCALAPPDATA% ($local_app_data) is no folder"
+    exit 1
+fi
+
+configure Yes
+launch one
+check_equal "first start: exit 0" 0 "$RUN_STATUS"
+options=$(log_options)
+temporary=$(sed -n 's/^-XX:ArchiveClassesAtExit=//p' <<<"$options")
+check_equal "first start: the cache's options after the configured ones" \
+    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "-Xshare:auto" "-Xlog:cds*=off" \
+        "-XX:ArchiveClassesAtExit=$temporary" "exit (extraInfo set)")" "$options"
+if [[ $temporary =~ ^"$windows_folder"\\app-[0-9a-f]{16}\.[0-9]+\.tmp$ ]]; then
+    pass "first start: the archive is made under %LOCALAPPDATA%\\Cache Test\\$code"
+else
+    fail "first start: the archive is made under %LOCALAPPDATA%\\Cache Test\\$code" "$temporary"
+fi
+check_contains "first start: the JVM wrote it" "$LOG" "archive written"
+check_equal "first start: temporary archive and its record, no marker left" "app-H.P.tmp app-H.P.tmp.meta " "$(in_folder)"
+check_contains "first start: the record says complete" "$(cat "$folder"/*.tmp.meta 2>/dev/null)" $'state complete\nsize 4096\n'
+
+launch two
+options=$(log_options)
+archive=${temporary%.*.tmp}.jsa
+check_equal "second start: checks it once with verification, its cds log in the cache folder" \
+    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "-Xshare:auto" "-Xlog:cds*=off" \
+        "-XX:SharedArchiveFile=$archive" "-XX:+VerifySharedSpaces" \
+        "-Xlog:cds=info:file=\"${archive%.jsa}.PID.log\"::filecount=0" "exit (extraInfo set)")" \
+    "$(sed 's/\.[0-9]*\.log"::filecount=0$/.PID.log"::filecount=0/' <<<"$options")"
+check_contains "second start: mapped the archive" "$LOG" "archive mapped $archive"
+check_equal "second start: the archive and its record remain" "app-H.jsa app-H.jsa.meta " "$(in_folder)"
+check_contains "second start: the record says checked" "$(cat "$folder"/*.jsa.meta 2>/dev/null)" $'state checked\nsize 4096\n'
+
+configure Yes exit:5
+launch three
+options=$(log_options)
+check_equal "third start: System.exit's code" 5 "$RUN_STATUS"
+check_equal "third start: maps the archive, no verification" \
+    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "-Xshare:auto" "-Xlog:cds*=off" \
+        "-XX:SharedArchiveFile=$archive" "exit (extraInfo set)")" "$options"
+check_contains "third start: the exit hook ran" "$LOG" "exit hook 5"
+check_equal "third start: the marker is cleared by the hook" "app-H.jsa app-H.jsa.meta " "$(in_folder)"
+
+# A runtime without a release file, and the key off: exactly today's start.
+mv "$runtime/release" "$runtime/release.off"
+launch four
+check_equal "no release file: only the configured options" \
+    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m")" "$(log_options)"
+mv "$runtime/release.off" "$runtime/release"
+
+code="off$$"
+folder="${unix_local%/}/Cache Test/$code"
+configure no
+launch five
+check_equal "key off: only the configured options" \
+    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m")" "$(log_options)"
+check "key off: no cache folder" test ! -e "$folder"
+
+trap_cleanup

@@ -1,0 +1,506 @@
+#include "cache/startup_cache.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "launcher/launcher.h"
+#include "support/fake_cache_files.h"
+#include "support/fake_platform.h"
+
+namespace corvid {
+namespace {
+
+using testing::FakeCacheFiles;
+using testing::FakePlatform;
+using testing::nativePath;
+
+#ifdef _WIN32
+constexpr char16_t kLibrary[] = u"C:/Runtime/bin/server/jvm.dll";
+constexpr char16_t kLibraryFolder[] = u"C:/Runtime/bin/server";
+#else
+constexpr char16_t kLibrary[] = u"C:/Runtime/lib/server/libjvm.so";
+constexpr char16_t kLibraryFolder[] = u"C:/Runtime/lib/server";
+#endif
+
+struct TraceLines final : TraceOutput {
+    explicit TraceLines(std::string& text) : text_(text) {}
+    void write(std::string_view line) override { text_ += std::string(line) + "\n"; }
+    std::string& text_;
+};
+
+std::string narrow(WideView path) { return toNarrow(nativePath(path)); }
+
+// A start of C:/Apps/Tool/tool.exe on a runtime in C:/Runtime with one jar,
+// the cache root in C:/Cache, products "Tool" and "42".
+class Harness {
+public:
+    Harness() {
+        launcher.cacheFiles = &cache;
+        launcher.jvmLibraryPath = nativePath(kLibrary);
+        launcher.productName = u"Tool: Pro";
+        launcher.productCode = u"42";
+        fake.environment.variables[u"LOCALAPPDATA"] = nativePath(u"/Cache");
+        fake.environment.variables[u"XDG_CACHE_HOME"] = nativePath(u"/Cache");
+        fake.files.existing.insert(nativePath(u"/Cache"));
+        fake.files.existing.insert(nativePath(u"C:/Runtime"));
+        setKey(u"yes");
+        release("JAVA_VERSION=\"17.0.9\"\n");
+        cache.known[nativePath(kLibrary)] = {false, 20000000, 111};
+        cache.known[nativePath(kLibraryFolder) + kPathSeparator + u"classes.jsa"] = {false, 13000000, 112};
+        cache.known[nativePath(u"/Apps/Tool/app.jar")] = {false, 5000, 113};
+        options = {"-Djava.class.path=" + narrow(u"/Apps/Tool/app.jar"), "-Xmx512m"};
+    }
+    void setKey(WideView value) {
+        fake.profiles.files[nativePath(u"C:/Apps/Tool/tool.ini")] =
+            u"[Java Runtime Environment]\nStartup Cache=" + WideString(value) + u"\n";
+    }
+    void release(const std::string& text) { fake.files.contents[nativePath(u"C:/Runtime/release")] = text; }
+    WideString folder() const { return nativePath(u"/Cache/Tool Pro/42"); }
+    WideString inFolder(WideView name) const { return folder() + kPathSeparator + WideString(name); }
+
+    // Runs the preparation on a fresh option list; returns the options it added.
+    std::vector<std::string> prepare() {
+        launcher.jvmOptions = options;
+        prepareStartupCache(launcher);
+        return std::vector<std::string>(launcher.jvmOptions.begin() + static_cast<std::ptrdiff_t>(options.size()),
+                                        launcher.jvmOptions.end());
+    }
+    std::string currentKey() {
+        launcher.jvmOptions = options;
+        return cacheKey(launcher, cache, u"17.0.9").value_or("");
+    }
+    // The archive's file name for the current inputs.
+    WideString archiveName() { return u"tool-" + fromAscii(keyHash(currentKey())); }
+    void putRecord(const WideString& archive, const std::string& state, std::uint64_t size, const std::string& key) {
+        const auto facts = cache.facts(archive);
+        fake.files.contents[archive + u".meta"] = formatRecord({state, size, facts ? facts->modified : 0, key});
+    }
+    static std::string archiveBytes(std::size_t size) {
+        std::string bytes(size, 'x');
+        bytes.replace(0, 4, "\xa8\xab\x0b\xf0", 4);
+        return bytes;
+    }
+    bool exists(const WideString& path) const { return fake.files.contents.count(path) != 0; }
+
+    FakePlatform fake;
+    FakeCacheFiles cache{fake.files};
+    std::string traced;
+    Trace trace{std::make_unique<TraceLines>(traced)};
+    Launcher launcher{fake.platform, trace, {}};
+    JvmOptionList options;
+};
+
+class StartupCache : public ::testing::Test, public Harness {};
+
+TEST_F(StartupCache, EveryInputOfTheKeyChangesTheArchiveName) {
+    const WideString jar = nativePath(u"/Apps/Tool/app.jar");
+    const struct {
+        const char* name;
+        std::function<void(Harness&)> change;
+    } cases[] = {
+        {"runtime real path", [](Harness& t) { t.cache.realPaths[nativePath(u"C:/Runtime")] = nativePath(u"D:/Jdk"); }},
+        {"JVM library size", [](Harness& t) { t.cache.known[nativePath(kLibrary)].size += 1; }},
+        {"JVM library time", [](Harness& t) { t.cache.known[nativePath(kLibrary)].modified += 1; }},
+        {"jar size", [jar](Harness& t) { t.cache.known[jar].size += 1; }},
+        {"jar time", [jar](Harness& t) { t.cache.known[jar].modified += 1; }},
+        {"jar missing", [jar](Harness& t) { t.cache.known.erase(jar); }},
+        {"option", [](Harness& t) { t.options[1] = "-Xmx513m"; }},
+        {"option added", [](Harness& t) { t.options.push_back("-Dx=1"); }},
+        {"relative entry, other directory",
+         [](Harness& t) {
+             t.options[0] = "-Djava.class.path=app.jar";
+             t.cache.cwd = nativePath(u"C:/Other");
+         }},
+    };
+    for (const auto& c : cases) {
+        Harness t;
+        if (std::string(c.name) == "relative entry, other directory") t.options[0] = "-Djava.class.path=app.jar";
+        const WideString before = t.archiveName();
+        c.change(t);
+        EXPECT_NE(t.archiveName(), before) << c.name;
+    }
+    // The release version is part of the key as read.
+    launcher.jvmOptions = options;
+    EXPECT_NE(cacheKey(launcher, cache, u"17.0.9"), cacheKey(launcher, cache, u"17.0.10"));
+}
+
+TEST_F(StartupCache, RelativeClassPathEntriesAreMadeAbsolute) {
+    options[0] = "-Djava.class.path=app.jar";
+    cache.known[nativePath(u"C:/Work/app.jar")] = {false, 77, 5};
+    EXPECT_NE(currentKey().find(toUtf8(nativePath(u"C:/Work/app.jar")) + " 77 5"), std::string::npos) << currentKey();
+}
+
+TEST_F(StartupCache, VersionRule) {
+    const struct {
+        const char* release;
+        bool cached;
+    } cases[] = {
+        {nullptr, false},
+        {"JAVA_VERSION=\"1.8.0_392\"\n", false},
+        {"JAVA_VERSION=\"11.0.21\"\n", false},
+        {"JAVA_VERSION=\"12\"\n", false},
+        {"JAVA_VERSION=\"13\"\n", true},
+        {"JAVA_VERSION=\"17.0.9\"\n", true},
+        {"JAVA_VERSION=\"25-ea\"\n", true},
+        {"JAVA_VERSION=\"beta\"\n", false},
+    };
+    for (const auto& c : cases) {
+        if (c.release) release(c.release);
+        else fake.files.contents.erase(nativePath(u"C:/Runtime/release"));
+        fake.files.existing = {nativePath(u"/Cache"), nativePath(u"C:/Runtime")};
+        EXPECT_EQ(!prepare().empty(), c.cached) << (c.release ? c.release : "no release file") << traced;
+        EXPECT_EQ(launcher.startupCache.mode == CacheMode::Create, c.cached);
+    }
+    EXPECT_EQ(javaFeatureVersion(u"1.8.0_392"), 8);
+    EXPECT_EQ(javaFeatureVersion(u"25.0.3"), 25);
+}
+
+TEST(StartupCacheOptions, PerModeAndVersion) {
+    const struct {
+        CacheMode mode;
+        int version;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {CacheMode::Off, 17, {}},
+        {CacheMode::Use, 17, {"-Xshare:auto", "-Xlog:cds*=off", "-XX:SharedArchiveFile=a.jsa"}},
+        {CacheMode::Use, 25, {"-Xshare:auto", "-Xlog:cds*=off", "-Xlog:aot*=off", "-XX:SharedArchiveFile=a.jsa"}},
+        {CacheMode::Create, 13, {"-Xshare:auto", "-Xlog:cds*=off", "-XX:ArchiveClassesAtExit=a.jsa"}},
+        {CacheMode::Check,
+         17,
+         {"-Xshare:auto", "-Xlog:cds*=off", "-XX:SharedArchiveFile=a.jsa", "-XX:+VerifySharedSpaces",
+          "-Xlog:cds=info:file=\"c:\\x y.log\"::filecount=0"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(cacheOptions(c.mode, c.version, "a.jsa", "c:\\x y.log"), c.expected) << c.version;
+    }
+}
+
+TEST(StartupCacheRecord, RoundTripsAndRefusesDamage) {
+    const ArchiveRecord record{"checked", 143360, 1796830097238157967, "runtime /x\noption -Xmx1g\n"};
+    const std::string text = formatRecord(record);
+    const auto parsed = parseRecord(text);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->state, record.state);
+    EXPECT_EQ(parsed->size, record.size);
+    EXPECT_EQ(parsed->modified, record.modified);
+    EXPECT_EQ(parsed->key, record.key);
+    const std::string damaged[] = {
+        "", text.substr(0, 20), "corvid startup cache 2\n" + text.substr(23),
+        "corvid startup cache 1\nstate checked\nsize 12x\nmodified 1\nkey\n",
+        "corvid startup cache 1\nstate checked\nsize 99999999999999999999\nmodified 1\nkey\n",
+        "corvid startup cache 1\nstate checked\nsize 12\nkey\n",
+        "corvid startup cache 1\nstate checked\nsize 12\nmodified 9999999999999999999\nkey\n",
+        "corvid startup cache 1\nsize 1\nstate checked\nkey\n",
+    };
+    for (const std::string& bad : damaged) EXPECT_FALSE(parseRecord(bad)) << bad;
+}
+
+TEST(StartupCacheFolder, WhatTheFilesInTheFolderDecide) {
+    struct Case {
+        const char* name;
+        std::function<void(Harness&, const WideString& base)> setUp;
+        CacheMode mode;
+        std::function<void(Harness&, const WideString& base)> verify;
+    };
+    const auto archive = [](Harness& t, const WideString& base) { return t.inFolder(base + u".jsa"); };
+    const auto temporary = [](Harness& t, const WideString& base, WideView pid) {
+        return t.inFolder(base + u"." + WideString(pid) + u".tmp");
+    };
+    const Case cases[] = {
+        {"empty folder: create", [](Harness&, const WideString&) {}, CacheMode::Create, nullptr},
+        {"checked archive with a matching record: use",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[archive(t, base)] = Harness::archiveBytes(100);
+             t.putRecord(archive(t, base), "checked", 100, t.currentKey());
+         },
+         CacheMode::Use, nullptr},
+        {"checked archive and the temporary one of a dead start that created at the same time: the latter goes",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[archive(t, base)] = Harness::archiveBytes(100);
+             t.putRecord(archive(t, base), "checked", 100, t.currentKey());
+             t.fake.files.contents[temporary(t, base, u"17")] = Harness::archiveBytes(100);
+             t.putRecord(temporary(t, base, u"17"), "complete", 100, t.currentKey());
+         },
+         CacheMode::Use,
+         [&](Harness& t, const WideString& base) {
+             EXPECT_FALSE(t.exists(temporary(t, base, u"17")));
+             EXPECT_FALSE(t.exists(temporary(t, base, u"17") + u".meta"));
+             EXPECT_TRUE(t.exists(archive(t, base)));
+         }},
+        {"record for another key: rejected and created anew",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[archive(t, base)] = Harness::archiveBytes(100);
+             t.putRecord(archive(t, base), "checked", 100, "something else");
+         },
+         CacheMode::Create, [&](Harness& t, const WideString& base) { EXPECT_FALSE(t.exists(archive(t, base))); }},
+        {"size differs from the record (truncated): rejected",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[archive(t, base)] = Harness::archiveBytes(60);
+             t.putRecord(archive(t, base), "checked", 100, t.currentKey());
+         },
+         CacheMode::Create, [&](Harness& t, const WideString& base) { EXPECT_FALSE(t.exists(archive(t, base))); }},
+        {"rewritten in place, same size: rejected",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[archive(t, base)] = Harness::archiveBytes(100);
+             t.putRecord(archive(t, base), "checked", 100, t.currentKey());
+             t.cache.modifiedAt[archive(t, base)] = 99;
+         },
+         CacheMode::Create, [&](Harness& t, const WideString& base) { EXPECT_FALSE(t.exists(archive(t, base))); }},
+        {"archive without a record: rejected",
+         [&](Harness& t, const WideString& base) { t.fake.files.contents[archive(t, base)] = Harness::archiveBytes(100); },
+         CacheMode::Create, [&](Harness& t, const WideString& base) { EXPECT_FALSE(t.exists(archive(t, base))); }},
+        {"rejected archive that cannot be deleted: plain start",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[archive(t, base)] = Harness::archiveBytes(100);
+             t.cache.locked.insert(archive(t, base));
+         },
+         CacheMode::Off, nullptr},
+        {"promoted but never mapped: checked again",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[archive(t, base)] = Harness::archiveBytes(100);
+             t.putRecord(archive(t, base), "unchecked", 100, t.currentKey());
+         },
+         CacheMode::Check, nullptr},
+        {"finished temporary archive of an ended start: promoted and checked",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[temporary(t, base, u"17")] = Harness::archiveBytes(100);
+             t.putRecord(temporary(t, base, u"17"), "complete", 100, t.currentKey());
+         },
+         CacheMode::Check,
+         [&](Harness& t, const WideString& base) {
+             EXPECT_FALSE(t.exists(temporary(t, base, u"17")));
+             EXPECT_TRUE(t.exists(archive(t, base)));
+             const auto record = parseRecord(t.fake.files.contents[archive(t, base) + u".meta"]);
+             ASSERT_TRUE(record);
+             EXPECT_EQ(record->state, "unchecked");
+         }},
+        {"temporary archive its start did not finish: deleted",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[temporary(t, base, u"17")] = Harness::archiveBytes(100);
+         },
+         CacheMode::Create,
+         [&](Harness& t, const WideString& base) { EXPECT_FALSE(t.exists(temporary(t, base, u"17"))); }},
+        {"finished temporary file that is no archive: deleted",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[temporary(t, base, u"17")] = std::string(100, 'x');
+             t.putRecord(temporary(t, base, u"17"), "complete", 100, t.currentKey());
+         },
+         CacheMode::Create,
+         [&](Harness& t, const WideString& base) { EXPECT_FALSE(t.exists(temporary(t, base, u"17"))); }},
+        {"another live start is creating it: plain start, its file kept",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[temporary(t, base, u"17")] = Harness::archiveBytes(10);
+             t.cache.modifiedAt[temporary(t, base, u"17")] = t.cache.clock;
+             t.cache.alive.insert(17);
+         },
+         CacheMode::Off,
+         [&](Harness& t, const WideString& base) { EXPECT_TRUE(t.exists(temporary(t, base, u"17"))); }},
+        {"crash marker of an ended start: its archive deleted, plain start",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[archive(t, base)] = Harness::archiveBytes(100);
+             t.putRecord(archive(t, base), "checked", 100, t.currentKey());
+             t.fake.files.contents[t.inFolder(base + u".17.start")] = toUtf8(base + u".jsa");
+         },
+         CacheMode::Off,
+         [&](Harness& t, const WideString& base) {
+             EXPECT_FALSE(t.exists(archive(t, base)));
+             EXPECT_FALSE(t.exists(t.inFolder(base + u".17.start")));
+         }},
+        {"crash marker of a live start: the archive is used",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[archive(t, base)] = Harness::archiveBytes(100);
+             t.putRecord(archive(t, base), "checked", 100, t.currentKey());
+             t.fake.files.contents[t.inFolder(base + u".17.start")] = toUtf8(base + u".jsa");
+             t.cache.modifiedAt[t.inFolder(base + u".17.start")] = t.cache.clock;
+             t.cache.alive.insert(17);
+         },
+         CacheMode::Use, nullptr},
+        {"an hour-old marker of a live start (a long-running program): the archive is used",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[archive(t, base)] = Harness::archiveBytes(100);
+             t.putRecord(archive(t, base), "checked", 100, t.currentKey());
+             t.fake.files.contents[t.inFolder(base + u".17.start")] = toUtf8(base + u".jsa");
+             t.cache.modifiedAt[t.inFolder(base + u".17.start")] = t.cache.clock - 5 * 3600;
+             t.cache.alive.insert(17);
+         },
+         CacheMode::Use, nullptr},
+        {"an hour-old temporary archive of a live process: taken as left behind",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[temporary(t, base, u"17")] = Harness::archiveBytes(10);
+             t.cache.modifiedAt[temporary(t, base, u"17")] = t.cache.clock - 5 * 3600;
+             t.cache.alive.insert(17);
+         },
+         CacheMode::Create,
+         [&](Harness& t, const WideString& base) { EXPECT_FALSE(t.exists(temporary(t, base, u"17"))); }},
+        {"temporary archive that cannot be taken (another start took it): plain start, nothing deleted",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[temporary(t, base, u"17")] = Harness::archiveBytes(100);
+             t.putRecord(temporary(t, base, u"17"), "complete", 100, t.currentKey());
+             t.cache.locked.insert(temporary(t, base, u"17"));
+         },
+         CacheMode::Off,
+         [&](Harness& t, const WideString& base) { EXPECT_TRUE(t.exists(temporary(t, base, u"17"))); }},
+        {"crash marker naming a file elsewhere: that file stays",
+         [&](Harness& t, const WideString& base) {
+             t.fake.files.contents[t.inFolder(u"tool-x/../../secret")] = "keep";
+             t.fake.files.contents[t.inFolder(base + u".17.start")] = "tool-x/../../secret";
+             t.fake.files.contents[t.inFolder(u"other.txt")] = "keep";
+             t.fake.files.contents[t.inFolder(base + u".18.start")] = "other.txt";
+         },
+         CacheMode::Create,
+         [&](Harness& t, const WideString&) {
+             EXPECT_TRUE(t.exists(t.inFolder(u"tool-x/../../secret")));
+             EXPECT_TRUE(t.exists(t.inFolder(u"other.txt")));
+         }},
+        {"folder not writable: plain start", [](Harness& t, const WideString&) { t.cache.writable = false; },
+         CacheMode::Off, nullptr},
+        {"too little free space: plain start", [](Harness& t, const WideString&) { t.cache.free = 1 << 20; },
+         CacheMode::Off, nullptr},
+        {"options that run class data sharing themselves: plain start",
+         [](Harness& t, const WideString&) { t.options.push_back("-Xshare:off"); }, CacheMode::Off, nullptr},
+        {"no base archive in the runtime: plain start",
+         [](Harness& t, const WideString&) {
+             t.cache.known.erase(nativePath(kLibraryFolder) + kPathSeparator + u"classes.jsa");
+         },
+         CacheMode::Off, nullptr},
+        {"no cache root: plain start",
+         [](Harness& t, const WideString&) {
+             t.fake.environment.variables.clear();
+         },
+         CacheMode::Off, nullptr},
+    };
+    for (const Case& c : cases) {
+        Harness t;
+        t.fake.files.existing.insert(nativePath(u"/Cache/Tool Pro"));
+        t.fake.files.existing.insert(t.folder());
+        const WideString base = t.archiveName();
+        c.setUp(t, base);
+        const auto added = t.prepare();
+        EXPECT_EQ(t.launcher.startupCache.mode, c.mode) << c.name << "\n" << t.traced;
+        EXPECT_EQ(added.empty(), c.mode == CacheMode::Off) << c.name;
+        EXPECT_EQ(t.exists(t.inFolder(base + u".4242.start")), c.mode != CacheMode::Off) << c.name;
+        if (c.verify) c.verify(t, base);
+    }
+}
+
+TEST_F(StartupCache, KeyOffTouchesNothing) {
+    for (const WideView value : {u"", u"no", u"Yes please", u"true"}) {
+        setKey(value);
+        fake.files.createdDirectories.clear();
+        EXPECT_TRUE(prepare().empty()) << toUtf8(value);
+        EXPECT_TRUE(fake.files.createdDirectories.empty()) << toUtf8(value);
+        EXPECT_EQ(launcher.startupCache.mode, CacheMode::Off);
+    }
+    for (const WideView value : {u"Yes", u"YES", u"yEs"}) EXPECT_TRUE(startupCacheRequested(value));
+}
+
+TEST_F(StartupCache, FoldersAreCreatedBeforeTheOptionsNameThem) {
+    EXPECT_FALSE(prepare().empty()) << traced;
+    const auto& created = fake.files.createdDirectories;
+    EXPECT_NE(std::find(created.begin(), created.end(), nativePath(u"/Cache/Tool Pro")), created.end());
+    EXPECT_NE(std::find(created.begin(), created.end(), folder()), created.end());
+    const std::string last = launcher.jvmOptions.back();
+    EXPECT_EQ(last, "-XX:ArchiveClassesAtExit=" + toNarrow(inFolder(archiveName() + u".4242.tmp")));
+}
+
+TEST_F(StartupCache, OldArchivesOfTheApplicationBeyondTheNewestTwoAreDeleted) {
+    fake.files.existing.insert(nativePath(u"/Cache/Tool Pro"));
+    fake.files.existing.insert(folder());
+    const WideString old[] = {u"tool-000000000000000a.jsa", u"tool-000000000000000b.jsa", u"tool-000000000000000c.jsa",
+                              u"tool-000000000000000d.jsa"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        fake.files.contents[inFolder(old[i])] = Harness::archiveBytes(10);
+        cache.modifiedAt[inFolder(old[i])] = static_cast<std::int64_t>(10 + i);
+    }
+    fake.files.contents[inFolder(u"other-000000000000000a.jsa")] = Harness::archiveBytes(10);
+    prepare();
+    EXPECT_FALSE(exists(inFolder(old[0])));
+    EXPECT_FALSE(exists(inFolder(old[1])));
+    EXPECT_TRUE(exists(inFolder(old[2])));
+    EXPECT_TRUE(exists(inFolder(old[3])));
+    EXPECT_TRUE(exists(inFolder(u"other-000000000000000a.jsa")));
+}
+
+TEST_F(StartupCache, CheckVerdictAndMarker) {
+    for (const bool mapped : {true, false}) {
+        fake.files.contents.clear();
+        release("JAVA_VERSION=\"17.0.9\"\n");
+        fake.files.existing = {nativePath(u"/Cache"), nativePath(u"C:/Runtime"), nativePath(u"/Cache/Tool Pro"), folder()};
+        const WideString base = archiveName();
+        fake.files.contents[inFolder(base + u".jsa")] = Harness::archiveBytes(100);
+        putRecord(inFolder(base + u".jsa"), "unchecked", 100, currentKey());
+        prepare();
+        ASSERT_EQ(launcher.startupCache.mode, CacheMode::Check);
+        const WideString log = inFolder(base + u".4242.log");
+        EXPECT_NE(std::find(launcher.jvmOptions.begin(), launcher.jvmOptions.end(),
+                            "-Xlog:cds=info:file=\"" + toNarrow(log) + "\"::filecount=0"),
+                  launcher.jvmOptions.end());
+        fake.files.contents[log] = mapped ? "[0.02s][info][cds] Mapped dynamic region #0 at base 0x1\n"
+                                          : "[0.02s][info][cds] UseSharedSpaces: Checksum verification failed.\n";
+        startupCacheMainStarting(launcher);
+        EXPECT_FALSE(exists(log)) << mapped;
+        EXPECT_EQ(exists(inFolder(base + u".jsa")), mapped);
+        if (mapped) {
+            const auto record = parseRecord(fake.files.contents[inFolder(base + u".jsa.meta")]);
+            ASSERT_TRUE(record);
+            EXPECT_EQ(record->state, "checked");
+            EXPECT_EQ(record->size, 100u);
+        }
+    }
+}
+
+// The marker outlives main's start: a damaged archive can crash the JVM in
+// the middle of the program. Only an orderly end clears it.
+TEST_F(StartupCache, CrashMarkerLastsUntilTheJvmEndsInOrder) {
+    const struct {
+        const char* name;
+        bool mainStarts;
+        bool exitHook;
+        bool markerLeft;
+    } cases[] = {
+        {"main ran, DestroyJavaVM returned", true, false, false},
+        {"System.exit", true, true, false},
+        {"main never ran", false, false, true},
+    };
+    for (const auto& c : cases) {
+        Harness t;
+        t.prepare();
+        const WideString marker = t.inFolder(t.archiveName() + u".4242.start");
+        ASSERT_TRUE(t.exists(marker)) << c.name;
+        if (c.mainStarts) startupCacheMainStarting(t.launcher);
+        EXPECT_TRUE(t.exists(marker)) << c.name;
+        if (c.exitHook) startupCacheExitHook(3);
+        finishStartupCache(t.launcher);
+        EXPECT_EQ(t.exists(marker), c.markerLeft) << c.name;
+    }
+}
+
+TEST_F(StartupCache, CreatedArchiveIsRecordedAtTheEnd) {
+    for (const bool written : {true, false}) {
+        fake.files.contents.clear();
+        release("JAVA_VERSION=\"17.0.9\"\n");
+        prepare();
+        ASSERT_EQ(launcher.startupCache.mode, CacheMode::Create);
+        EXPECT_EQ(launcher.jvmExitHook, &startupCacheExitHook);
+        const WideString temporary = inFolder(archiveName() + u".4242.tmp");
+        if (written) fake.files.contents[temporary] = Harness::archiveBytes(300);
+        startupCacheMainStarting(launcher);
+        // System.exit calls the hook; DestroyJavaVM's path the finish step; either records once.
+        startupCacheExitHook(7);
+        finishStartupCache(launcher);
+        const auto record = fake.files.contents.find(temporary + u".meta");
+        ASSERT_EQ(record != fake.files.contents.end(), written);
+        if (written) {
+            const auto parsed = parseRecord(record->second);
+            ASSERT_TRUE(parsed);
+            EXPECT_EQ(parsed->state, "complete");
+            EXPECT_EQ(parsed->size, 300u);
+            EXPECT_EQ(parsed->key, currentKey());
+        }
+    }
+}
+
+}  // namespace
+}  // namespace corvid
