@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ struct JavaVM_;
 struct JNIEnv_;
 
 namespace corvid {
+
+class InstanceChannel;  // instance/instance_host.h
 
 // The option strings handed to the JVM, in order, each in the narrow form.
 using JvmOptionList = std::vector<std::string>;
@@ -77,6 +80,8 @@ public:
     WideString libraryPath;
     bool isFirstInstance = false;
     bool singleInstance = false;
+    // The single-instance channel while it is open.
+    std::shared_ptr<InstanceChannel> instanceChannel;
     WideString outputFile;
     WideString errorFile;
     WideString systemPath;
