@@ -256,7 +256,8 @@ private:
     UniqueFd socket_;
 };
 
-enum class HandOver { Taken, Retry, Foreign };
+// Lost: connected, but the listener went away before it took the list.
+enum class HandOver { Taken, Retry, Lost, Foreign };
 
 // One attempt to hand the packed list to whoever listens under the name.
 HandOver handOver(const SocketAddress& address, const ArgumentList& packed, UniqueFd& connected) {
@@ -269,7 +270,7 @@ HandOver handOver(const SocketAddress& address, const ArgumentList& packed, Uniq
     char taken = 0;
     if (!sendAll(socket.get(), packed.data(), packed.size()) || !receiveAll(socket.get(), &taken, 1) ||
         taken != kTaken) {
-        return HandOver::Retry;
+        return HandOver::Lost;
     }
     connected = std::move(socket);
     return HandOver::Taken;
@@ -280,7 +281,7 @@ HandOver handOver(const SocketAddress& address, const ArgumentList& packed, Uniq
 OpenedChannel openSystemInstanceChannel(Launcher& launcher, const WideString& name) {
     Trace& trace = launcher.trace;
     const SocketAddress address = socketAddress(name);
-    const auto deadline = std::chrono::steady_clock::now() + kHandOverPatience;
+    auto deadline = std::chrono::steady_clock::now() + kHandOverPatience;
     ArgumentList packed{};
     bool isPacked = false;
     for (int attempt = 1;; ++attempt) {
@@ -309,6 +310,11 @@ OpenedChannel openSystemInstanceChannel(Launcher& launcher, const WideString& na
             case HandOver::Foreign:
                 if (trace.enabled()) trace.line("the channel's name is held by another user");
                 return {};
+            case HandOver::Lost:
+                // The wait for it may have been long: a new first instance
+                // gets the whole time to appear.
+                deadline = std::chrono::steady_clock::now() + kHandOverPatience;
+                break;
             case HandOver::Retry:
                 break;
         }
