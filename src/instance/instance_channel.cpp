@@ -56,6 +56,7 @@ bool openInstanceChannel(Launcher& launcher) {
 
 std::int32_t waitForReply(Launcher& launcher) {
     if (!launcher.instanceChannel) return -1;
+    if (launcher.trace.enabled()) launcher.trace.line("second instance: waiting for the answer");
     const std::int32_t result = launcher.instanceChannel->waitForReply();
     if (launcher.trace.enabled()) launcher.trace.line("second instance: answer " + std::to_string(result));
     return result;
@@ -98,6 +99,7 @@ void InstanceHost::closeGate() {
 
 JavaVM_* InstanceHost::enterGate() {
     std::unique_lock<std::mutex> lock(mutex_);
+    if (gate_ == Gate::Waiting && launcher.trace.enabled()) launcher.trace.line("forwarded request waits for the JVM");
     changed_.wait(lock, [this] { return gate_ != Gate::Waiting; });
     if (gate_ == Gate::Closed) return nullptr;
     ++entering_;

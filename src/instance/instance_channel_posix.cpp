@@ -53,6 +53,7 @@ constexpr auto kRetryPause = std::chrono::milliseconds(5);
 // A client that connects and sends nothing does not hold a worker for long.
 constexpr int kReceiveTimeoutSeconds = 5;
 constexpr char kTaken = 'T';
+constexpr int kMostLostHandOvers = 20;
 
 struct SocketAddress {
     sockaddr_un address{};
@@ -175,10 +176,13 @@ public:
         return true;
     }
 
+    ~FirstInstanceChannel() override { close(); }
+
     std::int32_t waitForReply() override { return -1; }
     InstanceHost* host() override { return &host_; }
 
     void close() override {
+        if (!listening_) return;
         // Wakes the listener's accept; connections still queued are reset,
         // and their senders try again from the start.
         ::shutdown(listening_.get(), SHUT_RDWR);
@@ -284,6 +288,7 @@ OpenedChannel openSystemInstanceChannel(Launcher& launcher, const WideString& na
     auto deadline = std::chrono::steady_clock::now() + kHandOverPatience;
     ArgumentList packed{};
     bool isPacked = false;
+    int lost = 0;
     for (int attempt = 1;; ++attempt) {
         UniqueFd listening(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
         if (!listening) return {};
@@ -312,7 +317,9 @@ OpenedChannel openSystemInstanceChannel(Launcher& launcher, const WideString& na
                 return {};
             case HandOver::Lost:
                 // The wait for it may have been long: a new first instance
-                // gets the whole time to appear.
+                // gets the whole time to appear. A listener that keeps
+                // closing connections is given up on.
+                if (++lost > kMostLostHandOvers) return {ChannelRole::HandOverFailed, nullptr};
                 deadline = std::chrono::steady_clock::now() + kHandOverPatience;
                 break;
             case HandOver::Retry:

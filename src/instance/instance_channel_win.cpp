@@ -84,10 +84,13 @@ public:
         return true;
     }
 
+    ~FirstInstanceChannel() override { close(); }
+
     std::int32_t waitForReply() override { return -1; }
     InstanceHost* host() override { return &host_; }
 
     void close() override {
+        if (!view_) return;
         // A quit posted before the listener has its queue is lost: repeat.
         while (listener_) {
             PostThreadMessageW(listenerId_, WM_QUIT, 0, 0);
@@ -221,7 +224,7 @@ UniqueKernelHandle openFirstInstance(DWORD processId, DWORD threadId) {
 
 // One attempt to hand the packed list over through an existing block.
 HandOverResult handOver(const WideString& name, InstanceBlock* block, UINT messageId, const ArgumentList& packed,
-                        ULONGLONG deadline) {
+                        ULONGLONG deadline, Trace& trace) {
     HandOverResult result;
     const DWORD threadId = block->listenerThreadId;
     const DWORD processId = block->processId;
@@ -241,7 +244,11 @@ HandOverResult handOver(const WideString& name, InstanceBlock* block, UINT messa
         return result;
     }
     const HANDLE turn[2] = {mutex.get(), result.process.get()};
-    const DWORD got = WaitForMultipleObjects(2, turn, FALSE, INFINITE);
+    DWORD got = WaitForMultipleObjects(2, turn, FALSE, 0);
+    if (got == WAIT_TIMEOUT) {
+        if (trace.enabled()) trace.line("second instance: waiting for another start's hand-over");
+        got = WaitForMultipleObjects(2, turn, FALSE, INFINITE);
+    }
     if (got == WAIT_OBJECT_0 + 1) {
         // The first instance ended while others handed over: start again,
         // the block may be gone by now.
@@ -265,6 +272,7 @@ HandOverResult handOver(const WideString& name, InstanceBlock* block, UINT messa
         if (GetTickCount64() >= deadline || WaitForSingleObject(result.process.get(), kRetryPauseMs) != WAIT_TIMEOUT) break;
     }
     if (!posted) {
+        if (trace.enabled()) trace.line("second instance: the listener took no message");
         ReleaseMutex(mutex.get());
         result.why = "the request could not be posted";
         return result;
@@ -318,7 +326,7 @@ OpenedChannel openSystemInstanceChannel(Launcher& launcher, const WideString& na
             }
             isPacked = true;
         }
-        HandOverResult result = handOver(name, blockOf(view), messageId, packed, deadline);
+        HandOverResult result = handOver(name, blockOf(view), messageId, packed, deadline, trace);
         if (result.outcome == HandOver::Taken) {
             auto channel = std::make_shared<SecondInstanceChannel>(std::move(mapping), std::move(view),
                                                                    std::move(result.process), messageId, result.reply);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -17,9 +18,10 @@ namespace {
 
 using testing::FakePlatform;
 
+// The text's bytes, cut or padded with zeros to `size`.
 std::vector<unsigned char> bytesOf(const std::string& text, std::size_t size) {
     std::vector<unsigned char> list(size, 0);
-    std::copy(text.begin(), text.end(), list.begin());
+    std::copy_n(text.begin(), std::min(size, text.size()), list.begin());
     return list;
 }
 
