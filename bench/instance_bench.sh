@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # What a forwarded start costs: the whole second start (process start, hand-
 # over, reply, exit) against a running first instance, void and int forms,
-# beside the floor, the same executable started with no configuration (it
-# reads the missing file, finds no main class and ends). Rounds alternate
+# beside the floor, the same executable started with no configuration (on
+# Linux it reads the missing file, finds no main class and ends; under Wine
+# it is copied to a path without any ".", which has no configuration file, so
+# that no message box waits). Rounds alternate
 # floor, void, int. Then the time for 20 simultaneous second starts to all be
 # answered (median of 5). Linux runs OpenJDK 17 and the probes in
 # tests/java; Wine runs corvid.exe with the test JVM library. Figures only;
@@ -71,7 +73,7 @@ wait_for() {
 #   STOP ends it.
 measure() {
     local label=$1 floor=$2 void_start=$3 void_cmd=$4 int_start=$5 int_cmd=$6 stop=$7
-    local out=$work/$label
+    local out=$work/figures-$label
     mkdir -p "$out"
     for form in void int; do
         local start_cmd=$void_start cmd=$void_cmd
@@ -128,7 +130,9 @@ if [[ -n $windows_build && -f $windows_build/src/corvid.exe ]]; then
     w=$work/win
     mkdir -p "$w/app" "$w/floor" "$w/rt/bin/server" "$w/rt/lib"
     cp "$windows_build/src/corvid.exe" "$w/app/app.exe"
-    cp "$windows_build/src/corvid.exe" "$w/floor/app.exe"
+    # A missing configuration would show a message box under Windows; a path
+    # without any "." has no configuration at all and ends at once, silently.
+    cp "$windows_build/src/corvid.exe" "$w/floor/app"
     cp "$windows_build/tests/support/test_jvm/corvid_test_jvm.dll" "$w/rt/bin/server/jvm.dll"
     winpath() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
     export CORVID_TEST_JVM_WORLD=$(winpath "$w/world.txt") CORVID_TEST_JVM_STOP=$(winpath "$w/stop")
@@ -146,6 +150,6 @@ if [[ -n $windows_build && -f $windows_build/src/corvid.exe ]]; then
         wait "$FIRST_PID"
         FIRST_PID=""
     }
-    measure wine "wine $w/floor/app.exe" "wine_start secondaryMain=return:0" "wine $w/app/app.exe" \
+    measure wine "wine $w/floor/app" "wine_start secondaryMain=return:0" "wine $w/app/app.exe" \
         "wine_start secondaryMainInt=return-arg" "wine $w/app/app.exe" wine_stop
 fi
