@@ -70,45 +70,42 @@ void closeInstanceChannel(Launcher& launcher) {
 }
 
 void jvmCreatedForInstances(Launcher& launcher) {
-    InstanceHost* host = launcher.instanceChannel ? launcher.instanceChannel->host() : nullptr;
+    const auto host = launcher.instanceChannel ? launcher.instanceChannel->host() : nullptr;
     if (host) host->jvmCreated(launcher.javaVm);
 }
 
-void jvmClosingForInstances(Launcher& launcher) {
-    InstanceHost* host = launcher.instanceChannel ? launcher.instanceChannel->host() : nullptr;
-    if (host) host->closeGate();
-}
-
 // ---- the first instance's shared part ----------------------------------------
+
+InstanceHost::InstanceHost(Launcher& launcher) : launcher_(launcher), trace_(&launcher.trace) {}
 
 void InstanceHost::jvmCreated(JavaVM_* vm) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (gate_ != Gate::Waiting) return;
     vm_ = vm;
+    mainClass_ = launcher_.mainClass;
     gate_ = Gate::Open;
     changed_.notify_all();
 }
 
 void InstanceHost::closeGate() {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     gate_ = Gate::Closed;
     vm_ = nullptr;
     changed_.notify_all();
-    changed_.wait(lock, [this] { return entering_ == 0; });
 }
 
-JavaVM_* InstanceHost::enterGate() {
+JavaVM_* InstanceHost::enterJvm() {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (gate_ == Gate::Waiting && launcher.trace.enabled()) launcher.trace.line("forwarded request waits for the JVM");
+    if (gate_ == Gate::Waiting && trace_ && trace_->enabled()) trace_->line("forwarded request waits for the JVM");
     changed_.wait(lock, [this] { return gate_ != Gate::Waiting; });
     if (gate_ == Gate::Closed) return nullptr;
-    ++entering_;
+    ++inJvm_;
     return vm_;
 }
 
-void InstanceHost::leaveGate() {
+void InstanceHost::leaveJvm() {
     std::lock_guard<std::mutex> lock(mutex_);
-    --entering_;
+    --inJvm_;
     changed_.notify_all();
 }
 
@@ -125,7 +122,22 @@ void InstanceHost::workerEnded() {
 
 void InstanceHost::waitForWorkers() {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return workers_ == 0; });
+    changed_.wait(lock, [this] { return workers_ == inJvm_; });
+}
+
+void InstanceHost::stopTracing() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    trace_ = nullptr;
+}
+
+bool InstanceHost::tracing() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return trace_ && trace_->enabled();
+}
+
+void InstanceHost::trace(std::string_view line) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (trace_) trace_->line(line);
 }
 
 namespace {
@@ -139,11 +151,11 @@ void clearPending(JNIEnv* env) {
 }
 
 // The part of a request served while attached; false when it was dropped.
-bool callSecondaryMain(Launcher& launcher, JNIEnv* env, ForwardRequest& request) {
-    Trace& trace = launcher.trace;
-    jclass mainClass = env->FindClass(toNarrow(launcher.mainClass).c_str());
+bool callSecondaryMain(InstanceHost& host, const WideString& mainClassName, JNIEnv* env, ForwardRequest& request) {
+    const bool tracing = host.tracing();
+    jclass mainClass = env->FindClass(toNarrow(mainClassName).c_str());
     if (!mainClass) {
-        if (trace.enabled()) trace.line("forwarded request dropped: main class not found");
+        if (tracing) host.trace("forwarded request dropped: main class not found");
         return false;
     }
     jmethodID method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)V");
@@ -152,30 +164,30 @@ bool callSecondaryMain(Launcher& launcher, JNIEnv* env, ForwardRequest& request)
     if (intForm) method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)I");
     if (!method) {
         // The NoSuchMethodError stays pending and is described on the way out.
-        if (trace.enabled()) trace.line("forwarded request dropped: no secondaryMain");
+        if (tracing) host.trace("forwarded request dropped: no secondaryMain");
         env->DeleteLocalRef(mainClass);
         return false;
     }
     const WideList arguments = unpackArguments(request.arguments.data(), request.arguments.size());
     jobjectArray array = newJavaStringArray(arguments, env);
     if (!array) {
-        if (trace.enabled()) trace.line("forwarded request dropped: the argument array could not be built");
+        if (tracing) host.trace("forwarded request dropped: the argument array could not be built");
         env->DeleteLocalRef(mainClass);
         return false;
     }
     const std::string form = intForm ? "int" : "void";
-    if (trace.enabled()) {
-        trace.line("forwarded request: " + form + " secondaryMain, " + std::to_string(arguments.size()) + " arguments");
+    if (tracing) {
+        host.trace("forwarded request: " + form + " secondaryMain, " + std::to_string(arguments.size()) + " arguments");
     }
     if (intForm) {
         const jint result = env->CallStaticIntMethod(mainClass, method, array);
         request.reply(result);
-        if (trace.enabled()) trace.line("forwarded request answered " + std::to_string(result) + " after the call");
+        if (tracing) host.trace("forwarded request answered " + std::to_string(result) + " after the call");
     } else {
         // The requesting start is released before the application has
         // handled its arguments.
         request.reply(0);
-        if (trace.enabled()) trace.line("forwarded request answered 0 before the call");
+        if (tracing) host.trace("forwarded request answered 0 before the call");
         env->CallStaticVoidMethod(mainClass, method, array);
     }
     env->DeleteLocalRef(array);
@@ -186,25 +198,25 @@ bool callSecondaryMain(Launcher& launcher, JNIEnv* env, ForwardRequest& request)
 }  // namespace
 
 void serveRequest(InstanceHost& host, ForwardRequest& request) {
-    Launcher& launcher = host.launcher;
-    Trace& trace = launcher.trace;
-    JavaVM* vm = host.enterGate();
+    JavaVM* vm = host.enterJvm();
     if (!vm) {
-        if (trace.enabled()) trace.line("forwarded request dropped: no JVM");
+        if (host.tracing()) host.trace("forwarded request dropped: no JVM");
         request.drop();
         return;
     }
     JNIEnv* env = nullptr;
     const jint attached = vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr);
-    host.leaveGate();
     if (attached != JNI_OK || !env) {
-        if (trace.enabled()) trace.line("forwarded request dropped: AttachCurrentThread returned " + std::to_string(attached));
+        if (host.tracing()) host.trace("forwarded request dropped: AttachCurrentThread returned " + std::to_string(attached));
+        host.leaveJvm();
         request.drop();
         return;
     }
-    if (!callSecondaryMain(launcher, env, request)) request.drop();
+    // Written once by jvmCreated, before the gate opened.
+    if (!callSecondaryMain(host, host.mainClass_, env, request)) request.drop();
     describePendingException(env);
     vm->DetachCurrentThread();
+    host.leaveJvm();
 }
 
 }  // namespace corvid

@@ -16,11 +16,10 @@ bool openInstanceChannel(Launcher& launcher);
 std::int32_t waitForReply(Launcher& launcher);
 void closeInstanceChannel(Launcher& launcher);
 
-// The first instance's JVM as the forwarded requests see it: requests that
-// come before jvmCreatedForInstances wait for it; from jvmClosingForInstances
-// on, none reaches the JVM. Both do nothing outside a first instance.
+// The first instance's JVM exists: forwarded requests that came earlier have
+// waited for it and go ahead. They are served until closeInstanceChannel,
+// after DestroyJavaVM. Does nothing outside a first instance.
 void jvmCreatedForInstances(Launcher& launcher);
-void jvmClosingForInstances(Launcher& launcher);
 
 // What the two [Application] keys ask for, and why, for the trace.
 enum class InstanceSwitch { On, NotAsked, Service };

@@ -161,9 +161,29 @@ private:
     UniqueFd socket_;
 };
 
+// One request's worker: checks the sender, takes the list, answers "taken"
+// and serves it.
+void work(InstanceHost& host, SocketRequest& request) {
+    if (!sameUser(request.fd())) {
+        if (host.tracing()) host.trace("forwarded request refused: another user");
+        return;
+    }
+    const timeval timeout{kReceiveTimeoutSeconds, 0};
+    setsockopt(request.fd(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    if (!receiveAll(request.fd(), request.arguments.data(), request.arguments.size()) ||
+        !sendAll(request.fd(), &kTaken, 1)) {
+        if (host.tracing()) host.trace("forwarded request incomplete");
+        return;
+    }
+    if (host.tracing()) host.trace("forwarded request taken");
+    serveRequest(host, request);
+}
+
 class FirstInstanceChannel final : public InstanceChannel {
 public:
-    FirstInstanceChannel(Launcher& launcher, UniqueFd listening) : host_(launcher), listening_(std::move(listening)) {}
+    FirstInstanceChannel(Launcher& launcher, UniqueFd listening)
+        : host_(std::make_shared<InstanceHost>(launcher)), listening_(std::move(listening)) {}
+    ~FirstInstanceChannel() override { close(); }
 
     bool start() {
         try {
@@ -176,10 +196,8 @@ public:
         return true;
     }
 
-    ~FirstInstanceChannel() override { close(); }
-
     std::int32_t waitForReply() override { return -1; }
-    InstanceHost* host() override { return &host_; }
+    std::shared_ptr<InstanceHost> host() override { return host_; }
 
     void close() override {
         if (!listening_) return;
@@ -188,8 +206,9 @@ public:
         ::shutdown(listening_.get(), SHUT_RDWR);
         if (listener_.joinable()) listener_.join();
         listening_.reset();
-        host_.closeGate();
-        host_.waitForWorkers();
+        host_->closeGate();
+        host_->waitForWorkers();
+        host_->stopTracing();
     }
 
 private:
@@ -207,37 +226,20 @@ private:
 
     void startWorker(UniqueFd socket) {
         auto request = std::make_unique<SocketRequest>(std::move(socket));
-        host_.workerStarting();
+        host_->workerStarting();
         try {
-            std::thread([this, request = std::move(request)]() mutable {
-                work(*request);
+            std::thread([host = host_, request = std::move(request)]() mutable {
+                work(*host, *request);
                 request.reset();
-                host_.workerEnded();
+                host->workerEnded();
             }).detach();
         } catch (...) {
             // Not served: the connection closes and the sender tries again.
-            host_.workerEnded();
+            host_->workerEnded();
         }
     }
 
-    void work(SocketRequest& request) {
-        Trace& trace = host_.launcher.trace;
-        if (!sameUser(request.fd())) {
-            if (trace.enabled()) trace.line("forwarded request refused: another user");
-            return;
-        }
-        const timeval timeout{kReceiveTimeoutSeconds, 0};
-        setsockopt(request.fd(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        if (!receiveAll(request.fd(), request.arguments.data(), request.arguments.size()) ||
-            !sendAll(request.fd(), &kTaken, 1)) {
-            if (trace.enabled()) trace.line("forwarded request incomplete");
-            return;
-        }
-        if (trace.enabled()) trace.line("forwarded request taken");
-        serveRequest(host_, request);
-    }
-
-    InstanceHost host_;
+    std::shared_ptr<InstanceHost> host_;
     UniqueFd listening_;
     std::thread listener_;
 };

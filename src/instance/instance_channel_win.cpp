@@ -63,14 +63,17 @@ private:
 class FirstInstanceChannel;
 
 struct WorkerStart {
-    FirstInstanceChannel* channel;
+    std::shared_ptr<InstanceHost> host;
     std::unique_ptr<MessageRequest> request;
 };
 
 class FirstInstanceChannel final : public InstanceChannel {
 public:
     FirstInstanceChannel(Launcher& launcher, UniqueKernelHandle mapping, UniqueMappedView view, UINT messageId)
-        : host_(launcher), mapping_(std::move(mapping)), view_(std::move(view)), messageId_(messageId) {}
+        : host_(std::make_shared<InstanceHost>(launcher)),
+          mapping_(std::move(mapping)),
+          view_(std::move(view)),
+          messageId_(messageId) {}
 
     bool start() {
         InstanceBlock* block = blockOf(view_);
@@ -87,7 +90,7 @@ public:
     ~FirstInstanceChannel() override { close(); }
 
     std::int32_t waitForReply() override { return -1; }
-    InstanceHost* host() override { return &host_; }
+    std::shared_ptr<InstanceHost> host() override { return host_; }
 
     void close() override {
         if (!view_) return;
@@ -96,8 +99,9 @@ public:
             PostThreadMessageW(listenerId_, WM_QUIT, 0, 0);
             if (WaitForSingleObject(listener_.get(), 10) != WAIT_TIMEOUT) listener_.reset();
         }
-        host_.closeGate();
-        host_.waitForWorkers();
+        host_->closeGate();
+        host_->waitForWorkers();
+        host_->stopTracing();
         view_.reset();
         mapping_.reset();
     }
@@ -107,10 +111,10 @@ private:
 
     static DWORD WINAPI workerBody(LPVOID start) {
         std::unique_ptr<WorkerStart> work(static_cast<WorkerStart*>(start));
-        FirstInstanceChannel& channel = *work->channel;
-        serveRequest(channel.host_, *work->request);
+        const std::shared_ptr<InstanceHost> host = work->host;
+        serveRequest(*host, *work->request);
         work.reset();
-        channel.host_.workerEnded();
+        host->workerEnded();
         return 0;
     }
 
@@ -119,7 +123,6 @@ private:
         // The queue exists from here on; posts before this are refused and
         // retried by the sender.
         PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-        Trace& trace = host_.launcher.trace;
         while (GetMessageW(&message, nullptr, 0, 0) > 0) {
             if (!isChannelMessage(message, messageId_)) continue;
             const auto requester = static_cast<DWORD>(message.wParam & 0xFFFFFFFFu);
@@ -128,23 +131,23 @@ private:
             // soon as it knows this one's arguments are taken.
             std::memcpy(request->arguments.data(), blockOf(view_)->argumentList, request->arguments.size());
             PostThreadMessageW(requester, messageId_, 0, kTakenMark);
-            if (trace.enabled()) trace.line("forwarded request taken from thread " + std::to_string(requester));
+            if (host_->tracing()) host_->trace("forwarded request taken from thread " + std::to_string(requester));
             startWorker(std::move(request));
         }
         return 0;
     }
 
     void startWorker(std::unique_ptr<MessageRequest> request) {
-        host_.workerStarting();
-        auto* start = new WorkerStart{this, std::move(request)};
+        host_->workerStarting();
+        auto* start = new WorkerStart{host_, std::move(request)};
         const UniqueKernelHandle worker(CreateThread(nullptr, 0, workerBody, start, 0, nullptr));
         if (worker) return;
         // Dropped: the requester waits for this process's end.
         delete start;
-        host_.workerEnded();
+        host_->workerEnded();
     }
 
-    InstanceHost host_;
+    std::shared_ptr<InstanceHost> host_;
     UniqueKernelHandle mapping_;
     UniqueMappedView view_;
     UINT messageId_;

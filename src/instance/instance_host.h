@@ -10,8 +10,10 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 #include "instance/instance_block.h"
+#include "platform/trace.h"
 
 struct JavaVM_;
 
@@ -32,38 +34,49 @@ public:
     ArgumentList arguments{};
 };
 
+// Shared by the channel and its workers (each holds a reference), so a worker
+// that the JVM never lets go of at its very end still finds it valid.
 class InstanceHost {
 public:
-    explicit InstanceHost(Launcher& launcher) : launcher(launcher) {}
+    explicit InstanceHost(Launcher& launcher);
 
-    // The JVM exists; waiting requests go ahead.
+    // The JVM exists; waiting requests go ahead. Called on the Java thread,
+    // once the configuration has been read.
     void jvmCreated(JavaVM_* vm);
-    // No request reaches the JVM from now on. Returns when no worker is
-    // between its look at the gate and the end of AttachCurrentThread, so
-    // every attached worker is one that DestroyJavaVM waits for.
+    // The JVM is gone (DestroyJavaVM has returned) or will never exist: no
+    // request reaches it from now on, and waiting ones are dropped.
     void closeGate();
 
-    // Counts a worker about to start, and its end; waitForWorkers returns
-    // when none is left (after closeGate, none waits for long).
+    // Counts a worker about to start, and its end. waitForWorkers returns when
+    // every worker has ended, except those still inside the JVM: after
+    // DestroyJavaVM has returned, a JVM may hold a thread that came in its
+    // last instant for good, and teardown must not wait for it.
     void workerStarting();
     void workerEnded();
     void waitForWorkers();
+    // Ends the trace: workers that outlive teardown write nothing more.
+    void stopTracing();
 
-    Launcher& launcher;
+    bool tracing();
+    void trace(std::string_view line);
 
 private:
     friend void serveRequest(InstanceHost& host, ForwardRequest& request);
     // Blocks until the JVM exists; nullptr when it never will or is gone.
-    JavaVM_* enterGate();
-    void leaveGate();
+    // Otherwise the worker counts as inside the JVM until leaveJvm.
+    JavaVM_* enterJvm();
+    void leaveJvm();
 
     enum class Gate { Waiting, Open, Closed };
+    Launcher& launcher_;
     std::mutex mutex_;
     std::condition_variable changed_;
     Gate gate_ = Gate::Waiting;
     JavaVM_* vm_ = nullptr;
-    int entering_ = 0;
+    WideString mainClass_;
+    Trace* trace_;
     int workers_ = 0;
+    int inJvm_ = 0;
 };
 
 // The worker's body: attach, find the main class, call the void or the int
@@ -83,7 +96,7 @@ public:
     // instance after every worker has ended.
     virtual void close() = 0;
     // The first instance's shared part; nullptr in a second instance.
-    virtual InstanceHost* host() { return nullptr; }
+    virtual std::shared_ptr<InstanceHost> host() { return nullptr; }
 };
 
 enum class ChannelRole {

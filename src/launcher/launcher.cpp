@@ -52,7 +52,6 @@ std::int32_t Launcher::run() {
 
 void Launcher::shutdown() {
     closeNativeSplash(*this);
-    jvmClosingForInstances(*this);
     destroyJavaVm(*this);
     closeInstanceChannel(*this);
     if (closeJavaSplashHook) std::exchange(closeJavaSplashHook, nullptr)();

@@ -176,7 +176,7 @@ TEST(InstanceGate, RequestsWaitForTheJvmAndNeverReachOneThatIsGone) {
         {"JVM already there", true, false, false, 1},
         {"JVM created while the request waits", false, false, true, 1},
         {"JVM never created", false, true, false, 0},
-        {"JVM already being destroyed", true, true, false, 0},
+        {"JVM destroyed", true, true, false, 0},
     };
     for (const auto& c : cases) {
         GateFixture f;

@@ -151,6 +151,20 @@ check_equal "20 at once: nothing else delivered" 25 "$(wc -l <<<"$rec")"
 stop_first 3
 check_equal "int form: the first instance ends with its own code" 3 "$FIRST_STATUS"
 
+# ---- main has returned; the launcher waits in DestroyJavaVM for the program -------
+configure corvid.probe.ForwardedInt "" "-Dcorvid.probe.background=true"
+start_first
+for ((i = 0; i < 100; i++)); do
+    grep -q "DestroyJavaVM: waiting" "$E2E_TMP/first.trace" 2>/dev/null && break
+    sleep 0.05
+done
+check_contains "in DestroyJavaVM: main has returned" "$(cat "$E2E_TMP/first.trace")" "DestroyJavaVM: waiting"
+run_captured "$app" 61
+check_equal "in DestroyJavaVM: the program is still served" 61 "$RUN_STATUS"
+stop_first return
+check_equal "in DestroyJavaVM: the first instance ends with 0" 0 "$FIRST_STATUS"
+check_equal "in DestroyJavaVM: delivered once" 1 "$(count_lines "$(record)" "int 1 [61]")"
+
 # ---- no secondaryMain: the second start takes the first instance's exit code ----
 configure corvid.probe.NoSecondary
 start_first

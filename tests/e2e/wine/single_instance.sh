@@ -162,6 +162,16 @@ LOG=$(cat "$log")
 check_equal "int form: one call per request (2 + 1 + 20 + 2 garbage + 1)" 26 "$(grep -c '^secondaryMain thread=' <<<"$LOG")"
 check_not_contains "int form: JNI's rules kept" "$LOG" "misuse:"
 
+# ---- main has returned; the launcher waits in DestroyJavaVM for the program -------
+configure "class app/Main main=linger:4000 secondaryMainInt=return-arg"
+start_first
+for ((i = 0; i < 100; i++)); do grep -q '^DestroyJavaVM thread=' "$log" 2>/dev/null && break; sleep 0.05; done
+check_contains "in DestroyJavaVM: main has returned" "$(cat "$log")" "DestroyJavaVM thread="
+second 62
+check_equal "in DestroyJavaVM: the program is still served" 62 "$RUN_STATUS"
+stop_first
+check_equal "in DestroyJavaVM: the first instance ends with 0 when the program's thread ends" 0 "$FIRST_STATUS"
+
 # ---- no secondaryMain; a first instance ended from outside ----------------------------
 configure "class app/Main main=wait-stop,exit:9"
 start_first

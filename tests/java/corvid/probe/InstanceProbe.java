@@ -8,7 +8,7 @@ import java.nio.file.StandardOpenOption;
 // The shared part of the single-instance probes. Their folder is the system
 // property corvid.probe.dir: main writes "ready" there and then waits for a
 // file "stop", whose text is the exit code for System.exit ("return" makes
-// main return). Every call is recorded as a line of the file "record".
+// the waiting end without it). Every call is recorded as a line of the file "record".
 final class InstanceProbe {
     private static final Path DIR = Path.of(System.getProperty("corvid.probe.dir", "."));
 
@@ -26,8 +26,26 @@ final class InstanceProbe {
         }
     }
 
+    // With the system property corvid.probe.background set, the waiting is
+    // done by a non-daemon thread and main returns at once, as the main of a
+    // program with windows does: the launcher then waits in DestroyJavaVM.
     static void runMain(String[] args) throws Exception {
         record("main", args);
+        if (Boolean.getBoolean("corvid.probe.background")) {
+            new Thread(() -> {
+                try {
+                    waitForStop();
+                } catch (Exception e) {
+                    throw new IllegalStateException(e);
+                }
+            }).start();
+            record("main returned", new String[0]);
+            return;
+        }
+        waitForStop();
+    }
+
+    private static void waitForStop() throws Exception {
         Files.writeString(DIR.resolve("ready"), "ready");
         Path stop = DIR.resolve("stop");
         while (!Files.exists(stop)) Thread.sleep(10);
