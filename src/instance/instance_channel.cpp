@@ -150,7 +150,7 @@ void clearPending(JNIEnv* env) {
     env->DeleteLocalRef(pending);
 }
 
-// The part of a request served while attached; false when it was dropped.
+// What a request does while attached; false when it was dropped.
 bool callSecondaryMain(InstanceHost& host, const WideString& mainClassName, JNIEnv* env, ForwardRequest& request) {
     const bool tracing = host.tracing();
     jclass mainClass = env->FindClass(toNarrow(mainClassName).c_str());

@@ -1,4 +1,4 @@
-// The part of single-instance mode that every platform's channel shares: the
+// What every platform's channel of single-instance mode shares: the
 // first instance's gate to its JVM, the count of its workers, and
 // serveRequest, which hands one forwarded argument list to secondaryMain.
 // A platform channel (instance_channel_win.cpp, instance_channel_posix.cpp)
