@@ -1,18 +1,222 @@
 #include "instance/instance_channel.h"
 
+#include "config/config_file.h"
+#include "instance/instance_host.h"
+#include "jvm/java_api.h"
+#include "jvm/java_strings.h"
 #include "launcher/launcher.h"
 
 namespace corvid {
 
-// Single-instance mode is not built yet: every start runs on its own.
+InstanceSwitch readInstanceSwitch(Platform& platform, const WideString& configFile) {
+    // Exact words: "Service" and "Yes" do not count.
+    if (readConfigValue(platform, configFile, u"Application", u"Application Type") == u"service") {
+        return InstanceSwitch::Service;
+    }
+    if (readConfigValue(platform, configFile, u"Application", u"Single Instance") != u"yes") {
+        return InstanceSwitch::NotAsked;
+    }
+    return InstanceSwitch::On;
+}
+
 bool openInstanceChannel(Launcher& launcher) {
     launcher.singleInstance = false;
     launcher.isFirstInstance = false;
+    const std::optional<WideString> configFile = getConfigFilePath(launcher);
+    if (!configFile) return false;
+    Trace& trace = launcher.trace;
+    const InstanceSwitch requested = readInstanceSwitch(launcher.platform, *configFile);
+    if (requested != InstanceSwitch::On) {
+        if (trace.enabled()) {
+            trace.line(requested == InstanceSwitch::Service ? "single instance off: the application is a service"
+                                                            : "single instance off: not asked for");
+        }
+        return true;
+    }
+    const WideString name = instanceName(launcher.platform.process.modulePath().path);
+    if (trace.enabled()) trace.line(u"single instance on: channel " + name);
+    OpenedChannel opened = openSystemInstanceChannel(launcher, name);
+    switch (opened.role) {
+        case ChannelRole::Off:
+            if (trace.enabled()) trace.line("single instance dropped: the channel could not be set up");
+            return true;
+        case ChannelRole::HandOverFailed:
+            if (trace.enabled()) trace.line("second instance: the arguments could not be handed over");
+            return false;
+        case ChannelRole::First:
+        case ChannelRole::Second:
+            break;
+    }
+    launcher.instanceChannel = std::move(opened.channel);
+    launcher.singleInstance = true;
+    launcher.isFirstInstance = opened.role == ChannelRole::First;
+    if (trace.enabled()) trace.line(launcher.isFirstInstance ? "first instance" : "second instance: arguments handed over");
     return true;
 }
 
-std::int32_t waitForReply(Launcher&) { return -1; }
+std::int32_t waitForReply(Launcher& launcher) {
+    if (!launcher.instanceChannel) return -1;
+    if (launcher.trace.enabled()) launcher.trace.line("second instance: waiting for the answer");
+    const std::int32_t result = launcher.instanceChannel->waitForReply();
+    if (launcher.trace.enabled()) launcher.trace.line("second instance: answer " + std::to_string(result));
+    return result;
+}
 
-void closeInstanceChannel(Launcher&) {}
+void closeInstanceChannel(Launcher& launcher) {
+    if (!launcher.singleInstance || !launcher.instanceChannel) return;
+    launcher.instanceChannel->close();
+    launcher.instanceChannel.reset();
+    if (launcher.trace.enabled()) launcher.trace.line("single instance channel closed");
+}
+
+void jvmCreatedForInstances(Launcher& launcher) {
+    const auto host = launcher.instanceChannel ? launcher.instanceChannel->host() : nullptr;
+    if (host) host->jvmCreated(launcher.javaVm);
+}
+
+// ---- the first instance's shared part ----------------------------------------
+
+InstanceHost::InstanceHost(Launcher& launcher) : launcher_(launcher), trace_(&launcher.trace) {}
+
+void InstanceHost::jvmCreated(JavaVM_* vm) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (gate_ != Gate::Waiting) return;
+    vm_ = vm;
+    mainClass_ = launcher_.mainClass;
+    gate_ = Gate::Open;
+    changed_.notify_all();
+}
+
+void InstanceHost::closeGate() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    gate_ = Gate::Closed;
+    vm_ = nullptr;
+    changed_.notify_all();
+}
+
+JavaVM_* InstanceHost::enterJvm() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (gate_ == Gate::Waiting && trace_ && trace_->enabled()) trace_->line("forwarded request waits for the JVM");
+    changed_.wait(lock, [this] { return gate_ != Gate::Waiting; });
+    if (gate_ == Gate::Closed) return nullptr;
+    ++inJvm_;
+    return vm_;
+}
+
+void InstanceHost::leaveJvm() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    --inJvm_;
+    changed_.notify_all();
+}
+
+void InstanceHost::workerStarting() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++workers_;
+}
+
+void InstanceHost::workerEnded() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    --workers_;
+    changed_.notify_all();
+}
+
+void InstanceHost::waitForWorkers() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return workers_ == inJvm_; });
+}
+
+void InstanceHost::stopTracing() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    trace_ = nullptr;
+}
+
+bool InstanceHost::tracing() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return trace_ && trace_->enabled();
+}
+
+void InstanceHost::trace(std::string_view line) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (trace_) trace_->line(line);
+}
+
+namespace {
+
+// Clears a pending exception, as a failed method lookup leaves one.
+void clearPending(JNIEnv* env) {
+    jthrowable pending = env->ExceptionOccurred();
+    if (!pending) return;
+    env->ExceptionClear();
+    env->DeleteLocalRef(pending);
+}
+
+// What a request does while attached; false when it was dropped.
+bool callSecondaryMain(InstanceHost& host, const WideString& mainClassName, JNIEnv* env, ForwardRequest& request) {
+    const bool tracing = host.tracing();
+    jclass mainClass = env->FindClass(toNarrow(mainClassName).c_str());
+    if (!mainClass) {
+        if (tracing) host.trace("forwarded request dropped: main class not found");
+        return false;
+    }
+    jmethodID method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)V");
+    clearPending(env);
+    const bool intForm = method == nullptr;
+    if (intForm) method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)I");
+    if (!method) {
+        // The NoSuchMethodError stays pending and is described on the way out.
+        if (tracing) host.trace("forwarded request dropped: no secondaryMain");
+        env->DeleteLocalRef(mainClass);
+        return false;
+    }
+    const WideList arguments = unpackArguments(request.arguments.data(), request.arguments.size());
+    jobjectArray array = newJavaStringArray(arguments, env);
+    if (!array) {
+        if (tracing) host.trace("forwarded request dropped: the argument array could not be built");
+        env->DeleteLocalRef(mainClass);
+        return false;
+    }
+    const std::string form = intForm ? "int" : "void";
+    if (tracing) {
+        host.trace("forwarded request: " + form + " secondaryMain, " + std::to_string(arguments.size()) + " arguments");
+    }
+    if (intForm) {
+        const jint result = env->CallStaticIntMethod(mainClass, method, array);
+        request.reply(result);
+        if (tracing) host.trace("forwarded request answered " + std::to_string(result) + " after the call");
+    } else {
+        // The requesting start is released before the application has
+        // handled its arguments.
+        request.reply(0);
+        if (tracing) host.trace("forwarded request answered 0 before the call");
+        env->CallStaticVoidMethod(mainClass, method, array);
+    }
+    env->DeleteLocalRef(array);
+    env->DeleteLocalRef(mainClass);
+    return true;
+}
+
+}  // namespace
+
+void serveRequest(InstanceHost& host, ForwardRequest& request) {
+    JavaVM* vm = host.enterJvm();
+    if (!vm) {
+        if (host.tracing()) host.trace("forwarded request dropped: no JVM");
+        request.drop();
+        return;
+    }
+    JNIEnv* env = nullptr;
+    const jint attached = vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr);
+    if (attached != JNI_OK || !env) {
+        if (host.tracing()) host.trace("forwarded request dropped: AttachCurrentThread returned " + std::to_string(attached));
+        host.leaveJvm();
+        request.drop();
+        return;
+    }
+    // Written once by jvmCreated, before the gate opened.
+    if (!callSecondaryMain(host, host.mainClass_, env, request)) request.drop();
+    describePendingException(env);
+    vm->DetachCurrentThread();
+    host.leaveJvm();
+}
 
 }  // namespace corvid

@@ -3,14 +3,26 @@
 
 #include <cstdint>
 
+#include "platform/text.h"
+
 namespace corvid {
 
 class Launcher;
+struct Platform;
 
 // Sets singleInstance and isFirstInstance; false when the hand-over failed.
 bool openInstanceChannel(Launcher& launcher);
 // In a second instance: the running instance's answer, used as exit code.
 std::int32_t waitForReply(Launcher& launcher);
 void closeInstanceChannel(Launcher& launcher);
+
+// The first instance's JVM exists: forwarded requests that came earlier have
+// waited for it and go ahead. They are served until closeInstanceChannel,
+// after DestroyJavaVM. Does nothing outside a first instance.
+void jvmCreatedForInstances(Launcher& launcher);
+
+// What the two [Application] keys ask for, and why, for the trace.
+enum class InstanceSwitch { On, NotAsked, Service };
+InstanceSwitch readInstanceSwitch(Platform& platform, const WideString& configFile);
 
 }  // namespace corvid

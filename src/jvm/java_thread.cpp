@@ -1,5 +1,6 @@
 #include "jvm/java_thread.h"
 
+#include "instance/instance_channel.h"
 #include "jvm/java_api.h"
 #include "jvm/jvm_loader.h"
 #include "jvm/main_class.h"
@@ -30,6 +31,8 @@ std::uint64_t defaultJavaStackSize(Launcher& launcher) {
 std::uint32_t javaThreadMain(Launcher& launcher) {
     if (!createJavaVm(launcher)) return 1;
     redirectStandardStreams(launcher);
+    // Forwarded starts that came early have waited for the JVM until now.
+    jvmCreatedForInstances(launcher);
     const bool ran = invokeMainClass(launcher);
     // Detached on every path: a thread that ends still attached would count
     // as a live program thread, and DestroyJavaVM would wait for it forever.

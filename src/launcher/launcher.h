@@ -22,6 +22,8 @@ struct JNIEnv_;
 
 namespace corvid {
 
+class InstanceChannel;  // instance/instance_host.h
+
 // The option strings handed to the JVM, in order, each in the narrow form.
 using JvmOptionList = std::vector<std::string>;
 
@@ -80,6 +82,8 @@ public:
     WideString libraryPath;
     bool isFirstInstance = false;
     bool singleInstance = false;
+    // The single-instance channel while it is open.
+    std::shared_ptr<InstanceChannel> instanceChannel;
     WideString outputFile;
     WideString errorFile;
     WideString systemPath;

@@ -382,6 +382,24 @@ jint runSteps(ThreadEnv* env, const Method& method, const std::vector<jvalue>& a
                 sleepMilliseconds(static_cast<unsigned>(step.value));
                 logLine(method.name + " slept " + std::to_string(step.value) + " ms");
                 break;
+            case Step::WaitStop: {
+                const std::optional<std::string> stop = environmentVariable("CORVID_TEST_JVM_STOP");
+                if (!stop) fatal("wait-stop without CORVID_TEST_JVM_STOP");
+                for (std::string error;;) {
+                    if (std::FILE* file = openFile(*stop, "rb", error)) {
+                        std::fclose(file);
+                        break;
+                    }
+                    sleepMilliseconds(10);
+                }
+                logLine(method.name + " stopped");
+                break;
+            }
+            case Step::ReturnArgument: {
+                const Object* first = array->elements.empty() ? nullptr : array->elements[0];
+                result = first ? static_cast<jint>(std::strtol(first->bytes.c_str(), nullptr, 10)) : 0;
+                break;
+            }
         }
     }
     logLine(method.name + " returns");
@@ -818,7 +836,10 @@ extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, vo
     logEnvironment();
     readArchiveOptions(*arguments);
     logLine("stack " + std::to_string(currentThreadStackSize()));
-    if (world().createDelay > 0) sleepMilliseconds(static_cast<unsigned>(world().createDelay));
+    if (world().createDelay > 0) {
+        logLine("JNI_CreateJavaVM delays " + std::to_string(world().createDelay) + " ms");
+        sleepMilliseconds(static_cast<unsigned>(world().createDelay));
+    }
     const jint result = created ? JNI_EEXIST : world().createResult;
     logLine("JNI_CreateJavaVM result " + std::to_string(result));
     *pvm = nullptr;

@@ -28,6 +28,8 @@ bool parseSteps(const std::string& text, Steps& steps) {
         else if (name == "linger") step.kind = Step::Linger;
         else if (name == "return") step.kind = Step::Return;
         else if (name == "sleep") step.kind = Step::Sleep;
+        else if (name == "wait-stop") step.kind = Step::WaitStop;
+        else if (name == "return-arg") step.kind = Step::ReturnArgument;
         else return false;
         const bool needsValue = step.kind == Step::Exit || step.kind == Step::Linger || step.kind == Step::Sleep;
         if (colon != std::string::npos) {

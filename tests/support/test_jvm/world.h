@@ -13,7 +13,7 @@ namespace corvid_test_jvm {
 
 // One thing a simulated Java method does, in order.
 struct Step {
-    enum Kind { Print, Throw, Exit, Linger, Return, Sleep } kind;
+    enum Kind { Print, Throw, Exit, Linger, Return, Sleep, WaitStop, ReturnArgument } kind;
     long value = 0;  // exit code, milliseconds to linger or sleep, or the int returned
 };
 using Steps = std::vector<Step>;
@@ -28,8 +28,8 @@ enum class Charset { Utf8, Cp1252, Latin1 };
 
 struct World {
     int createResult = 0;
-    long defaultStackSize = 0;
     long createDelay = 0;  // milliseconds JNI_CreateJavaVM takes
+    long defaultStackSize = 0;
 #ifdef _WIN32
     Charset charset = Charset::Cp1252;
 #else

@@ -1,0 +1,118 @@
+// What every platform's channel of single-instance mode shares: the
+// first instance's gate to its JVM, the count of its workers, and
+// serveRequest, which hands one forwarded argument list to secondaryMain.
+// A platform channel (instance_channel_win.cpp, instance_channel_posix.cpp)
+// carries requests and replies between the processes and starts one worker
+// thread per request.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string_view>
+
+#include "instance/instance_block.h"
+#include "platform/trace.h"
+
+struct JavaVM_;
+
+namespace corvid {
+
+class Launcher;
+
+// One forwarded start, owned by the worker that serves it.
+class ForwardRequest {
+public:
+    virtual ~ForwardRequest() = default;
+    // Answers the requesting start; failures are ignored.
+    virtual void reply(std::int32_t value) = 0;
+    // No reply will come: the requesting start is left to learn the first
+    // instance's exit code.
+    virtual void drop() {}
+
+    ArgumentList arguments{};
+};
+
+// Shared by the channel and its workers (each holds a reference), so a worker
+// that the JVM never lets go of at its very end still finds it valid.
+class InstanceHost {
+public:
+    explicit InstanceHost(Launcher& launcher);
+
+    // The JVM exists; waiting requests go ahead. Called on the Java thread,
+    // once the configuration has been read.
+    void jvmCreated(JavaVM_* vm);
+    // The JVM is gone (DestroyJavaVM has returned) or will never exist: no
+    // request reaches it from now on, and waiting ones are dropped.
+    void closeGate();
+
+    // Counts a worker about to start, and its end. waitForWorkers returns when
+    // every worker has ended, except those still inside the JVM: after
+    // DestroyJavaVM has returned, a JVM may hold a thread that came in its
+    // last instant for good, and teardown must not wait for it.
+    void workerStarting();
+    void workerEnded();
+    void waitForWorkers();
+    // Ends the trace: workers that outlive teardown write nothing more.
+    void stopTracing();
+
+    bool tracing();
+    void trace(std::string_view line);
+
+private:
+    friend void serveRequest(InstanceHost& host, ForwardRequest& request);
+    // Blocks until the JVM exists; nullptr when it never will or is gone.
+    // Otherwise the worker counts as inside the JVM until leaveJvm.
+    JavaVM_* enterJvm();
+    void leaveJvm();
+
+    enum class Gate { Waiting, Open, Closed };
+    Launcher& launcher_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    Gate gate_ = Gate::Waiting;
+    JavaVM_* vm_ = nullptr;
+    WideString mainClass_;
+    Trace* trace_;
+    int workers_ = 0;
+    int inJvm_ = 0;
+};
+
+// The worker's body: attach, find the main class, call the void or the int
+// secondaryMain with the unpacked arguments, reply, describe what is
+// pending, detach. Requests that cannot be served are dropped unanswered.
+void serveRequest(InstanceHost& host, ForwardRequest& request);
+
+// A platform channel, held by the launcher from openInstanceChannel to
+// closeInstanceChannel.
+class InstanceChannel {
+public:
+    virtual ~InstanceChannel() = default;
+    // Second instance: the first instance's reply, or its exit code when it
+    // ended without one.
+    virtual std::int32_t waitForReply() = 0;
+    // Stops taking requests and releases the channel's objects; in a first
+    // instance after every worker has ended.
+    virtual void close() = 0;
+    // The first instance's shared part; nullptr in a second instance.
+    virtual std::shared_ptr<InstanceHost> host() { return nullptr; }
+};
+
+enum class ChannelRole {
+    Off,             // the channel could not be set up: run as if the mode were off
+    First,           // this process serves the requests
+    Second,          // the arguments have been handed over to the first instance
+    HandOverFailed,  // a first instance exists, but the arguments could not reach it
+};
+
+struct OpenedChannel {
+    ChannelRole role = ChannelRole::Off;
+    std::shared_ptr<InstanceChannel> channel;  // set for First and Second
+};
+
+// Creates the channel named `name`, or hands the launcher's arguments to the
+// instance that has it. Implemented once per platform.
+OpenedChannel openSystemInstanceChannel(Launcher& launcher, const WideString& name);
+
+}  // namespace corvid

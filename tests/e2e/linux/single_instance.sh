@@ -1,0 +1,250 @@
+# Single-instance mode of the Linux launcher with the system's OpenJDK 17: a
+# second start hands its arguments over the channel to the running instance,
+# whose secondaryMain (tests/java: Forwarded, ForwardedInt, NoSecondary)
+# records them in the file "record" of the probe folder.
+source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
+
+jdk=/usr/lib/jvm/java-17-openjdk-amd64
+classes=$CORVID_BUILD_DIR/tests/java/classes
+if [[ ! -f $jdk/lib/server/libjvm.so || ! -f $classes/corvid/probe/ForwardedInt.class ]]; then
+    fail "prerequisites" "needs $jdk and the probe classes in $classes (built by the corvid_java_probes target)"
+    exit 1
+fi
+
+app=$E2E_TMP/app/app
+install_launcher "$app"
+dir=$E2E_TMP/probe
+FIRST_PID=""
+# A first instance left running by a failed check is ended with the suite.
+_end_first_instance() {
+    local status=$?
+    [[ -n $FIRST_PID ]] && kill -9 "$FIRST_PID" 2>/dev/null
+    (exit "$status")
+    _e2e_finish
+}
+trap _end_first_instance EXIT
+
+# configure MAIN [APPLICATION_LINES] [VM_PARAMETERS] [LAUNCHER]
+configure() {
+    local launcher=${4:-$app}
+    write_file "${launcher%/*}/app.ini" "[Java Runtime Environment]
+Main Class=$1
+JRE Path=$jdk
+Virtual Machine Parameters=-Dcorvid.probe.dir=$dir ${3:-}
+[Class Path]
+Class Path=$classes
+[Application]
+${2:-Single Instance=yes}
+"
+}
+
+# start_first [LAUNCHER] [ARGS...]: a first instance in the background, its
+# output in first.out and first.err, its trace in first.trace. Waits until
+# its main runs unless NO_WAIT is set.
+start_first() {
+    local launcher=${1:-$app}
+    shift || true
+    rm -rf "$dir" "$E2E_TMP/first.trace"
+    mkdir -p "$dir"
+    (CORVID_TRACE=$E2E_TMP/first.trace exec "$launcher" "$@" >"$E2E_TMP/first.out" 2>"$E2E_TMP/first.err" </dev/null) &
+    FIRST_PID=$!
+    [[ -n ${NO_WAIT:-} ]] && return 0
+    wait_for_file "$dir/ready"
+}
+
+wait_for_file() {
+    local i
+    for ((i = 0; i < 400; i++)); do
+        [[ -f $1 ]] && return 0
+        sleep 0.05
+    done
+    echo "  (no $1 after 20 s)"
+    return 1
+}
+
+# stop_first CODE: the first instance's main ends with System.exit(CODE).
+stop_first() {
+    echo "$1" >"$dir/stop"
+    FIRST_STATUS=0
+    wait "$FIRST_PID" || FIRST_STATUS=$?
+    FIRST_PID=""
+}
+
+record() { cat "$dir/record" 2>/dev/null; }
+count_lines() { grep -cxF -- "$2" <<<"$1" || true; }
+
+# ---- the void form ---------------------------------------------------------------
+configure corvid.probe.Forwarded
+start_first "" first-arg
+run_captured CORVID_TRACE="$E2E_TMP/second.trace" "$app" a "" b
+check_equal "void form: the second start ends with 0" 0 "$RUN_STATUS"
+second_trace=$(cat "$E2E_TMP/second.trace")
+check_contains "void form: the second start handed over" "$second_trace" "second instance: arguments handed over"
+check_not_contains "void form: the second start loads no JVM" "$second_trace" "JNI_CreateJavaVM"
+run_captured "$app"
+run_captured "$app" "gr$(printf '\xc3\xbc')ße"
+check_equal "void form: an empty argument ends the list; none reads as one empty text; non-ASCII kept" \
+    "main 1 [first-arg]
+void 1 [a]
+void 1 []
+void 1 [grüße]" "$(record)"
+
+started=$EPOCHREALTIME
+run_captured "$app" sleep
+elapsed_ms=$(((${EPOCHREALTIME/./} - ${started/./}) / 1000))
+check_equal "void form: 0 while secondaryMain still runs" 0 "$RUN_STATUS"
+if ((elapsed_ms < 1500)); then pass "void form: released before secondaryMain ends (${elapsed_ms} ms)"; else fail "void form: released before secondaryMain ends" "took ${elapsed_ms} ms"; fi
+check_not_contains "void form: secondaryMain had not ended yet" "$(record)" "slept"
+run_captured "$app" throw
+check_equal "void form: 0 although secondaryMain throws" 0 "$RUN_STATUS"
+for ((i = 0; i < 100; i++)); do
+    [[ $(record) == *"slept 0"* ]] && break
+    sleep 0.05
+done
+check_contains "void form: the sleeping call goes on to its end" "$(record)" "slept 0"
+stop_first 4
+check_equal "void form: the first instance ends with its own code" 4 "$FIRST_STATUS"
+check_contains "void form: the throw is described by the first instance" "$(cat "$E2E_TMP/first.err")" \
+    "java.lang.IllegalStateException: secondary failure"
+
+# ---- the int form -----------------------------------------------------------------
+configure corvid.probe.ForwardedInt
+start_first
+for value in 42 -3 0; do
+    run_captured "$app" "$value"
+    check_equal "int form: $value is the exit code" $(((value + 256) % 256)) "$RUN_STATUS"
+done
+long=$(printf 'x%.0s' {1..1039})
+run_captured CORVID_TRACE="$E2E_TMP/long.trace" "$app" 11 "$long"
+check_equal "int form: 1041 bytes of arguments end with -1" 255 "$RUN_STATUS"
+check_contains "int form: too long is traced" "$(cat "$E2E_TMP/long.trace")" "more than 1040 bytes"
+fits=$(printf 'y%.0s' {1..1035})
+run_captured "$app" 12 "$fits"
+check_equal "int form: exactly 1040 bytes are delivered" 12 "$RUN_STATUS"
+check_equal "int form: what the first instance saw" "main 0
+int 1 [42]
+int 1 [-3]
+int 1 [0]
+int 2 [12] [$fits]" "$(record)"
+
+# Twenty at once: each delivered exactly once, each with its own answer.
+declare -A pids
+for i in $(seq 1 20); do
+    "$app" $((100 + i)) "tag$i" >/dev/null 2>&1 </dev/null &
+    pids[$i]=$!
+done
+wrong=()
+for i in $(seq 1 20); do
+    status=0
+    wait "${pids[$i]}" || status=$?
+    [[ $status == $((100 + i)) ]] || wrong+=("start $i ended with $status")
+done
+if [[ ${#wrong[@]} == 0 ]]; then pass "20 at once: every start got its own answer"; else fail "20 at once: every start got its own answer" "${wrong[@]}"; fi
+rec=$(record)
+missing=()
+for i in $(seq 1 20); do
+    n=$(count_lines "$rec" "int 2 [$((100 + i))] [tag$i]")
+    [[ $n == 1 ]] || missing+=("tag$i delivered $n times")
+done
+if [[ ${#missing[@]} == 0 ]]; then pass "20 at once: each delivered exactly once"; else fail "20 at once: each delivered exactly once" "${missing[@]}"; fi
+check_equal "20 at once: nothing else delivered" 25 "$(wc -l <<<"$rec")"
+stop_first 3
+check_equal "int form: the first instance ends with its own code" 3 "$FIRST_STATUS"
+
+# ---- main has returned; the launcher waits in DestroyJavaVM for the program -------
+configure corvid.probe.ForwardedInt "" "-Dcorvid.probe.background=true"
+start_first
+for ((i = 0; i < 100; i++)); do
+    grep -q "DestroyJavaVM: waiting" "$E2E_TMP/first.trace" 2>/dev/null && break
+    sleep 0.05
+done
+check_contains "in DestroyJavaVM: main has returned" "$(cat "$E2E_TMP/first.trace")" "DestroyJavaVM: waiting"
+run_captured "$app" 61
+check_equal "in DestroyJavaVM: the program is still served" 61 "$RUN_STATUS"
+stop_first return
+check_equal "in DestroyJavaVM: the first instance ends with 0" 0 "$FIRST_STATUS"
+check_equal "in DestroyJavaVM: delivered once" 1 "$(count_lines "$(record)" "int 1 [61]")"
+
+# ---- no secondaryMain: the second start takes the first instance's exit code ----
+configure corvid.probe.NoSecondary
+start_first
+("$app" orphan >/dev/null 2>&1 </dev/null) &
+second=$!
+sleep 0.5
+check "no secondaryMain: the second start waits" kill -0 "$second"
+stop_first 9
+status=0
+wait "$second" || status=$?
+check_equal "no secondaryMain: the second start ends with the first instance's System.exit code" 9 "$status"
+check_contains "no secondaryMain: the lookup failure is described" "$(cat "$E2E_TMP/first.err")" \
+    "java.lang.NoSuchMethodError"
+
+start_first
+("$app" orphan >/dev/null 2>&1 </dev/null) &
+second=$!
+sleep 0.3
+stop_first return
+status=0
+wait "$second" || status=$?
+check_equal "no secondaryMain: main returning gives 0 to both" "0 0" "$FIRST_STATUS $status"
+
+# ---- switches that leave the mode off -------------------------------------------
+for variant in "Single Instance=Yes" $'Application Type=service\nSingle Instance=yes'; do
+    name=${variant//$'\n'/, }
+    configure corvid.probe.ForwardedInt "$variant"
+    start_first
+    (CORVID_TRACE=$E2E_TMP/off.trace exec "$app" second-own >/dev/null 2>&1 </dev/null) &
+    second=$!
+    for ((i = 0; i < 400; i++)); do
+        [[ $(count_lines "$(record)" "main 1 [second-own]") == 1 ]] && break
+        sleep 0.05
+    done
+    check_contains "$name: the second start runs its own main" "$(record)" "main 1 [second-own]"
+    stop_first 0
+    wait "$second" || true
+    check_contains "$name: traced as off" "$(cat "$E2E_TMP/off.trace")" "single instance off"
+done
+
+# ---- a second start while the first instance's JVM is being created ------------
+jar=$E2E_TMP/slow.jar
+printf 'Premain-Class: corvid.probe.SlowStart\n' >"$E2E_TMP/manifest"
+"$jdk/bin/jar" cfm "$jar" "$E2E_TMP/manifest" -C "$classes" corvid/probe/SlowStart.class
+configure corvid.probe.ForwardedInt "" "-javaagent:$jar=1500"
+NO_WAIT=1 start_first
+wait_for_file "$dir/creating"
+run_captured "$app" 77
+check_equal "during JVM creation: served once the JVM is up" 77 "$RUN_STATUS"
+trace=$(cat "$E2E_TMP/first.trace")
+order=$(grep -oE 'forwarded request taken|JNI_CreateJavaVM returned 0|forwarded request: int' <<<"$trace" | tr '\n' '|')
+check_equal "during JVM creation: taken during creation, served after it" \
+    "forwarded request taken|JNI_CreateJavaVM returned 0|forwarded request: int|" "$order"
+stop_first 0
+check_equal "during JVM creation: delivered once" 1 "$(count_lines "$(record)" "int 1 [77]")"
+
+# ---- a first instance killed with SIGKILL -------------------------------------------
+configure corvid.probe.NoSecondary
+start_first
+("$app" waits >/dev/null 2>&1 </dev/null) &
+second=$!
+sleep 0.3
+kill -9 "$FIRST_PID"
+wait "$FIRST_PID" 2>/dev/null || true
+FIRST_PID=""
+status=0
+wait "$second" || status=$?
+check_equal "killed first instance: the waiting start ends with -1" 255 "$status"
+configure corvid.probe.ForwardedInt
+start_first
+check_contains "killed first instance: the next start is a first instance" "$(cat "$E2E_TMP/first.trace")" "first instance"
+run_captured "$app" 21
+check_equal "killed first instance: the new one serves" 21 "$RUN_STATUS"
+stop_first 0
+
+# ---- a path longer than a socket name may be -------------------------------------
+deep=$E2E_TMP/$(printf 'folder-%.0s' {1..20})/app
+install_launcher "$deep"
+configure corvid.probe.ForwardedInt "" "" "$deep"
+start_first "$deep"
+run_captured "$deep" 33
+check_equal "long path: served" 33 "$RUN_STATUS"
+stop_first 0
