@@ -14,9 +14,13 @@ class Win32Process final : public Process {
 public:
     ModulePath modulePath() override {
         wchar_t buffer[260];
+        SetLastError(0);
         const DWORD length = GetModuleFileNameW(nullptr, buffer, 260);
-        if (length == 0) return {false, {}, GetLastError()};
-        return {true, fromWide(buffer, length), 0};
+        // A longer path comes back cut to the buffer, with
+        // ERROR_INSUFFICIENT_BUFFER (and before Vista with no error at all).
+        const DWORD error = length == 0 || length >= 260 ? GetLastError() : 0;
+        return modulePathFromBuffer(fromWide(buffer, length < 260 ? length : 260), 260, error,
+                                    ERROR_INSUFFICIENT_BUFFER);
     }
 
     bool isNtPlatform() override {
