@@ -16,6 +16,7 @@ packages=(
     openjdk-17-jdk-headless                             # a Java runtime and javac for the sample and JVM tests
     perl coreutils findutils                            # the test scripts
     locales                                             # locale sources the Wine suites compile with localedef
+    clang clang-14 libclang-rt-14-dev                   # the fuzz preset: clang with libFuzzer and the sanitizer runtimes
 )
 
 missing=()

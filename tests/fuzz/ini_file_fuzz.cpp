@@ -12,8 +12,11 @@ namespace {
 
 // The file as units that map one to one onto its bytes (UTF-8 and unknown
 // encodings byte by byte, UTF-16LE unit by unit), cut into lines.
+// The byte order mark is not part of the first line.
 WideList rawLines(std::string_view bytes) {
     const bool utf16 = bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE";
+    if (utf16) bytes.remove_prefix(2);
+    if (!utf16 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
     const WideString units = utf16 ? fuzz::unitsOf(bytes) : WideString(bytes.begin(), bytes.end());
     WideList lines;
     std::size_t start = 0;
