@@ -76,6 +76,28 @@ perl_write() {  # perl_write FILE PERL_EXPRESSION: the expression's value, as by
     perl -e 'binmode STDOUT; srand(7); print eval $ARGV[0]; die $@ if $@' "$2" >"$1"
 }
 
+# ---- a JVM library in the current directory ---------------------------------
+# A downloaded folder that holds lib/server/libjvm.so, started from with no
+# runtime anywhere else: the library must not be loaded.
+mkdir -p "$E2E_TMP/downloads/lib/server"
+cp "$test_jvm" "$E2E_TMP/downloads/lib/server/libjvm.so"
+printf '[Java Runtime Environment]\nMain Class=app.Main\n[Class Path]\nClass Path=app.jar\n' >"$app/app.ini"
+cd "$E2E_TMP/downloads" || exit 1
+launch "library in the current directory" CORVID_TRACE="$E2E_TMP/trace" "$app/app.bin"
+check_equal "library in the current directory: never loaded" "" "$LOG"
+check_equal "library in the current directory: no runtime, exit -1" 255 "$RUN_STATUS"
+check_contains "library in the current directory: looked for beside the launcher" "$(<"$E2E_TMP/trace")" \
+    "beside the executable: \"$app/\": no JVM library"
+# The same library directly under the launcher's folder is found from anywhere,
+# with the runtime's home derived from the full path.
+mkdir -p "$app/lib/server"
+cp "$test_jvm" "$app/lib/server/libjvm.so"
+cd "$E2E_TMP/cwd" || exit 1
+launch "library under the launcher's folder" CORVID_TRACE="$E2E_TMP/trace" "$app/app.bin"
+expect_start "library under the launcher's folder" 0
+check_contains "library under the launcher's folder: its home" "$(<"$E2E_TMP/trace")" "TAV_JVM_HOME=$app"$'\n'
+rm -rf "$app/lib" "$E2E_TMP/downloads" "$E2E_TMP/trace"
+
 # ---- configuration files ----------------------------------------------------
 # 8 MB of key lines in a section of their own, the real keys after them.
 perl_write "$app/app.ini" '"[Noise]\n" . join("", map { "key$_=" . ("v" x 70) . "\n" } 1 .. 100000) . $ARGV[1]'
