@@ -1,7 +1,10 @@
 #include "jvm/stack_trace.h"
 
+#include "jvm/exception_dialog.h"
 #include "jvm/java_strings.h"
 #include "launcher/launcher.h"
+#include "launcher/messages.h"
+#include "launcher/user_interface.h"
 
 namespace corvid {
 
@@ -42,9 +45,11 @@ bool reportUncaughtException(Launcher& launcher, jthrowable throwable, JNIEnv* e
     const WideString trace = stackTraceText(throwable, env);
     if (trace.empty()) return false;
     if (launcher.trace.enabled()) launcher.trace.line(u"uncaught exception:\n" + trace);
-    // The exception dialog that lets the user ignore the exception is not
-    // built yet; a dialog that cannot be shown means Stop.
-    return true;
+    // The dialog in the language of the messages; every answer but Ignore,
+    // a dialog that could not be created included, stops the application.
+    const int answer = showExceptionDialog(trace, tableLanguageFor(launcher.platform.ui.threadLanguage()));
+    if (launcher.trace.enabled()) launcher.trace.line("exception dialog answered " + std::to_string(answer));
+    return answer != kExceptionDialogIgnore;
 }
 
 }  // namespace corvid

@@ -46,7 +46,7 @@ std::int32_t Launcher::run() {
     // A missing class path has been reported; the JVM still starts without it.
     buildJvmOptions(*this);
     if (runJavaThread(*this) == 0) return 0;
-    if (closeJavaSplashHook) std::exchange(closeJavaSplashHook, nullptr)();
+    closeJavaSplash(*this);
     return -1;
 }
 
@@ -54,7 +54,7 @@ void Launcher::shutdown() {
     closeNativeSplash(*this);
     destroyJavaVm(*this);
     closeInstanceChannel(*this);
-    if (closeJavaSplashHook) std::exchange(closeJavaSplashHook, nullptr)();
+    closeJavaSplash(*this);
     arguments.clear();
     preferredVersions.clear();
     jvmOptions.clear();

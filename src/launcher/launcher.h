@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "platform/text.h"
 #include "platform/trace.h"
 #include "runtime/java_version.h"
+#include "splash/splash_screen.h"
 
 // jni.h's own names for the JVM and a thread's JNI environment, declared so
 // that only the JVM hosting code needs jni.h itself.
@@ -88,6 +90,11 @@ public:
     // The JVM library's JNI_CreateJavaVM and JNI_GetDefaultJavaVMInitArgs.
     LibrarySymbol createJavaVmEntry = nullptr;
     LibrarySymbol defaultInitArgsEntry = nullptr;
+    // The native splash window, its thread (a platform thread handle) and
+    // the thread's id; the thread writes ownerWindow.
+    std::unique_ptr<SplashScreenWindow, SplashWindowDeleter> splashWindow;
+    void* splashThread = nullptr;
+    std::uint32_t splashThreadId = 0;
 };
 
 // Makes the executable's folder the current directory; any failure is ignored.

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "platform/text.h"
 
@@ -54,6 +55,10 @@ public:
     // (folders count; wildcard characters act as wildcards on Windows).
     virtual bool findFirst(const WideString& path) = 0;
     virtual bool createDirectory(const WideString& path) = 0;
+    // The first bytes of a regular file, at most `limit` of them; nullopt when
+    // it cannot be opened or read. A file longer than the limit is cut, so a
+    // caller that needs the whole file asks for one byte more than it accepts.
+    virtual std::optional<std::string> readFile(const WideString& path, std::size_t limit) = 0;
 };
 
 class Environment {

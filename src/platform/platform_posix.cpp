@@ -2,16 +2,29 @@
 #error "platform_posix.cpp is for the POSIX build only"
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/unique_handle.h"
 
 namespace corvid {
 
 namespace {
+
+struct DescriptorTraits {
+    using Handle = int;
+    static Handle invalid() noexcept { return -1; }
+    static void close(Handle fd) noexcept {
+        const int saved = errno;
+        ::close(fd);
+        errno = saved;
+    }
+};
 
 class PosixProcess final : public Process {
 public:
@@ -40,6 +53,24 @@ public:
     }
 
     bool createDirectory(const WideString& path) override { return mkdir(toNarrow(path).c_str(), 0777) == 0; }
+
+    std::optional<std::string> readFile(const WideString& path, std::size_t limit) override {
+        UniqueHandle<DescriptorTraits> file(open(toNarrow(path).c_str(), O_RDONLY | O_CLOEXEC));
+        struct stat info;
+        // A folder or a device opens too; only a regular file has contents to read.
+        if (!file || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+        std::string content;
+        while (content.size() < limit) {
+            char buffer[16384];
+            const std::size_t wanted = std::min(sizeof buffer, limit - content.size());
+            const ssize_t got = read(file.get(), buffer, wanted);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) return std::nullopt;
+            if (got == 0) break;
+            content.append(buffer, static_cast<std::size_t>(got));
+        }
+        return content;
+    }
 };
 
 class PosixEnvironment final : public Environment {

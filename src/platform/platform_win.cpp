@@ -2,6 +2,8 @@
 #error "platform_win.cpp is for the Windows build only"
 #endif
 
+#include <algorithm>
+
 #include "platform/platform.h"
 #include "platform/win_handles.h"
 #include "platform/windows_api.h"
@@ -49,6 +51,22 @@ public:
     }
 
     bool createDirectory(const WideString& path) override { return CreateDirectoryW(wide(path), nullptr) != 0; }
+
+    std::optional<std::string> readFile(const WideString& path, std::size_t limit) override {
+        const UniqueFileHandle file(CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) return std::nullopt;
+        std::string content;
+        while (content.size() < limit) {
+            char buffer[16384];
+            const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(sizeof buffer, limit - content.size()));
+            DWORD got = 0;
+            if (!ReadFile(file.get(), buffer, wanted, &got, nullptr)) return std::nullopt;
+            if (got == 0) break;
+            content.append(buffer, got);
+        }
+        return content;
+    }
 };
 
 class Win32Environment final : public Environment {

@@ -30,31 +30,81 @@ JavaHomeValue JavaHomeValue::fromText(WideView text) {
     return value;
 }
 
-DecodedJavaHome decodeJavaHome(const JavaHomeValue& value) {
+namespace {
+
+enum class TextProblem { None, NotOpened, Missing, ReadFailed, TooLarge, NotString, Empty, TooLong, Unterminated };
+
+// The one decoding of registry text, shared by JavaHome and the other values.
+TextProblem decodeText(const RegistryValue& value, WideString& text) {
     switch (value.status) {
     case JavaHomeValue::Status::Found: break;
-    case JavaHomeValue::Status::SubkeyNotOpened: return {std::nullopt, "the subkey cannot be opened"};
-    case JavaHomeValue::Status::Missing: return {std::nullopt, "no JavaHome value"};
-    case JavaHomeValue::Status::ReadFailed: return {std::nullopt, "JavaHome cannot be read"};
-    case JavaHomeValue::Status::TooLarge: return {std::nullopt, "JavaHome is too large"};
+    case JavaHomeValue::Status::SubkeyNotOpened: return TextProblem::NotOpened;
+    case JavaHomeValue::Status::Missing: return TextProblem::Missing;
+    case JavaHomeValue::Status::ReadFailed: return TextProblem::ReadFailed;
+    case JavaHomeValue::Status::TooLarge: return TextProblem::TooLarge;
     }
-    if (value.type != kRegistryString && value.type != kRegistryExpandString) {
-        return {std::nullopt, "JavaHome is not a string"};
-    }
+    if (value.type != kRegistryString && value.type != kRegistryExpandString) return TextProblem::NotString;
     // A trailing odd byte cannot be part of a character and is ignored.
     const std::size_t units = value.data.size() / 2;
-    WideString text;
     for (std::size_t i = 0; i < units; ++i) {
         const auto c = static_cast<char16_t>(value.data[2 * i] | (value.data[2 * i + 1] << 8));
         if (c == u'\0') {
-            if (text.empty()) return {std::nullopt, "JavaHome is empty"};
-            if (text.size() > kMaxJavaHomeLength) return {std::nullopt, "JavaHome is longer than a path can be"};
-            return {std::move(text), ""};
+            if (text.empty()) return TextProblem::Empty;
+            if (text.size() > kMaxJavaHomeLength) return TextProblem::TooLong;
+            return TextProblem::None;
         }
         text.push_back(c);
     }
-    if (units == 0) return {std::nullopt, "JavaHome is empty"};
-    return {std::nullopt, "JavaHome lacks its terminating NUL"};
+    return units == 0 ? TextProblem::Empty : TextProblem::Unterminated;
 }
+
+}  // namespace
+
+DecodedJavaHome decodeJavaHome(const JavaHomeValue& value) {
+    WideString text;
+    switch (decodeText(value, text)) {
+    case TextProblem::None: return {std::move(text), ""};
+    case TextProblem::NotOpened: return {std::nullopt, "the subkey cannot be opened"};
+    case TextProblem::Missing: return {std::nullopt, "no JavaHome value"};
+    case TextProblem::ReadFailed: return {std::nullopt, "JavaHome cannot be read"};
+    case TextProblem::TooLarge: return {std::nullopt, "JavaHome is too large"};
+    case TextProblem::NotString: return {std::nullopt, "JavaHome is not a string"};
+    case TextProblem::Empty: return {std::nullopt, "JavaHome is empty"};
+    case TextProblem::TooLong: return {std::nullopt, "JavaHome is longer than a path can be"};
+    case TextProblem::Unterminated: return {std::nullopt, "JavaHome lacks its terminating NUL"};
+    }
+    return {std::nullopt, "JavaHome cannot be read"};
+}
+
+DecodedRegistryText decodeRegistryText(const RegistryValue& value, WideView valueName) {
+    WideString text;
+    const TextProblem problem = decodeText(value, text);
+    if (problem == TextProblem::None) return {std::move(text), ""};
+    const std::string name = toUtf8(valueName);
+    switch (problem) {
+    case TextProblem::NotOpened: return {std::nullopt, "the key cannot be opened"};
+    case TextProblem::Missing: return {std::nullopt, "no " + name + " value"};
+    case TextProblem::TooLarge: return {std::nullopt, name + " is too large"};
+    case TextProblem::NotString: return {std::nullopt, name + " is not a string"};
+    case TextProblem::Empty: return {std::nullopt, name + " is empty"};
+    case TextProblem::TooLong: return {std::nullopt, name + " is longer than a path can be"};
+    case TextProblem::Unterminated: return {std::nullopt, name + " lacks its terminating NUL"};
+    default: return {std::nullopt, name + " cannot be read"};
+    }
+}
+
+WideView registryHiveName(RegistryHive hive) {
+    return hive == RegistryHive::CurrentUser ? u"HKEY_CURRENT_USER" : u"HKEY_LOCAL_MACHINE";
+}
+
+std::optional<WideList> RuntimeRegistry::listKeys(RegistryHive, const WideString&, Trace&) { return std::nullopt; }
+
+RegistryValue RuntimeRegistry::readValue(RegistryHive, const WideString&, WideView) {
+    RegistryValue value;
+    value.status = RegistryValue::Status::SubkeyNotOpened;
+    return value;
+}
+
+std::optional<WideList> RuntimeRegistry::listFolder(const WideString&, Trace&) { return std::nullopt; }
 
 }  // namespace corvid

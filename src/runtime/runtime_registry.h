@@ -1,7 +1,9 @@
 // Where installed Java runtimes are registered. The platform part only lists
 // the entries under each of the four roots and reads an entry's "JavaHome";
 // every decision (which roots, bounds, favouring, the library lookup) is made
-// by the portable search in runtime_search.cpp.
+// by the portable search in runtime_search.cpp. For the places of runtimes
+// installed today (current_runtimes.cpp) it only lists keys or folders and
+// reads values.
 //
 // On Windows the roots are registry keys under HKEY_LOCAL_MACHINE in the
 // process's native view. On Linux they are runtime folders (by default
@@ -14,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/text.h"
@@ -77,6 +80,20 @@ struct DecodedJavaHome {
 // an empty nor an over-long text is used.
 DecodedJavaHome decodeJavaHome(const JavaHomeValue& value);
 
+// Any registry value as the platform found it; the same rules apply to it.
+using RegistryValue = JavaHomeValue;
+
+// A registry text decoded by the rules above, for a value of any name.
+struct DecodedRegistryText {
+    std::optional<WideString> text;  // set when usable
+    std::string problem;             // why not, naming the value, for the trace
+};
+DecodedRegistryText decodeRegistryText(const RegistryValue& value, WideView valueName);
+
+// The hives where current runtime installers register, per machine or per user.
+enum class RegistryHive { LocalMachine, CurrentUser };
+WideView registryHiveName(RegistryHive hive);
+
 class RuntimeRegistry {
 public:
     virtual ~RuntimeRegistry() = default;
@@ -84,13 +101,28 @@ public:
     // cannot be opened. May write trace lines about what it looked at.
     virtual std::optional<std::vector<RegistrySubkey>> listSubkeys(RegistryRoot root, Trace& trace) = 0;
     virtual JavaHomeValue readJavaHome(RegistryRoot root, const RegistrySubkey& subkey) = 0;
+
+    // Plain access for the registrations of current runtimes, which the
+    // portable search walks itself. Paths are backslash-separated key paths
+    // under the hive, without a trailing backslash. The defaults find nothing:
+    // a platform without a registry has no keys.
+    //
+    // The names of the key's direct subkeys in enumeration order, or nullopt
+    // when the key cannot be opened (the reason may go to the trace).
+    virtual std::optional<WideList> listKeys(RegistryHive hive, const WideString& path, Trace& trace);
+    virtual RegistryValue readValue(RegistryHive hive, const WideString& path, WideView valueName);
+    // The names of a folder's entries in name order (without "." and ".."),
+    // or nullopt when it cannot be read (the reason may go to the trace).
+    // Only the folder-based registry has folders; the default has none.
+    virtual std::optional<WideList> listFolder(const WideString& folder, Trace& trace);
 };
 
 RuntimeRegistry& systemRuntimeRegistry();
 
 #ifdef _WIN32
 // A registry that finds its roots under HKEY_LOCAL_MACHINE\<base> instead of
-// HKEY_LOCAL_MACHINE, so tests can write their own keys.
+// HKEY_LOCAL_MACHINE, so tests can write their own keys. Its machine hive is
+// that base too; it has no per-user keys.
 std::unique_ptr<RuntimeRegistry> makeRegistryUnder(const WideString& base);
 #else
 // The folders searched by default.

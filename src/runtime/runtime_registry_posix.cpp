@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <string>
@@ -13,6 +12,7 @@
 #include "platform/platform.h"
 #include "platform/trace.h"
 #include "platform/unique_handle.h"
+#include "runtime/release_file.h"
 #include "runtime/runtime_registry.h"
 
 namespace corvid {
@@ -28,36 +28,6 @@ struct DirTraits {
         errno = saved;
     }
 };
-
-struct StdioTraits {
-    using Handle = std::FILE*;
-    static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle file) noexcept { std::fclose(file); }
-};
-
-// The text between the quotes of the line JAVA_VERSION="..." of a runtime's
-// "release" file; nullopt when there is no such line.
-std::optional<std::string> readReleaseVersion(const std::string& folder) {
-    UniqueHandle<StdioTraits> file(std::fopen((folder + "/release").c_str(), "rb"));
-    if (!file) return std::nullopt;
-    // Release files are a few kilobytes; more than this is not one.
-    std::string content(65536, '\0');
-    content.resize(std::fread(content.data(), 1, content.size(), file.get()));
-    constexpr std::string_view kKey = "JAVA_VERSION=\"";
-    std::size_t line = 0;
-    while (line < content.size()) {
-        std::size_t end = content.find('\n', line);
-        if (end == std::string::npos) end = content.size();
-        const std::string_view text(content.data() + line, end - line);
-        if (text.substr(0, kKey.size()) == kKey) {
-            const std::size_t close = text.find('"', kKey.size());
-            if (close == std::string_view::npos) return std::nullopt;
-            return std::string(text.substr(kKey.size(), close - kKey.size()));
-        }
-        line = end + 1;
-    }
-    return std::nullopt;
-}
 
 bool exists(const std::string& path) {
     struct stat info;
@@ -101,13 +71,13 @@ public:
             }
             for (const std::string& name : names) {
                 const std::string path = folder == "/" ? "/" + name : folder + "/" + name;
-                const auto version = readReleaseVersion(path);
+                const auto version = readReleaseVersion(systemFileSystem(), fromNarrow(path));
                 if (!version) {
                     if (trace.enabled()) trace.line("  " + path + ": no JAVA_VERSION in a release file, not a runtime");
                     continue;
                 }
                 if (exists(path + "/bin/javac") != wantKits) continue;
-                subkeys.push_back({fromNarrow(*version), fromNarrow(path)});
+                subkeys.push_back({*version, fromNarrow(path)});
             }
         }
         if (!anyOpened) return std::nullopt;
@@ -116,6 +86,24 @@ public:
 
     JavaHomeValue readJavaHome(RegistryRoot, const RegistrySubkey& subkey) override {
         return JavaHomeValue::fromText(subkey.key);
+    }
+
+    std::optional<WideList> listFolder(const WideString& wideFolder, Trace& trace) override {
+        const std::string folder = withoutTrailingSlashes(toNarrow(wideFolder));
+        UniqueHandle<DirTraits> dir(opendir(folder.c_str()));
+        if (!dir) {
+            if (trace.enabled()) trace.line("  " + folder + ": " + std::strerror(errno));
+            return std::nullopt;
+        }
+        std::vector<std::string> names;
+        while (const dirent* entry = readdir(dir.get())) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        std::sort(names.begin(), names.end());
+        WideList wideNames;
+        for (const std::string& name : names) wideNames.push_back(fromNarrow(name));
+        return wideNames;
     }
 
 private:

@@ -19,8 +19,10 @@ constexpr REGSAM kAccess = KEY_READ;
 
 class Win32RuntimeRegistry final : public RuntimeRegistry {
 public:
-    // `parent` stands for HKEY_LOCAL_MACHINE; `owned` keeps a test base open.
-    Win32RuntimeRegistry(HKEY parent, UniqueRegistryKey owned) : parent_(parent), owned_(std::move(owned)) {}
+    // `parent` stands for HKEY_LOCAL_MACHINE and `user` for HKEY_CURRENT_USER
+    // (null: no per-user keys); `owned` keeps a test base open.
+    Win32RuntimeRegistry(HKEY parent, HKEY user, UniqueRegistryKey owned)
+        : parent_(parent), user_(user), owned_(std::move(owned)) {}
 
     std::optional<std::vector<RegistrySubkey>> listSubkeys(RegistryRoot root, Trace& trace) override {
         UniqueRegistryKey key;
@@ -45,21 +47,50 @@ public:
     }
 
     JavaHomeValue readJavaHome(RegistryRoot root, const RegistrySubkey& subkey) override {
-        JavaHomeValue value;
+        return readFrom(parent_, WideString(registryRootPath(root)) + subkey.key, L"JavaHome");
+    }
+
+    std::optional<WideList> listKeys(RegistryHive hive, const WideString& path, Trace& trace) override {
         UniqueRegistryKey key;
-        const WideString path = WideString(registryRootPath(root)) + subkey.key;
-        if (RegOpenKeyExW(parent_, wide(path), 0, kAccess, key.put()) != ERROR_SUCCESS) {
-            value.status = JavaHomeValue::Status::SubkeyNotOpened;
+        const LSTATUS opened = RegOpenKeyExW(hiveKey(hive), wide(path), 0, kAccess, key.put());
+        if (opened != ERROR_SUCCESS) {
+            if (trace.enabled()) trace.line("  RegOpenKeyExW error " + std::to_string(opened));
+            return std::nullopt;
+        }
+        WideList names;
+        for (DWORD index = 0;; ++index) {
+            wchar_t name[256];
+            DWORD length = 256;
+            if (RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+                break;
+            }
+            names.push_back(fromWide(name, length < 256 ? length : 255));
+        }
+        return names;
+    }
+
+    RegistryValue readValue(RegistryHive hive, const WideString& path, WideView valueName) override {
+        return readFrom(hiveKey(hive), path, wide(WideString(valueName)));
+    }
+
+private:
+    HKEY hiveKey(RegistryHive hive) const { return hive == RegistryHive::CurrentUser ? user_ : parent_; }
+
+    static RegistryValue readFrom(HKEY parent, const WideString& path, const wchar_t* valueName) {
+        RegistryValue value;
+        UniqueRegistryKey key;
+        if (!parent || RegOpenKeyExW(parent, wide(path), 0, kAccess, key.put()) != ERROR_SUCCESS) {
+            value.status = RegistryValue::Status::SubkeyNotOpened;
             return value;
         }
         DWORD type = 0;
         DWORD size = 0;
-        if (RegQueryValueExW(key.get(), L"JavaHome", nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
-            value.status = JavaHomeValue::Status::Missing;
+        if (RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+            value.status = RegistryValue::Status::Missing;
             return value;
         }
         if (size > kMaxJavaHomeBytes) {
-            value.status = JavaHomeValue::Status::TooLarge;
+            value.status = RegistryValue::Status::TooLarge;
             return value;
         }
         value.data.resize(size);
@@ -67,26 +98,26 @@ public:
         // call reports (type and size) is what is decoded, never more.
         DWORD read = size;
         if (size != 0 &&
-            RegQueryValueExW(key.get(), L"JavaHome", nullptr, &type, value.data.data(), &read) != ERROR_SUCCESS) {
-            value.status = JavaHomeValue::Status::ReadFailed;
+            RegQueryValueExW(key.get(), valueName, nullptr, &type, value.data.data(), &read) != ERROR_SUCCESS) {
+            value.status = RegistryValue::Status::ReadFailed;
             value.data.clear();
             return value;
         }
         value.data.resize(read < size ? read : size);
-        value.status = JavaHomeValue::Status::Found;
+        value.status = RegistryValue::Status::Found;
         value.type = type;
         return value;
     }
 
-private:
     HKEY parent_;
+    HKEY user_;
     UniqueRegistryKey owned_;
 };
 
 }  // namespace
 
 RuntimeRegistry& systemRuntimeRegistry() {
-    static Win32RuntimeRegistry registry(HKEY_LOCAL_MACHINE, UniqueRegistryKey());
+    static Win32RuntimeRegistry registry(HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, UniqueRegistryKey());
     return registry;
 }
 
@@ -94,7 +125,8 @@ std::unique_ptr<RuntimeRegistry> makeRegistryUnder(const WideString& base) {
     UniqueRegistryKey key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(base), 0, kAccess, key.put()) != ERROR_SUCCESS) return nullptr;
     HKEY parent = key.get();
-    return std::make_unique<Win32RuntimeRegistry>(parent, std::move(key));
+    // A test base has no per-user keys.
+    return std::make_unique<Win32RuntimeRegistry>(parent, nullptr, std::move(key));
 }
 
 }  // namespace corvid

@@ -35,13 +35,9 @@ constexpr LibraryVariant kInOrder[] = {
 constexpr WideView kKitRuntimeFolder = u"jre/";
 #endif
 
-struct RootRule {
-    bool searched;
-    bool favoured;
-    const char* skipReason;
-};
+}  // namespace
 
-RootRule ruleFor(RegistryRoot root, const RuntimeSearchPolicy& p) {
+RootRule ruleForRoot(RegistryRoot root, const RuntimeSearchPolicy& p) {
     const bool kit = isDevelopmentKitRoot(root);
     const bool sun = root == RegistryRoot::JavaSoftJdk || root == RegistryRoot::JavaSoftJre;
     const bool sourceAllowed = p.favorSource || (kit ? p.allowJdk : p.allowJre);
@@ -57,8 +53,6 @@ std::string versionText(const JavaVersion& v) {
     return std::to_string(v.parts[0]) + "." + std::to_string(v.parts[1]) + "." + std::to_string(v.parts[2]) + "." +
            std::to_string(v.parts[3]);
 }
-
-}  // namespace
 
 bool fileExists(FileSystem& files, const WideString& path) { return files.findFirst(path); }
 
@@ -103,7 +97,7 @@ std::vector<JreCandidate> searchInstalledRuntimes(Platform& platform, Trace& tra
     }
     for (const RegistryRoot root : kRegistryRoots) {
         const std::string rootName = trace.enabled() ? toUtf8(registryRootPath(root)) : std::string();
-        const RootRule rule = ruleFor(root, policy);
+        const RootRule rule = ruleForRoot(root, policy);
         if (!rule.searched) {
             if (trace.enabled()) trace.line("root " + rootName + " skipped: " + rule.skipReason);
             continue;

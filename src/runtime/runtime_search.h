@@ -41,5 +41,17 @@ std::vector<JreCandidate> searchInstalledRuntimes(Platform& platform, Trace& tra
 
 // "<version> at <home> (server, favoured)", for the trace.
 std::string describeCandidate(const JreCandidate& candidate);
+// All four parts, "17.0.9.0", for the trace.
+std::string versionText(const JavaVersion& version);
+
+// Whether a root is searched under the policy, whether its candidates are
+// favoured, and why it is skipped when it is not searched.
+enum class RegistryRoot;
+struct RootRule {
+    bool searched;
+    bool favoured;
+    const char* skipReason;
+};
+RootRule ruleForRoot(RegistryRoot root, const RuntimeSearchPolicy& policy);
 
 }  // namespace corvid

@@ -6,6 +6,7 @@
 #include "config/config_file.h"
 #include "launcher/launcher.h"
 #include "launcher/messages.h"
+#include "runtime/current_runtimes.h"
 #include "runtime/runtime_registry.h"
 
 namespace corvid {
@@ -69,6 +70,9 @@ WideString fromRegisteredRuntimes(Launcher& launcher) {
     Trace& trace = launcher.trace;
     std::vector<JreCandidate> candidates = searchInstalledRuntimes(
         launcher.platform, trace, launcher.minVersion, launcher.maxVersion, launcher.policy, launcher.jvmType);
+    // Only when the legacy roots have nothing between the bounds; otherwise
+    // their choice stands exactly.
+    if (candidates.empty()) candidates = searchCurrentRuntimesFor(launcher);
     if (candidates.empty()) {
         if (trace.enabled()) trace.line("no registered runtime qualifies");
         return {};

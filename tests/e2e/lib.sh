@@ -50,6 +50,20 @@
 #                           MSGBOX_TRACE  the texts Wine traced for the boxes
 #                                         shown, decoded, one a line (inner
 #                                         line breaks written as \n)
+#   wine_start [VAR=value...] EXE [ARGS...]
+#                           starts "wine EXE ARGS" in the background with the
+#                           time limit of run_captured, for a suite that works
+#                           its windows meanwhile; wine_wait then waits for it
+#                           and sets RUN_STATUS, RUN_STDOUT, RUN_STDERR
+#   ui_dialog [--title TEXT] STEP...
+#                           drives a dialog of the program wine_start started
+#                           (found by its image name) with $CORVID_UIDRIVER's
+#                           dialog mode (steps: see its header); sets
+#                           DIALOG_STATUS and DIALOG_OUTPUT (the driver's
+#                           standard output; its errors in DIALOG_ERROR)
+#   dialog_line ID          the driver's "control" line of control ID in
+#                           DIALOG_OUTPUT ("dialog" for the dialog's own line)
+#   dialog_field ID N       field N (1-based, tab-separated) of that line
 #   wine_private_prefix     gives the rest of the suite a private copy of the
 #                           prepared prefix with its own wineserver (for suites
 #                           that change the registry or the Windows folders)
@@ -272,6 +286,44 @@ wine_run_msgbox() {
     if [[ $RUN_STATUS == 124 ]]; then
         echo "  (timed out after ${E2E_TIMEOUT}s: ${_E2E_COMMAND[*]})"
     fi
+}
+
+wine_start() {
+    _split_assignments "$@"
+    _E2E_STARTED_IMAGE=$(basename "${_E2E_COMMAND[0]}")
+    env "${_E2E_ASSIGN[@]}" timeout -k 5 "$E2E_TIMEOUT" wine "${_E2E_COMMAND[@]}" \
+        >"$E2E_TMP/.stdout" 2>"$E2E_TMP/.stderr" </dev/null &
+    _E2E_STARTED_PID=$!
+}
+
+wine_wait() {
+    RUN_STATUS=0
+    wait "$_E2E_STARTED_PID" || RUN_STATUS=$?
+    _read_exact RUN_STDOUT "$E2E_TMP/.stdout"
+    _read_exact RUN_STDERR "$E2E_TMP/.stderr"
+    if [[ $RUN_STATUS == 124 ]]; then
+        echo "  (timed out after ${E2E_TIMEOUT}s: $_E2E_STARTED_IMAGE)"
+    fi
+}
+
+ui_dialog() {
+    : "${CORVID_UIDRIVER:?the Wine build has no corvid_uidriver.exe}"
+    DIALOG_STATUS=0
+    DIALOG_OUTPUT=$(timeout -k 5 "$E2E_TIMEOUT" wine "$CORVID_UIDRIVER" dialog --image "$_E2E_STARTED_IMAGE" \
+        --timeout $((E2E_TIMEOUT * 1000)) "$@" 2>"$E2E_TMP/.driver" </dev/null) || DIALOG_STATUS=$?
+    DIALOG_ERROR=$(cat "$E2E_TMP/.driver")
+}
+
+dialog_line() {
+    if [[ $1 == dialog ]]; then
+        grep -m1 $'^dialog\t' <<<"$DIALOG_OUTPUT"
+    else
+        grep -m1 "^control"$'\t'"$1"$'\t' <<<"$DIALOG_OUTPUT"
+    fi
+}
+
+dialog_field() {
+    dialog_line "$1" | cut -f "$2"
 }
 
 wine_private_prefix() {

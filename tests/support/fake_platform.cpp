@@ -96,4 +96,52 @@ JavaHomeValue FakeRuntimeRegistry::readJavaHome(RegistryRoot root, const Registr
     return {};
 }
 
+namespace {
+
+// Registry paths compare without regard to case, as the registry's do.
+bool isKeyOrBelow(const WideString& path, const WideString& key) {
+    if (path.size() < key.size() || !equalsIgnoringAsciiCase(WideView(path).substr(0, key.size()), key)) return false;
+    return path.size() == key.size() || path[key.size()] == u'\\';
+}
+
+}  // namespace
+
+std::optional<WideList> FakeRuntimeRegistry::listKeys(RegistryHive hive, const WideString& path, Trace&) {
+    bool exists = false;
+    WideList names;
+    for (const Value& v : values) {
+        if (v.hive != hive || !isKeyOrBelow(v.path, path)) continue;
+        exists = true;
+        if (v.path.size() == path.size()) continue;
+        const WideString rest = v.path.substr(path.size() + 1);
+        const WideString name = rest.substr(0, rest.find(u'\\'));
+        bool seen = false;
+        for (const WideString& n : names) seen = seen || equalsIgnoringAsciiCase(n, name);
+        if (!seen) names.push_back(name);
+    }
+    if (!exists) return std::nullopt;
+    return names;
+}
+
+RegistryValue FakeRuntimeRegistry::readValue(RegistryHive hive, const WideString& path, WideView valueName) {
+    valuesRead.push_back(path + u"|" + WideString(valueName));
+    bool keyExists = false;
+    for (const Value& v : values) {
+        if (v.hive != hive || !isKeyOrBelow(v.path, path)) continue;
+        keyExists = true;
+        if (v.path.size() == path.size() && !v.name.empty() && equalsIgnoringAsciiCase(v.name, valueName)) {
+            return v.value;
+        }
+    }
+    RegistryValue missing;
+    missing.status = keyExists ? RegistryValue::Status::Missing : RegistryValue::Status::SubkeyNotOpened;
+    return missing;
+}
+
+std::optional<WideList> FakeRuntimeRegistry::listFolder(const WideString& folder, Trace&) {
+    const auto found = folders.find(folder);
+    if (found == folders.end()) return std::nullopt;
+    return found->second;
+}
+
 }  // namespace corvid::testing

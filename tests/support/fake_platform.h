@@ -43,11 +43,18 @@ public:
 
     bool findFirst(const WideString& path) override {
         lookups.push_back(path);
-        return existing.count(path) != 0;
+        return existing.count(path) != 0 || contents.count(path) != 0;
     }
     bool createDirectory(const WideString& path) override {
         createdDirectories.push_back(path);
         return existing.insert(path).second;
+    }
+    // Files with contents; a path here counts as existing for findFirst too.
+    std::map<WideString, std::string> contents;
+    std::optional<std::string> readFile(const WideString& path, std::size_t limit) override {
+        const auto found = contents.find(path);
+        if (found == contents.end()) return std::nullopt;
+        return found->second.substr(0, limit);
     }
 };
 
@@ -108,6 +115,26 @@ public:
     }
     std::optional<std::vector<RegistrySubkey>> listSubkeys(RegistryRoot root, Trace& trace) override;
     JavaHomeValue readJavaHome(RegistryRoot root, const RegistrySubkey& subkey) override;
+
+    // Keys under the two hives as paths, each with its values; a key exists
+    // when it or a key below it was set. Subkeys enumerate in the order set.
+    struct Value {
+        RegistryHive hive;
+        WideString path;  // backslash-separated, without a trailing backslash
+        WideString name;  // empty: the key only
+        RegistryValue value;
+    };
+    std::vector<Value> values;
+    // Folder entries for listFolder, by folder.
+    std::map<WideString, WideList> folders;
+    std::vector<WideString> valuesRead;  // "path|name" of every readValue
+
+    void setValue(RegistryHive hive, WideView path, WideView name, WideView text) {
+        values.push_back({hive, WideString(path), WideString(name), RegistryValue::fromText(text)});
+    }
+    std::optional<WideList> listKeys(RegistryHive hive, const WideString& path, Trace& trace) override;
+    RegistryValue readValue(RegistryHive hive, const WideString& path, WideView valueName) override;
+    std::optional<WideList> listFolder(const WideString& folder, Trace& trace) override;
 
 private:
     static WideString keyOf(const std::vector<Entry>& entries, std::size_t i);

@@ -10,6 +10,39 @@
 // process's executable, ignoring letter case. Exit codes: 0 text printed and
 // box closed, 1 no such dialog within the time, 2 bad arguments, 3 the text
 // was printed but the box would not close.
+//
+// Dialog mode drives any dialog of the process, step by step:
+//
+//   corvid_uidriver dialog (--pid N | --image NAME.exe) [--title TEXT]
+//                   [--timeout MS] STEP...
+//
+// It waits for a visible dialog (class #32770, and the exact title when
+// given), then runs the steps in order:
+//   controls        prints the dialog and each of its child controls, one
+//                   line each, fields separated by tabs (texts with \, \r,
+//                   \n, \t escaped):
+//                     dialog TITLE STYLE EXSTYLE L,T,R,B CW,CH zoomed=0|1 focus=ID
+//                     control ID CLASS ENABLED VISIBLE L,T,R,B STYLE TEXT [lines=N first=N]
+//                   where rectangles are screen coordinates for the dialog
+//                   and client coordinates of the dialog for controls, CW,CH
+//                   the client size, styles in hex, and edit controls add
+//                   their line count and first visible line
+//   click ID        posts a click to the button ID
+//   key esc|enter   posts the key to the dialog's focused control (or the
+//                   dialog), as the keyboard would
+//   close           the close box (WM_SYSCOMMAND SC_CLOSE, posted)
+//   resize DW DH    asks for the outer size changed by DW x DH pixels, as a
+//                   drag of the frame does (the system applies the dialog's
+//                   limits)
+//   maximize | restore | minimize
+//                   as the caption's buttons and the system menu do
+//   scroll ID top|up|down|bottom
+//                   scrolls the control ID vertically as its scroll bar does:
+//                   to the top, a page up, a page down, to the bottom
+//   wait-gone       waits until the dialog has closed
+//   sleep MS
+// Exit codes: 0 every step done, 1 no such dialog within the time (or it
+// closed before a step that needs it), 2 bad arguments, 3 wait-gone timed out.
 #ifndef _WIN32
 #error "msgbox_driver_win.cpp is for the Windows build only"
 #endif
@@ -124,9 +157,253 @@ bool pressOk(HWND dialog) {
     return waitUntilGone(dialog, 3000);
 }
 
+// ---- dialog mode ---------------------------------------------------------
+
+struct DialogSearch {
+    const Target* target;
+    const std::wstring* title;  // null: any title
+    HWND found = nullptr;
+};
+
+// SendMessageTimeout's answer, or `fallback` when the target does not answer.
+LRESULT ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0, LRESULT fallback = 0) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)) return fallback;
+    return static_cast<LRESULT>(result);
+}
+
+std::wstring windowText(HWND window) {
+    const auto length = static_cast<std::size_t>(ask(window, WM_GETTEXTLENGTH));
+    std::wstring buffer(length + 1, L'\0');
+    const auto copied =
+        static_cast<std::size_t>(ask(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data())));
+    buffer.resize(copied < buffer.size() ? copied : length);
+    return buffer;
+}
+
+BOOL CALLBACK visitDialog(HWND window, LPARAM parameter) {
+    auto& search = *reinterpret_cast<DialogSearch*>(parameter);
+    wchar_t className[16];
+    if (GetClassNameW(window, className, 16) == 0 || std::wcscmp(className, L"#32770") != 0) return TRUE;
+    if (!IsWindowVisible(window)) return TRUE;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    const bool matches = search.target->pid ? pid == search.target->pid : imageMatches(pid, search.target->image);
+    if (!matches) return TRUE;
+    if (search.title && windowText(window) != *search.title) return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
+std::wstring escaped(const std::wstring& text) {
+    std::wstring result;
+    for (const wchar_t c : text) {
+        switch (c) {
+        case L'\\': result += L"\\\\"; break;
+        case L'\r': result += L"\\r"; break;
+        case L'\n': result += L"\\n"; break;
+        case L'\t': result += L"\\t"; break;
+        default: result += c;
+        }
+    }
+    return result;
+}
+
+std::wstring hex(DWORD value) {
+    wchar_t buffer[16];
+    swprintf(buffer, 16, L"0x%08X", static_cast<unsigned>(value));
+    return buffer;
+}
+
+std::wstring rectText(const RECT& r) {
+    return std::to_wstring(r.left) + L"," + std::to_wstring(r.top) + L"," + std::to_wstring(r.right) + L"," +
+           std::to_wstring(r.bottom);
+}
+
+HWND focusOf(HWND dialog) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+void printControls(HWND dialog) {
+    RECT outer{};
+    GetWindowRect(dialog, &outer);
+    RECT client{};
+    GetClientRect(dialog, &client);
+    const HWND focus = focusOf(dialog);
+    std::wstring out = L"dialog\t" + escaped(windowText(dialog)) + L"\t" +
+                       hex(static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE))) + L"\t" +
+                       hex(static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE))) + L"\t" + rectText(outer) + L"\t" +
+                       std::to_wstring(client.right) + L"," + std::to_wstring(client.bottom) + L"\tzoomed=" +
+                       (IsZoomed(dialog) ? L"1" : L"0") + L"\tfocus=" +
+                       std::to_wstring(focus && IsChild(dialog, focus) ? GetDlgCtrlID(focus) & 0xFFFF : 0) + L"\n";
+    for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+        wchar_t className[64] = L"";
+        GetClassNameW(control, className, 64);
+        RECT r{};
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+        out += L"control\t" + std::to_wstring(GetDlgCtrlID(control) & 0xFFFF) + L"\t" + className + L"\t" +
+               (IsWindowEnabled(control) ? L"1" : L"0") + L"\t" + (IsWindowVisible(control) ? L"1" : L"0") + L"\t" +
+               rectText(r) + L"\t" + hex(static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE))) + L"\t" +
+               escaped(windowText(control));
+        if (CompareStringOrdinal(className, -1, L"Edit", -1, TRUE) == CSTR_EQUAL) {
+            out += L"\tlines=" + std::to_wstring(ask(control, EM_GETLINECOUNT)) +
+                   L"\tfirst=" + std::to_wstring(ask(control, EM_GETFIRSTVISIBLELINE));
+        }
+        out += L"\n";
+    }
+    writeUtf8(STD_OUTPUT_HANDLE, out);
+}
+
+// Makes sure the dialog's thread has handled everything posted before.
+void settle(HWND dialog) {
+    Sleep(50);
+    ask(dialog, WM_NULL);
+}
+
+bool postKey(HWND dialog, const std::wstring& name) {
+    WPARAM key = 0;
+    if (name == L"esc") key = VK_ESCAPE;
+    if (name == L"enter") key = VK_RETURN;
+    if (!key) return false;
+    HWND target = focusOf(dialog);
+    if (!target || (target != dialog && !IsChild(dialog, target))) target = dialog;
+    const UINT scan = MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC);
+    PostMessageW(target, WM_KEYDOWN, key, 1 | (static_cast<LPARAM>(scan) << 16));
+    PostMessageW(target, WM_KEYUP, key, 1 | (static_cast<LPARAM>(scan) << 16) | (3LL << 30));
+    return true;
+}
+
+int runDialogSteps(int argc, wchar_t** argv) {
+    Target target;
+    DWORD timeout = 10000;
+    std::wstring title;
+    bool withTitle = false;
+    int i = 2;
+    const wchar_t* usage = L"usage: corvid_uidriver dialog (--pid N | --image NAME) [--title TEXT] [--timeout MS] STEP...";
+    for (; i + 1 < argc && std::wcsncmp(argv[i], L"--", 2) == 0; i += 2) {
+        const std::wstring option = argv[i];
+        const wchar_t* value = argv[i + 1];
+        if (option == L"--pid") {
+            target.pid = static_cast<DWORD>(std::wcstoul(value, nullptr, 10));
+        } else if (option == L"--image") {
+            target.image = value;
+        } else if (option == L"--title") {
+            title = value;
+            withTitle = true;
+        } else if (option == L"--timeout") {
+            timeout = static_cast<DWORD>(std::wcstoul(value, nullptr, 10));
+        } else {
+            fail(L"unknown option " + option);
+            return 2;
+        }
+    }
+    if ((target.pid == 0) == target.image.empty()) {
+        fail(usage);
+        return 2;
+    }
+
+    const ULONGLONG deadline = GetTickCount64() + timeout;
+    DialogSearch search{&target, withTitle ? &title : nullptr};
+    for (;;) {
+        EnumWindows(visitDialog, reinterpret_cast<LPARAM>(&search));
+        if (search.found) break;
+        if (GetTickCount64() >= deadline) {
+            fail(L"no dialog appeared");
+            return 1;
+        }
+        Sleep(20);
+    }
+    const HWND dialog = search.found;
+    settle(dialog);
+
+    for (; i < argc; ++i) {
+        const std::wstring step = argv[i];
+        const auto number = [&](int& value) {
+            if (i + 1 >= argc) return false;
+            wchar_t* end = nullptr;
+            value = static_cast<int>(std::wcstol(argv[++i], &end, 10));
+            return end && *end == L'\0';
+        };
+        if (step == L"wait-gone") {
+            if (!waitUntilGone(dialog, timeout)) {
+                fail(L"the dialog did not close");
+                return 3;
+            }
+            continue;
+        }
+        if (step == L"sleep") {
+            int milliseconds = 0;
+            if (!number(milliseconds)) break;
+            Sleep(static_cast<DWORD>(milliseconds));
+            continue;
+        }
+        if (!IsWindow(dialog)) {
+            fail(L"the dialog closed before " + step);
+            return 1;
+        }
+        if (step == L"controls") {
+            printControls(dialog);
+        } else if (step == L"click") {
+            int id = 0;
+            if (!number(id)) break;
+            const HWND button = GetDlgItem(dialog, id);
+            if (!button) {
+                fail(L"no control " + std::to_wstring(id));
+                return 2;
+            }
+            PostMessageW(button, BM_CLICK, 0, 0);
+        } else if (step == L"key") {
+            if (i + 1 >= argc || !postKey(dialog, argv[++i])) break;
+        } else if (step == L"close") {
+            PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        } else if (step == L"resize") {
+            int dw = 0;
+            int dh = 0;
+            if (!number(dw) || !number(dh)) break;
+            RECT r{};
+            GetWindowRect(dialog, &r);
+            SetWindowPos(dialog, nullptr, 0, 0, r.right - r.left + dw, r.bottom - r.top + dh,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            settle(dialog);
+        } else if (step == L"maximize" || step == L"restore" || step == L"minimize") {
+            const WPARAM command = step == L"maximize" ? SC_MAXIMIZE : step == L"restore" ? SC_RESTORE : SC_MINIMIZE;
+            ask(dialog, WM_SYSCOMMAND, command);
+            settle(dialog);
+        } else if (step == L"scroll") {
+            int id = 0;
+            if (!number(id) || i + 1 >= argc) break;
+            const std::wstring direction = argv[++i];
+            const WPARAM request = direction == L"top"    ? SB_TOP
+                                   : direction == L"up"   ? SB_PAGEUP
+                                   : direction == L"down" ? SB_PAGEDOWN
+                                   : direction == L"bottom" ? SB_BOTTOM
+                                                            : ~WPARAM{0};
+            if (request == ~WPARAM{0}) {
+                fail(L"unknown scroll direction " + direction);
+                return 2;
+            }
+            ask(GetDlgItem(dialog, id), WM_VSCROLL, request);
+            settle(dialog);
+        } else {
+            fail(L"unknown step " + step);
+            return 2;
+        }
+    }
+    if (i < argc) {
+        fail(L"incomplete step " + std::wstring(argv[i - 1]));
+        return 2;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc > 1 && std::wcscmp(argv[1], L"dialog") == 0) return runDialogSteps(argc, argv);
     Target target;
     DWORD timeout = 10000;
     bool withTitle = false;

@@ -5,7 +5,7 @@
 # loaded; only the trace's account of the choice is checked.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
-unset CORVID_RUNTIMES
+unset CORVID_RUNTIMES CORVID_CURRENT_RUNTIMES JAVA_HOME
 J=$E2E_TMP/jvms
 APP=$E2E_TMP/app
 # The configuration file is found by the "." of the launcher's name.

@@ -186,7 +186,15 @@ check_equal "$CASE: main ran" "arg 0 reg" "$(grep '^arg ' <<<"$LOG")"
 CASE="exit codes"
 while read -r steps failure_check expected; do
     configure "$(runtime_ini "$(win "$server_rt")" "" "Failure Check=$failure_check")" "class app/Main main=$steps"
-    launch
+    if [[ $failure_check == yes ]]; then
+        # The exception dialog (exception_dialog.sh) answered with Stop.
+        wine_start "${jvm_env[@]}" "$app/app.exe"
+        ui_dialog click 2 wait-gone
+        wine_wait
+        read_log
+    else
+        launch
+    fi
     check_equal "$CASE: main=$steps, Failure Check=$failure_check" "$expected" "$RUN_STATUS"
 done <<'EOF'
 return No 0

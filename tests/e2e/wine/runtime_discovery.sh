@@ -7,6 +7,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 # The registry is changed below; keep it away from other suites.
 wine_private_prefix
+# JAVA_HOME is searched when nothing registered qualifies; keep the host's out.
+unset JAVA_HOME
 
 app=$E2E_TMP/app
 install_launcher "$app/app.exe"

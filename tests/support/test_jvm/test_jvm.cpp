@@ -198,6 +198,12 @@ void describe(ThreadEnv* env) {
 [[noreturn]] void systemExit(long code) {
     logLine("System.exit " + std::to_string(code));
     std::fflush(nullptr);
+    {
+        // The process ends with them, as a JVM's non-daemon threads do; a
+        // joinable std::thread destroyed at exit would abort the process.
+        std::lock_guard<std::mutex> lock(lingerMutex);
+        for (std::thread& thread : lingering) thread.detach();
+    }
     exitProcess(static_cast<int>(code));
 }
 
@@ -309,6 +315,10 @@ jint runSteps(ThreadEnv* env, const Method& method, const std::vector<jvalue>& a
             }
             case Step::Return:
                 result = static_cast<jint>(step.value);
+                break;
+            case Step::Sleep:
+                sleepMilliseconds(static_cast<unsigned>(step.value));
+                logLine(method.name + " slept " + std::to_string(step.value) + " ms");
                 break;
         }
     }
@@ -744,6 +754,7 @@ extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, vo
     }
     logEnvironment();
     logLine("stack " + std::to_string(currentThreadStackSize()));
+    if (world().createDelay > 0) sleepMilliseconds(static_cast<unsigned>(world().createDelay));
     const jint result = created ? JNI_EEXIST : world().createResult;
     logLine("JNI_CreateJavaVM result " + std::to_string(result));
     *pvm = nullptr;

@@ -27,8 +27,9 @@ bool parseSteps(const std::string& text, Steps& steps) {
         else if (name == "exit") step.kind = Step::Exit;
         else if (name == "linger") step.kind = Step::Linger;
         else if (name == "return") step.kind = Step::Return;
+        else if (name == "sleep") step.kind = Step::Sleep;
         else return false;
-        const bool needsValue = step.kind == Step::Exit || step.kind == Step::Linger;
+        const bool needsValue = step.kind == Step::Exit || step.kind == Step::Linger || step.kind == Step::Sleep;
         if (colon != std::string::npos) {
             if (!parseNumber(item.substr(colon + 1), step.value)) return false;
         } else if (needsValue) {
@@ -84,6 +85,8 @@ bool parseLine(const std::string& line, World& world) {
     }
     if (key == "create" && parseNumber(rest, number)) {
         world.createResult = static_cast<int>(number);
+    } else if (key == "create-delay" && parseNumber(rest, number)) {
+        world.createDelay = number;
     } else if (key == "stack" && parseNumber(rest, number)) {
         world.defaultStackSize = number;
     } else if (key == "charset" && (rest == "utf-8" || rest == "cp1252" || rest == "latin1")) {

@@ -13,8 +13,8 @@ namespace corvid_test_jvm {
 
 // One thing a simulated Java method does, in order.
 struct Step {
-    enum Kind { Print, Throw, Exit, Linger, Return } kind;
-    long value = 0;  // exit code, milliseconds to linger, or the int returned
+    enum Kind { Print, Throw, Exit, Linger, Return, Sleep } kind;
+    long value = 0;  // exit code, milliseconds to linger or sleep, or the int returned
 };
 using Steps = std::vector<Step>;
 
@@ -29,6 +29,7 @@ enum class Charset { Utf8, Cp1252, Latin1 };
 struct World {
     int createResult = 0;
     long defaultStackSize = 0;
+    long createDelay = 0;  // milliseconds JNI_CreateJavaVM takes
 #ifdef _WIN32
     Charset charset = Charset::Cp1252;
 #else
