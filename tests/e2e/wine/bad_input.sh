@@ -17,6 +17,8 @@ fi
 
 # The registry is changed below; keep it away from other suites.
 wine_private_prefix
+# Only the runtimes made here count: none of the host's.
+unset JAVA_HOME
 
 win() { to_windows_path "$1"; }
 app=$E2E_TMP/app
