@@ -3,9 +3,10 @@
 #
 #   tests/run_all.sh [BUILD_ROOT]      (default: build)
 #
-# BUILD_ROOT holds the trees of the three presets: linux, windows and asan.
-# Stages: the unit tests on Linux, with sanitizers, and under Wine; the
-# end-to-end suites on Linux and under Wine. The Wine set-up (prefix,
+# BUILD_ROOT holds the trees of the four presets: linux, windows, asan and
+# fuzz. Stages: the unit tests on Linux, with sanitizers, and under Wine; the
+# libFuzzer targets for a short time each; the end-to-end suites on Linux and
+# under Wine. The Wine set-up (prefix,
 # wineserver, X display) is made once for both Wine stages and stopped at the
 # end. Full logs go to BUILD_ROOT/test-logs/. The last line of output is
 # "N passed, N failed"; the exit status is non-zero when a test failed or a
@@ -98,8 +99,30 @@ e2e_stage() {
     end_stage "$name" "${BASH_REMATCH[1]}" "${BASH_REMATCH[2]}"
 }
 
+# tests/fuzz/run.sh ends with "fuzz: N passed, N failed", one count per
+# target; CORVID_FUZZ_SECONDS sets each target's time (default 20 s).
+fuzz_stage() {
+    local name=$1 tree=$root/$2 log=$logs/fuzz.log
+    begin_stage "$name"
+    if [[ ! -d $tree/tests/fuzz ]]; then
+        could_not_run "$name" "no fuzz targets in $tree"
+        return
+    fi
+    "$here/fuzz/run.sh" "$tree" "${CORVID_FUZZ_SECONDS:-20}" >"$log" 2>&1
+    local status=$?
+    local last
+    last=$(tail -1 "$log")
+    if [[ ! $last =~ ^fuzz:\ ([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
+        could_not_run "$name" "status $status (see $log)"
+        return
+    fi
+    grep -A5 ': FAIL' "$log" | grep -v '^--$' | sed 's/^/   /'
+    end_stage "$name" "${BASH_REMATCH[1]}" "${BASH_REMATCH[2]}"
+}
+
 unit_stage "unit tests (Linux)" linux
 unit_stage "unit tests (ASan+UBSan)" asan
+fuzz_stage "fuzz smoke runs (libFuzzer)" fuzz
 
 begin_stage "Wine set-up"
 if wine_env_start "$(mktemp -d "${TMPDIR:-/tmp}/corvid-wine-XXXXXX")" >"$logs/wine-setup.log" 2>&1; then

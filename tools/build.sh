@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# Configures and builds presets (default: all three) into build/<preset>:
+# Configures and builds presets (default: all four) into build/<preset>:
 #
-#   tools/build.sh [linux] [windows] [asan]
+#   tools/build.sh [linux] [windows] [asan] [fuzz]
 #
 # linux: the native launcher and its tests; windows: corvid.exe cross-built
 # with MinGW-w64, with its tests for Wine; asan: the Linux tests with
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer; fuzz: the libFuzzer
+# targets, built with clang.
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 presets=("$@")
-[[ ${#presets[@]} -gt 0 ]] || presets=(linux windows asan)
+[[ ${#presets[@]} -gt 0 ]] || presets=(linux windows asan fuzz)
 jobs=${CORVID_BUILD_JOBS:-$(nproc)}
 
 for preset in "${presets[@]}"; do

@@ -17,6 +17,7 @@ packages=(
     openjdk-17-jre                                      # the runtime's splash library (lib/libsplashscreen.so)
     perl coreutils findutils                            # the test scripts
     locales                                             # locale sources the Wine suites compile with localedef
+    clang clang-14 libclang-rt-14-dev                   # the fuzz preset: clang with libFuzzer and the sanitizer runtimes
 )
 
 missing=()

@@ -118,7 +118,16 @@ std::optional<WideString> findIniValue(WideView content, WideView section, WideV
     return std::nullopt;
 }
 
-WideString setIniValue(WideView content, WideView section, WideView key, WideView value) {
+namespace {
+
+// A change to the content: the characters [begin, end) give way to `text`.
+struct IniEdit {
+    std::size_t begin;
+    std::size_t end;
+    WideString text;
+};
+
+IniEdit planIniValue(WideView content, WideView section, WideView key, WideView value) {
     const std::vector<Line> lines = splitLines(content);
     WideString entry = WideString(key) + u"=" + WideString(value);
     bool inSection = false;
@@ -133,24 +142,57 @@ WideString setIniValue(WideView content, WideView section, WideView key, WideVie
         if (!inSection) continue;
         const KeyLine existing = splitKeyLine(line.text);
         if (!existing.key.empty() && equalsIgnoringAsciiCase(existing.key, key)) {
-            WideString result(content.substr(0, line.begin));
-            result += entry;
-            result += content.substr(line.begin + line.text.size());
-            return result;
+            return {line.begin, line.begin + line.text.size(), std::move(entry)};
         }
         if (!trimBlanks(line.text).empty()) sectionEnd = line.end;
     }
-    WideString result(content);
+    const bool openLine = !content.empty() && content.back() != u'\n' && content.back() != u'\r';
     if (sectionEnd) {
         WideString insert = entry + u"\r\n";
         if (*sectionEnd > 0 && content[*sectionEnd - 1] != u'\n' && content[*sectionEnd - 1] != u'\r') {
             insert = u"\r\n" + insert;
         }
-        result.insert(*sectionEnd, insert);
-        return result;
+        return {*sectionEnd, *sectionEnd, std::move(insert)};
     }
-    if (!result.empty() && result.back() != u'\n' && result.back() != u'\r') result += u"\r\n";
-    result += u"[" + WideString(section) + u"]\r\n" + entry + u"\r\n";
+    WideString added = openLine ? u"\r\n" : u"";
+    added += u"[" + WideString(section) + u"]\r\n" + entry + u"\r\n";
+    return {content.size(), content.size(), std::move(added)};
+}
+
+}  // namespace
+
+WideString setIniValue(WideView content, WideView section, WideView key, WideView value) {
+    const IniEdit edit = planIniValue(content, section, key, value);
+    WideString result(content.substr(0, edit.begin));
+    result += edit.text;
+    result += content.substr(edit.end);
+    return result;
+}
+
+std::string setIniValueInBytes(std::string_view bytes, WideView section, WideView key, WideView value) {
+    const IniText decoded = decodeIniBytes(bytes);
+    // Where each character of the decoded content starts in the bytes.
+    std::vector<std::size_t> offsets;
+    if (decoded.encoding == IniEncoding::Utf16LeBom) {
+        for (std::size_t i = 0; i <= decoded.content.size(); ++i) offsets.push_back(2 + 2 * i);
+    } else {
+        const std::size_t bom = decoded.encoding == IniEncoding::Utf8Bom ? 3 : 0;
+        fromUtf8(bytes.substr(bom), offsets);
+        for (std::size_t& offset : offsets) offset += bom;
+    }
+    const IniEdit edit = planIniValue(decoded.content, section, key, value);
+    std::string inserted;
+    if (decoded.encoding == IniEncoding::Utf16LeBom) {
+        for (const char16_t c : edit.text) {
+            inserted.push_back(static_cast<char>(c & 0xFF));
+            inserted.push_back(static_cast<char>(c >> 8));
+        }
+    } else {
+        inserted = toUtf8(edit.text);
+    }
+    std::string result(bytes.substr(0, offsets[edit.begin]));
+    result += inserted;
+    result += bytes.substr(offsets[edit.end]);
     return result;
 }
 

@@ -33,4 +33,9 @@ std::optional<WideString> findIniValue(WideView content, WideView section, WideV
 // new section at the end.
 WideString setIniValue(WideView content, WideView section, WideView key, WideView value);
 
+// The same change made to the bytes of a file: only the bytes of the one line
+// that is replaced change, or the new lines are inserted; every other byte,
+// including bytes that are not valid in the file's encoding, stays as it was.
+std::string setIniValueInBytes(std::string_view bytes, WideView section, WideView key, WideView value);
+
 }  // namespace corvid

@@ -2,6 +2,7 @@
 #error "profile_store_posix.cpp is for the POSIX build only"
 #endif
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -54,9 +55,14 @@ public:
     bool write(const WideString& file, const WideString& section, const WideString& key,
                const WideString& value) override {
         const std::string path = toNarrow(file);
-        IniText text = decodeIniBytes(readFile(path).value_or(std::string()));
-        text.content = setIniValue(text.content, section, key, value);
-        return replaceFile(path, encodeIniText(text));
+        // Only the bytes of the value's line change: a byte elsewhere that is
+        // not valid UTF-8 would not survive decoding and encoding the whole file.
+        // A file that exists but cannot be read is not replaced by one that
+        // holds only this value.
+        errno = 0;
+        const auto bytes = readFile(path);
+        if (!bytes && errno != ENOENT) return false;
+        return replaceFile(path, setIniValueInBytes(bytes.value_or(std::string()), section, key, value));
     }
 };
 

@@ -7,6 +7,9 @@
 
 // The windowed entry point: no console, no window of its own.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // The current directory may be any folder a document was opened from;
+    // no library (the JVM's dependencies included) is ever taken from it.
+    SetDllDirectoryW(L"");
     // Messages are looked up in, and narrow text converted with, the thread's
     // locale; make that the system's default before anything is read.
     SetThreadLocale(GetSystemDefaultLCID());

@@ -26,6 +26,18 @@ struct ModulePath {
     std::uint32_t error = 0;  // the system error code when !ok
 };
 
+// The module path from a call that writes it into a buffer of `capacity`
+// characters and returns how many it wrote (0 on failure, with `error`). A
+// length that fills the buffer is a path cut short, which names another file:
+// it counts as a path that could not be obtained, with `error`, or with
+// `cutError` when the system reported none.
+inline ModulePath modulePathFromBuffer(WideView written, std::size_t capacity, std::uint32_t error,
+                                       std::uint32_t cutError) {
+    if (written.empty()) return {false, {}, error};
+    if (written.size() >= capacity) return {false, {}, error != 0 ? error : cutError};
+    return {true, WideString(written), 0};
+}
+
 class Process {
 public:
     virtual ~Process() = default;

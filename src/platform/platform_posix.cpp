@@ -30,8 +30,10 @@ class PosixProcess final : public Process {
 public:
     ModulePath modulePath() override {
         char buffer[4096];
-        const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+        const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
         if (length <= 0) return {false, {}, static_cast<std::uint32_t>(errno)};
+        // readlink cuts a longer target to the buffer without saying so.
+        if (static_cast<std::size_t>(length) >= sizeof buffer) return {false, {}, ENAMETOOLONG};
         return {true, fromNarrow(std::string_view(buffer, static_cast<std::size_t>(length))), 0};
     }
 

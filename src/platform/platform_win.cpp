@@ -16,9 +16,13 @@ class Win32Process final : public Process {
 public:
     ModulePath modulePath() override {
         wchar_t buffer[260];
+        SetLastError(0);
         const DWORD length = GetModuleFileNameW(nullptr, buffer, 260);
-        if (length == 0) return {false, {}, GetLastError()};
-        return {true, fromWide(buffer, length), 0};
+        // A longer path comes back cut to the buffer, with
+        // ERROR_INSUFFICIENT_BUFFER (and before Vista with no error at all).
+        const DWORD error = length == 0 || length >= 260 ? GetLastError() : 0;
+        return modulePathFromBuffer(fromWide(buffer, length < 260 ? length : 260), 260, error,
+                                    ERROR_INSUFFICIENT_BUFFER);
     }
 
     bool isNtPlatform() override {
@@ -86,8 +90,14 @@ public:
     }
 
     std::optional<WideString> expand(const WideString& text) override {
+        // The system expands counted strings of at most 32,767 characters: a
+        // longer text is cut before it is expanded, and a longer result is
+        // handed back cut, both without an error. Either is a failure here, so
+        // the text stays as written rather than silently shortened.
+        constexpr std::size_t kMaxCounted = 32767;
+        if (text.size() >= kMaxCounted) return std::nullopt;
         const DWORD size = ExpandEnvironmentStringsW(wide(text), nullptr, 0);
-        if (size == 0) return std::nullopt;
+        if (size == 0 || size > kMaxCounted) return std::nullopt;
         WideString value(size, u'\0');
         const DWORD written = ExpandEnvironmentStringsW(wide(text), wide(value.data()), size);
         if (written == 0 || written > size) return std::nullopt;

@@ -14,11 +14,14 @@ void appendUtf16(WideString& out, std::uint32_t cp) {
     }
 }
 
-}  // namespace
-
-WideString fromUtf8(std::string_view text) {
+WideString decodeUtf8(std::string_view text, std::vector<std::size_t>* offsets) {
     WideString out;
     out.reserve(text.size());
+    const auto emit = [&](std::size_t at, std::uint32_t cp) {
+        const std::size_t before = out.size();
+        appendUtf16(out, cp);
+        if (offsets) offsets->insert(offsets->end(), out.size() - before, at);
+    };
     std::size_t i = 0;
     while (i < text.size()) {
         const auto lead = static_cast<unsigned char>(text[i]);
@@ -36,16 +39,14 @@ WideString fromUtf8(std::string_view text) {
             extra = 3;
             cp = lead & 0x07;
         } else {
-            out.push_back(u'\uFFFD');
+            emit(i, 0xFFFD);
             ++i;
             continue;
         }
-        if (i + static_cast<std::size_t>(extra) >= text.size()) {  // cut short
-            out.push_back(u'\uFFFD');
-            break;
-        }
-        bool valid = true;
-        for (int k = 1; k <= extra; ++k) {
+        // A sequence cut short by the end of the text is malformed like any
+        // other: its lead byte becomes U+FFFD and decoding goes on after it.
+        bool valid = i + static_cast<std::size_t>(extra) < text.size();
+        for (int k = 1; valid && k <= extra; ++k) {
             const auto next = static_cast<unsigned char>(text[i + k]);
             if ((next & 0xC0) != 0x80) {
                 valid = false;
@@ -53,17 +54,32 @@ WideString fromUtf8(std::string_view text) {
             }
             cp = (cp << 6) | (next & 0x3F);
         }
+        // An overlong form would let bytes that are not a line break or a
+        // slash decode as one; only the modified UTF-8 NUL (C0 80) is kept.
+        if (valid && ((extra == 1 && cp < 0x80 && cp != 0) || (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000))) {
+            valid = false;
+        }
         if (!valid) {
-            out.push_back(u'\uFFFD');
+            emit(i, 0xFFFD);
             ++i;
             continue;
         }
         // Modified UTF-8 writes supplementary characters as two encoded
         // surrogates; appending each surrogate as it comes rebuilds the pair.
-        appendUtf16(out, cp > 0x10FFFF ? 0xFFFD : cp);
+        emit(i, cp > 0x10FFFF ? 0xFFFD : cp);
         i += static_cast<std::size_t>(extra) + 1;
     }
+    if (offsets) offsets->push_back(text.size());
     return out;
+}
+
+}  // namespace
+
+WideString fromUtf8(std::string_view text) { return decodeUtf8(text, nullptr); }
+
+WideString fromUtf8(std::string_view text, std::vector<std::size_t>& offsets) {
+    offsets.clear();
+    return decodeUtf8(text, &offsets);
 }
 
 std::string toUtf8(WideView text) {

@@ -25,6 +25,9 @@ WideString fromNarrow(std::string_view text);
 // UTF-8 (also the modified UTF-8 that JNI hands out) to UTF-16; malformed
 // bytes become U+FFFD instead of being dropped silently.
 WideString fromUtf8(std::string_view text);
+// The same, also giving for each unit of the result the offset of the bytes it
+// was decoded from, followed by one entry holding text.size().
+WideString fromUtf8(std::string_view text, std::vector<std::size_t>& offsets);
 std::string toUtf8(WideView text);
 
 // Compares ignoring the case of the ASCII letters A to Z only.

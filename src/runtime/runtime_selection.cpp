@@ -65,9 +65,11 @@ WideString fromExecutableFolder(Launcher& launcher) {
     WideString folder = *moduleFolder;
     if (!fileExists(files, folder + WideString(kRuntimeMarker))) {
         folder += kBundledRuntimeFolder;
-        // Without a runtime beside it, the library paths resolve against the
-        // current directory.
-        if (!fileExists(files, folder + WideString(kRuntimeMarker))) folder.clear();
+        // Without a runtime beside it, the library is still looked for
+        // directly under the executable's folder, never in the current
+        // directory: that may be any downloaded folder a document was opened
+        // from, and a library found there would run its code in this process.
+        if (!fileExists(files, folder + WideString(kRuntimeMarker))) folder = *moduleFolder;
     }
     WideString library = findJvmLibrary(files, folder, launcher.jvmType);
     traceLibrary(launcher.trace, "beside the executable:", folder, library);

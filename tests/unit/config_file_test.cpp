@@ -81,6 +81,31 @@ TEST_F(ConfigFileTest, PathWithoutDotFailsSilently) {
 }
 #endif
 
+// A module path that fills the whole buffer was cut short: it names another
+// file and must not be used, whatever error the system did or did not set.
+TEST(ModulePathBuffer, APathThatFillsTheBufferIsAFailure) {
+    const WideString fits(259, u'a');
+    const WideString cut(260, u'a');
+    const struct {
+        const char* name;
+        WideView written;
+        std::uint32_t error;
+        bool ok;
+        std::uint32_t expectedError;
+    } cases[] = {
+        {"259 characters fit", fits, 0, true, 0},
+        {"260 characters were cut, with the system's code", cut, 122, false, 122},
+        {"260 characters were cut, no code set", cut, 0, false, 9999},
+        {"nothing written", WideView(), 5, false, 5},
+    };
+    for (const auto& c : cases) {
+        const ModulePath module = modulePathFromBuffer(c.written, 260, c.error, 9999);
+        EXPECT_EQ(module.ok, c.ok) << c.name;
+        EXPECT_EQ(module.error, c.expectedError) << c.name;
+        EXPECT_EQ(module.path, c.ok ? WideString(c.written) : WideString()) << c.name;
+    }
+}
+
 TEST_F(ConfigFileTest, ModuleFolderKeepsItsSeparator) {
     EXPECT_EQ(getModuleFolder(launcher), nativePath(u"C:/Apps/Tool/"));
     fake.process.module.path = u"tool.exe";

@@ -25,6 +25,29 @@ TEST(IniWrite, ReplacesAppendsOrAddsASection) {
     }
 }
 
+// Writing one value to file bytes leaves every byte it did not mean to
+// change as it was, also where the bytes are not valid in the encoding.
+TEST(IniWrite, BytesChangeOnlyWhereTheValueGoes) {
+    const struct {
+        const char* name;
+        std::string before;
+        std::string after;
+    } cases[] = {
+        {"Latin-1 comment", "; r\xE9glages\r\n[S]\r\nK=old\r\n", "; r\xE9glages\r\n[S]\r\nK=new\r\n"},
+        {"cut-short byte at a line end", "[S]\nA=\xEF\nK=\xE9\n", "[S]\nA=\xEF\nK=new\n"},
+        {"invalid bytes after the section", "[S]\r\nA=1\r\n[T]\r\n\xFF\xC0\xAF\r\n",
+         "[S]\r\nA=1\r\nK=new\r\n[T]\r\n\xFF\xC0\xAF\r\n"},
+        {"new section after an unfinished Latin-1 line", "x=\xE9", "x=\xE9\r\n[S]\r\nK=new\r\n"},
+        {"byte order mark", "\xEF\xBB\xBF[S]\nK=\n\x80", "\xEF\xBB\xBF[S]\nK=new\n\x80"},
+        {"UTF-16 with an odd last byte", std::string("\xFF\xFE[\0S\0]\0\n\0!", 11),
+         std::string("\xFF\xFE[\0S\0]\0\n\0K\0=\0n\0e\0w\0\r\0\n\0!", 25)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(testing::PrintToString(setIniValueInBytes(c.before, u"S", u"K", u"new")), testing::PrintToString(c.after))
+            << c.name;
+    }
+}
+
 TEST(IniEncoding, KeepsTheFilesEncodingWhenWritingBack) {
     const std::string utf16("\xFF\xFE[\0S\0]\0", 8);
     IniText text = decodeIniBytes(utf16);

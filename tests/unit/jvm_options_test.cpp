@@ -95,6 +95,9 @@ TEST(MemoryPercent, SharesOfPhysicalAndVirtualMemoryInKilobytes) {
         {8 * gib, u"-Xmx1T", u"-Xmx1374389534K"},
         // A share too large for 64 bits saturates instead of overflowing.
         {8 * gib, u"-Xmx100000000000000000000P", u"-Xmx18446744073709551615K"},
+        // No number at all: the whole token is the prefix and the share is 0.
+        // Kept so: the JVM refuses the option either way, with its own message.
+        {8 * gib, u"-XmxP", u"-XmxP0K"},
     };
     for (const Case& c : cases) {
         testing::FakeMemory memory;

@@ -117,3 +117,39 @@ TEST_F(PrepareEnvironment, UnreadableModulePathIsReportedAndLeavesTheFolderOut) 
 
 }  // namespace
 }  // namespace corvid
+
+namespace corvid {
+namespace {
+
+// The real environment's expansion gives the whole result or fails (leaving
+// the text as written); it never hands back a text cut to a system limit.
+TEST(SystemEnvironmentExpansion, WholeOrNothing) {
+    Environment& environment = systemEnvironment();
+    const WideString big(30000, u'b');
+    ASSERT_TRUE(environment.set(u"CORVID_TEST_BIG", big));
+    const WideString plain(40000, u'p');
+    const struct {
+        const char* name;
+        WideString text;
+        WideString whole;
+        bool cutOnWindows;
+    } cases[] = {
+        {"short", u"<%CORVID_TEST_BIG%>", u"<" + big + u">", false},
+        {"result past 32,767 characters", u"%CORVID_TEST_BIG%%CORVID_TEST_BIG%", big + big, true},
+        {"text past 32,767 characters", plain + u"%CORVID_TEST_BIG%", plain + big, true},
+    };
+    for (const auto& c : cases) {
+        const std::optional<WideString> result = environment.expand(c.text);
+#ifdef _WIN32
+        EXPECT_EQ(result.has_value(), !c.cutOnWindows) << c.name;
+#endif
+        if (result) {
+            EXPECT_EQ(result->size(), c.whole.size()) << c.name;
+            EXPECT_TRUE(*result == c.whole) << c.name;
+        }
+    }
+    environment.set(u"CORVID_TEST_BIG", u"");
+}
+
+}  // namespace
+}  // namespace corvid

@@ -148,6 +148,9 @@ TEST_P(RequirementText, DescribesBounds) {
 INSTANTIATE_TEST_SUITE_P(
     Bounds, RequirementText,
     ::testing::Values(RequirementCase{"BothOpen", u"any", u"any", u"latest version"},
+                      // An upper bound "0" is 0.65535.65535.65535: not open, and
+                      // written as 0.0.0.0 as every all-fill version is.
+                      RequirementCase{"UpperBoundZero", u"any", u"0", u"maximum version 0.0.0.0"},
                       RequirementCase{"MissingCountsAsOpen", u"", u"", u"latest version"},
                       RequirementCase{"UpperOnly", u"any", u"1.6", u"maximum version 1.6"},
                       RequirementCase{"LowerOnly", u"1.5", u"any", u"minimum version 1.5"},
@@ -266,6 +269,10 @@ TEST_P(BesideExecutable, FindsBundledRuntime) {
     const WideString expected = c.expected ? libraryPath(c.expected) : nativePath(u"/reg/") + kClient;
     EXPECT_EQ(selectRuntime(s.launcher), c.type == JvmType::Default || c.expected ? expected
                                                                                   : nativePath(u"/reg/") + kServer);
+    // Nothing is looked up relative to the current directory.
+    for (const WideString& lookup : s.fake.files.lookups) {
+        EXPECT_TRUE(lookup != kClient && lookup != kServer && lookup != kMarker) << toUtf8(lookup);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -278,9 +285,14 @@ INSTANTIATE_TEST_SUITE_P(
         BesideCase{"Jre64ServerOnly", {u"jre64/marker", u"jre64/client", u"jre64/server"}, JvmType::ServerOnly,
                    u"C:/Apps/Tool/jre64/server"},
         BesideCase{"MarkerWithoutLibrary", {u"marker", u"jre64/marker", u"jre64/client"}, JvmType::Default, nullptr},
-        // No marker: the library paths are tried relative to the current directory.
-        BesideCase{"LibraryWithoutMarkerIsIgnored", {u"server"}, JvmType::Default, nullptr},
-        BesideCase{"EmptyFolderUsesCurrentDirectory", {u"server", u"=server"}, JvmType::FavorServer, u"server"}),
+        // No marker: the library is still looked for under the executable's
+        // folder, and never relative to the current directory.
+        BesideCase{"LibraryWithoutMarkerIsFoundBesideTheExecutable", {u"server"}, JvmType::Default,
+                   u"C:/Apps/Tool/server"},
+        BesideCase{"ExecutableFolderBeforeCurrentDirectory", {u"server", u"=server"}, JvmType::FavorServer,
+                   u"C:/Apps/Tool/server"},
+        BesideCase{"CurrentDirectoryIsNeverSearched", {u"=client", u"=server", u"=marker"}, JvmType::Default,
+                   nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SelectRuntime, ModulePathFailureIsShownAndSkipsSourceTwo) {

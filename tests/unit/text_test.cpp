@@ -28,6 +28,39 @@ TEST(Utf8, RoundTripsAndReplacesMalformedBytes) {
     EXPECT_EQ(toUtf8(WideString(1, static_cast<char16_t>(0xD800))), "\xEF\xBF\xBD");  // lone surrogate
 }
 
+// A lead byte whose sequence the text ends too early, or whose continuation
+// bytes run out, is one U+FFFD; everything after it is still decoded.
+TEST(Utf8, CutShortSequenceKeepsWhatFollows) {
+    const struct {
+        std::string_view bytes;
+        WideString text;
+    } cases[] = {
+        {"caf\xE9s", u"caf\uFFFDs"},
+        {"\xEF\n", u"\uFFFD\n"},
+        {"\xF0\x9F\x98", u"\uFFFD\uFFFD\uFFFD"},
+        {"\xF0\x9F" "ab", u"\uFFFD\uFFFDab"},
+        {"x\xC3", u"x\uFFFD"},
+        {"\xE2\x82\xAC\xE2", u"\u20AC\uFFFD"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(fromUtf8(c.bytes), c.text) << testing::PrintToString(std::string(c.bytes));
+}
+
+// Overlong forms are malformed: they would let other bytes pass for a line
+// break or a slash. The modified UTF-8 NUL is the one that is kept.
+TEST(Utf8, OverlongFormsAreMalformed) {
+    const struct {
+        std::string_view bytes;
+        WideString text;
+    } cases[] = {
+        {"[S]\xC0\x8A" "K", u"[S]\uFFFD\uFFFDK"},
+        {"a\xC0\xAF" "b", u"a\uFFFD\uFFFDb"},
+        {"\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},
+        {"\xF0\x80\x80\xAF", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {std::string_view("\xC0\x80", 2), WideString(1, u'\0')},
+    };
+    for (const auto& c : cases) EXPECT_EQ(fromUtf8(c.bytes), c.text) << testing::PrintToString(std::string(c.bytes));
+}
+
 TEST(WideSpace, TrimsOnlyWhiteSpace) {
     EXPECT_EQ(trimWideSpace(u" \t\r\n\v\f a b \u00A0"), u"a b");
     EXPECT_EQ(trimWideSpace(u"   "), u"");

@@ -72,12 +72,17 @@ runtime "$APP/jre64" 17 lib/libjava.so lib/server/libjvm.so
 start $'Minimum Version=any\nMaximum Version=any\nVM Provider=any' CORVID_RUNTIMES="$J"
 check_contains "jre64 beside the launcher" "$TRACE" "beside the executable: \"$APP/jre64/\": JVM library $APP/jre64/lib/server/libjvm.so"
 rm -rf "$APP/jre64"
-# Without lib/libjava.so the library paths resolve against the current directory.
+# Without lib/libjava.so the library is still looked for under the
+# launcher's folder, never in the current directory.
 write_file "$APP/lib/server/libjvm.so" ""
 write_file "$E2E_TMP/cwd/lib/server/libjvm.so" ""
 start $'Minimum Version=any\nMaximum Version=any\nVM Provider=any' CORVID_RUNTIMES="$J"
-check_contains "current directory when nothing is beside" "$TRACE" "beside the executable: \"\": JVM library lib/server/libjvm.so"
-rm -rf "$APP/lib" "$E2E_TMP/cwd/lib"
+check_contains "launcher's folder when nothing is beside" "$TRACE" "beside the executable: \"$APP/\": JVM library $APP/lib/server/libjvm.so"
+rm -rf "$APP/lib"
+start $'Minimum Version=any\nMaximum Version=any\nVM Provider=any' CORVID_RUNTIMES="$J"
+check_contains "never the current directory" "$TRACE" "beside the executable: \"$APP/\": no JVM library"
+check_not_contains "never the current directory: not loaded" "$TRACE" "JVM library lib/server/libjvm.so"
+rm -rf "$E2E_TMP/cwd/lib"
 
 # The machine's own runtimes: Debian's OpenJDK 17 (other runtimes may be installed too).
 debian=/usr/lib/jvm/java-17-openjdk-amd64
