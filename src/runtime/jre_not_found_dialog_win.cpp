@@ -38,8 +38,13 @@ INT_PTR JreNotFoundDialog::handleMessage(UINT message, WPARAM wParam, LPARAM) no
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:
+            // A disabled OK cannot be pressed, but another program can still
+            // send the command; without a library there is nothing to accept.
+            if (jvmLibraryPath_.empty()) return TRUE;
+            EndDialog(window(), IDOK);
+            return TRUE;
         case IDCANCEL:
-            EndDialog(window(), LOWORD(wParam));
+            EndDialog(window(), IDCANCEL);
             return TRUE;
         case IDC_JRE_BROWSE:
             if (HIWORD(wParam) == BN_CLICKED) browse();

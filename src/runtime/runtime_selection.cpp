@@ -130,6 +130,10 @@ WideString fromUser(Launcher& launcher) {
         return {};
     }
     traceLibrary(launcher.trace, "chosen by the user:", answer.folder, answer.library);
+    // OK is only enabled while the folder holds a library, but any program may
+    // send the dialog an OK: an empty "JRE Path" in the per-user file would hide
+    // the application's own one on every later start.
+    if (answer.library.empty()) return {};
     storeJrePath(launcher, answer.folder);
     return answer.library;
 }

@@ -89,6 +89,15 @@ INSTANTIATE_TEST_SUITE_P(
                       StoreCase{"FailedDialogWritesNothing", Outcome::Failed, true, false, true, true, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(RuntimeFromUser, AnOkWithoutALibraryWritesNothing) {
+    NothingFound s;
+    s.fake.runtimePrompt.answer = Outcome::Chosen;
+    s.fake.runtimePrompt.folder = nativePath(u"/empty/");
+    EXPECT_EQ(selectRuntime(s.launcher), WideString());
+    EXPECT_TRUE(s.fake.profiles.files.empty());
+    EXPECT_TRUE(s.fake.files.createdDirectories.empty());
+}
+
 struct QuestionCase {
     const char* name;
     JvmType type;

@@ -149,8 +149,8 @@ INSTANTIATE_TEST_SUITE_P(
     Bounds, RequirementText,
     ::testing::Values(RequirementCase{"BothOpen", u"any", u"any", u"latest version"},
                       // An upper bound "0" is 0.65535.65535.65535: not open, and
-                      // written as 0.0.0.0 as every all-fill version is.
-                      RequirementCase{"UpperBoundZero", u"any", u"0", u"maximum version 0.0.0.0"},
+                      // written as the major alone, as the user wrote it.
+                      RequirementCase{"UpperBoundZero", u"any", u"0", u"maximum version 0"},
                       RequirementCase{"MissingCountsAsOpen", u"", u"", u"latest version"},
                       RequirementCase{"UpperOnly", u"any", u"1.6", u"maximum version 1.6"},
                       RequirementCase{"LowerOnly", u"1.5", u"any", u"minimum version 1.5"},

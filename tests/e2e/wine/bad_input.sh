@@ -63,6 +63,22 @@ launch() {
     check_equal "$name: no file changed" "$before" "$(checksums)"
 }
 
+# launch_without_runtime NAME EXE: like launch, for a start that finds no
+# runtime: its runtime-not-found dialog is answered with Cancel, and no
+# per-user file may appear.
+launch_without_runtime() {
+    local name=$1 before
+    before=$(checksums)
+    rm -f "$log" "$trace"
+    wine_run_jre_dialog "${jvm_env[@]}" CORVID_TRACE="$(win "$trace")" "$2"
+    LOG=""
+    [[ -f $log ]] && LOG=$(<"$log")
+    TRACE=""
+    [[ -f $trace ]] && TRACE=$(tr '\0' ' ' <"$trace")
+    check_equal "$name: no file changed" "$before" "$(checksums)"
+    check_equal "$name: no per-user file" "" "$(find "$WINEPREFIX/drive_c/users" -name "$(basename "${2%.*}").ini")"
+}
+
 # expect_start NAME ARGUMENT_COUNT: main ran with that many arguments.
 expect_start() {
     check_equal "$1: exit 0" 0 "$RUN_STATUS"
@@ -88,7 +104,8 @@ mkdir -p "$planted/bin/client"
 cp "$test_jvm" "$planted/bin/client/jvm.dll"
 printf '%s\r\n' "[Java Runtime Environment]" "Main Class=app.Main" "[Class Path]" "Class Path=app.jar" >"$app/app.ini"
 cd "$planted" || exit 1
-launch "library in the current directory" "$app/app.exe"
+launch_without_runtime "library in the current directory" "$app/app.exe"
+check_contains "library in the current directory: the user is asked" "$JRE_DIALOG" "Java Runtime Environment"
 check_equal "library in the current directory: never loaded" "" "$LOG"
 check_equal "library in the current directory: no runtime, exit -1" 255 "$RUN_STATUS"
 check_contains "library in the current directory: looked for beside the executable" "$TRACE" \
