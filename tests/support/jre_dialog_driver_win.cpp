@@ -40,8 +40,12 @@
 #include <vector>
 
 #include "platform/win_handles.h"
+#include "support/win_test_tool.h"
 
 namespace {
+
+using corvid::testing::processImageIs;
+using corvid::testing::writeUtf8;
 
 using corvid::UniqueHandle;
 
@@ -52,32 +56,9 @@ constexpr UINT kSetSelection = WM_USER + 103;  // BFFM_SETSELECTIONW
 DWORD g_deadlineTimeout = 15000;
 ULONGLONG g_deadline = 0;
 
-void writeUtf8(DWORD stream, const std::wstring& text) {
-    if (text.empty()) return;
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-    DWORD written = 0;
-    WriteFile(GetStdHandle(stream), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
 void fail(const std::wstring& text) { writeUtf8(STD_ERROR_HANDLE, L"corvid_jredriver: " + text + L"\n"); }
 
 bool expired() { return GetTickCount64() >= g_deadline; }
-
-bool imageMatches(DWORD pid, const std::wstring& image) {
-    UniqueHandle<corvid::KernelHandleTraits> process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-    if (!process) return false;
-    wchar_t path[MAX_PATH * 2];
-    DWORD size = MAX_PATH * 2;
-    if (!QueryFullProcessImageNameW(process.get(), 0, path, &size)) return false;
-    const wchar_t* name = path;
-    for (const wchar_t* c = path; *c; ++c) {
-        if (*c == L'\\' || *c == L'/') name = c + 1;
-    }
-    return CompareStringOrdinal(name, -1, image.c_str(), -1, TRUE) == CSTR_EQUAL;
-}
 
 bool isDialogClass(HWND window) {
     wchar_t className[16];
@@ -99,7 +80,7 @@ BOOL CALLBACK visitTopLevel(HWND window, LPARAM parameter) {
         if (!GetDlgItem(window, kBrowseId) || !GetDlgItem(window, kLinkId)) return TRUE;
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
-        if (!imageMatches(pid, *search.image)) return TRUE;
+        if (!processImageIs(pid, *search.image)) return TRUE;
     }
     search.found = window;
     return FALSE;

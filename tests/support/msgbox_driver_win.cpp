@@ -52,10 +52,13 @@
 
 #include "platform/win_handles.h"
 #include "platform/windows_api.h"
+#include "support/win_test_tool.h"
 
 namespace {
 
-using corvid::UniqueHandle;
+using corvid::testing::processImageIs;
+using corvid::testing::writeUtf8;
+
 
 // The static control that holds a message box's text.
 constexpr int kTextControlId = 0xFFFF;
@@ -65,29 +68,7 @@ struct Target {
     std::wstring image;  // file name only
 };
 
-void writeUtf8(DWORD stream, const std::wstring& text) {
-    if (text.empty()) return;
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-    DWORD written = 0;
-    WriteFile(GetStdHandle(stream), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
 void fail(const std::wstring& text) { writeUtf8(STD_ERROR_HANDLE, L"corvid_uidriver: " + text + L"\n"); }
-
-bool imageMatches(DWORD pid, const std::wstring& image) {
-    UniqueHandle<corvid::KernelHandleTraits> process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-    if (!process) return false;
-    wchar_t path[MAX_PATH * 2];
-    DWORD size = MAX_PATH * 2;
-    if (!QueryFullProcessImageNameW(process.get(), 0, path, &size)) return false;
-    const wchar_t* name = path;
-    for (const wchar_t* c = path; *c; ++c) {
-        if (*c == L'\\' || *c == L'/') name = c + 1;
-    }
-    return CompareStringOrdinal(name, -1, image.c_str(), -1, TRUE) == CSTR_EQUAL;
-}
 
 struct Search {
     const Target* target;
@@ -101,7 +82,7 @@ BOOL CALLBACK visitTopLevel(HWND window, LPARAM parameter) {
     if (!IsWindowVisible(window)) return TRUE;
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    const bool matches = search.target->pid ? pid == search.target->pid : imageMatches(pid, search.target->image);
+    const bool matches = search.target->pid ? pid == search.target->pid : processImageIs(pid, search.target->image);
     if (!matches) return TRUE;
     search.found = window;
     return FALSE;
@@ -188,7 +169,7 @@ BOOL CALLBACK visitDialog(HWND window, LPARAM parameter) {
     if (!IsWindowVisible(window)) return TRUE;
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    const bool matches = search.target->pid ? pid == search.target->pid : imageMatches(pid, search.target->image);
+    const bool matches = search.target->pid ? pid == search.target->pid : processImageIs(pid, search.target->image);
     if (!matches) return TRUE;
     if (search.title && windowText(window) != *search.title) return TRUE;
     search.found = window;

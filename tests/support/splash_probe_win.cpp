@@ -26,23 +26,11 @@
 
 #include "platform/win_handles.h"
 #include "platform/windows_api.h"
+#include "support/win_test_tool.h"
 
 namespace {
 
 std::wstring imageName;
-
-bool imageMatches(DWORD pid) {
-    corvid::UniqueKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-    if (!process) return false;
-    wchar_t path[MAX_PATH * 2];
-    DWORD size = MAX_PATH * 2;
-    if (!QueryFullProcessImageNameW(process.get(), 0, path, &size)) return false;
-    const wchar_t* name = path;
-    for (const wchar_t* c = path; *c; ++c) {
-        if (*c == L'\\' || *c == L'/') name = c + 1;
-    }
-    return CompareStringOrdinal(name, -1, imageName.c_str(), -1, TRUE) == CSTR_EQUAL;
-}
 
 struct Search {
     const wchar_t* className;
@@ -56,7 +44,7 @@ BOOL CALLBACK visit(HWND window, LPARAM parameter) {
     if (!IsWindowVisible(window)) return TRUE;
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (!imageMatches(pid)) return TRUE;
+    if (!corvid::testing::processImageIs(pid, imageName)) return TRUE;
     search.found = window;
     return FALSE;
 }
