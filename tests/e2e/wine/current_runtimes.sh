@@ -105,9 +105,11 @@ check "regedit loads the registrations" wine regedit /s "$(to_windows_path "$E2E
 start() {
     local ini=$1
     shift
-    write_file "$app/app.ini" "[Java Runtime Environment]"$'\r\n'"Main Class=Main"$'\r\n'"$ini"$'\r\n'
+    # With a class path, so that no message box waits for an answer.
+    write_file "$app/app.ini" "[Class Path]"$'\r\n'"Class Path=app.jar"$'\r\n'"[Java Runtime Environment]"$'\r\n'"Main Class=Main"$'\r\n'"$ini"$'\r\n'
     rm -f "$trace"
-    wine_run_msgbox CORVID_TRACE="$(to_windows_path "$trace")" CORVID_TEST_JVM_WORLD="$(to_windows_path "$world")" \
+    # A start that finds nothing asks the user; the dialog is answered with Cancel.
+    wine_run_jre_dialog CORVID_TRACE="$(to_windows_path "$trace")" CORVID_TEST_JVM_WORLD="$(to_windows_path "$world")" \
         "$@" "$app/app.exe"
     TRACE=$(cat "$trace" 2>/dev/null)
 }
@@ -154,11 +156,13 @@ check_contains "JAVA_HOME unset" "$TRACE" "JAVA_HOME is not set, skipped"
 start $'Minimum Version=11\r\nMaximum Version=any\r\nVM Provider=jrockit'
 check_contains "never under jrockit" "$TRACE" 'key HKEY_LOCAL_MACHINE\Software\JavaSoft\JDK skipped: VM Provider excludes JavaSoft'
 check_equal "never under jrockit: nothing found" 255 "$RUN_STATUS"
+check_contains "never under jrockit: the user is asked" "$JRE_DIALOG" "Java Runtime Environment"
 
 start $'Minimum Version=11\r\nMaximum Version=any\r\nSearch Current Runtimes=no'
 check_contains "switched off" "$TRACE" "current runtimes not searched: switched off"
 check_contains "switched off: nothing found" "$TRACE" "no runtime found"
 check_equal "switched off: status -1" 255 "$RUN_STATUS"
+check_contains "switched off: the user is asked" "$JRE_DIALOG" "Java Runtime Environment"
 
 # With the legacy and current keys gone, JAVA_HOME is what remains.
 write_file "$E2E_TMP/remove.reg" "Windows Registry Editor Version 5.00
@@ -181,3 +185,4 @@ check_equal "JAVA_HOME: the test JVM ran main" 0 "$RUN_STATUS"
 start $'Minimum Version=any\r\nMaximum Version=any' JAVA_HOME="$WR\\nothing-here"
 check_contains "JAVA_HOME without a runtime" "$TRACE" "dropped: version 0.0.0.0 unknown (no release file), no JVM library"
 check_equal "JAVA_HOME without a runtime: status -1" 255 "$RUN_STATUS"
+check_contains "JAVA_HOME without a runtime: the user is asked" "$JRE_DIALOG" "Java Runtime Environment"
