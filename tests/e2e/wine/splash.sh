@@ -80,6 +80,10 @@ finish_app() {
     LOG=$(cat "$log" 2>/dev/null)
     TRACE=$(cat "$trace" 2>/dev/null)
     BOXES=$(grep -c ':trace:msgbox:MSGBOX_OnInit' "$E2E_TMP/.app.err")
+    # A start that left no trace never reached the launcher's code: say how it ended.
+    if [[ -z $TRACE ]]; then
+        echo "  (app.exe ended with status $APP_STATUS and no trace; its error output: $(head -c 600 "$E2E_TMP/.app.err" | tr '\n' ' '))"
+    fi
 }
 # probe COMMAND [TIMEOUT_MS]: corvid_splashprobe on app.exe; PROBE_OUT, PROBE_STATUS.
 probe() {
