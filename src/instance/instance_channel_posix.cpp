@@ -29,22 +29,13 @@
 
 #include "instance/instance_host.h"
 #include "launcher/launcher.h"
-#include "platform/unique_handle.h"
+#include "platform/posix_handles.h"
 
 namespace corvid {
 
 namespace {
 
-struct FdTraits {
-    using Handle = int;
-    static Handle invalid() noexcept { return -1; }
-    static void close(Handle fd) noexcept {
-        const int saved = errno;
-        ::close(fd);
-        errno = saved;
-    }
-};
-using UniqueFd = UniqueHandle<FdTraits>;
+using UniqueFd = UniqueFileDescriptor;
 
 // How long a second start keeps trying while the name is held but nobody
 // listens yet (a first instance still setting up, or one going away).

@@ -10,21 +10,11 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
-#include "platform/unique_handle.h"
+#include "platform/posix_handles.h"
 
 namespace corvid {
 
 namespace {
-
-struct DescriptorTraits {
-    using Handle = int;
-    static Handle invalid() noexcept { return -1; }
-    static void close(Handle fd) noexcept {
-        const int saved = errno;
-        ::close(fd);
-        errno = saved;
-    }
-};
 
 class PosixProcess final : public Process {
 public:
@@ -55,7 +45,7 @@ public:
     bool createDirectory(const WideString& path) override { return mkdir(toNarrow(path).c_str(), 0777) == 0; }
 
     std::optional<std::string> readFile(const WideString& path, std::size_t limit) override {
-        UniqueHandle<DescriptorTraits> file(open(toNarrow(path).c_str(), O_RDONLY | O_CLOEXEC));
+        UniqueFileDescriptor file(open(toNarrow(path).c_str(), O_RDONLY | O_CLOEXEC));
         struct stat info;
         // A folder or a device opens too; only a regular file has contents to read.
         if (!file || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;

@@ -11,23 +11,13 @@
 
 #include "platform/platform.h"
 #include "platform/trace.h"
-#include "platform/unique_handle.h"
+#include "platform/posix_handles.h"
 #include "runtime/release_file.h"
 #include "runtime/runtime_registry.h"
 
 namespace corvid {
 
 namespace {
-
-struct DirTraits {
-    using Handle = DIR*;
-    static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle dir) noexcept {
-        const int saved = errno;
-        closedir(dir);
-        errno = saved;
-    }
-};
 
 bool exists(const std::string& path) {
     struct stat info;
@@ -54,7 +44,7 @@ public:
         std::vector<RegistrySubkey> subkeys;
         for (const WideString& wideFolder : searchedFolders(trace)) {
             const std::string folder = withoutTrailingSlashes(toNarrow(wideFolder));
-            UniqueHandle<DirTraits> dir(opendir(folder.c_str()));
+            UniqueDirectory dir(opendir(folder.c_str()));
             if (!dir) {
                 if (trace.enabled()) trace.line("  runtime folder " + folder + " skipped: " + std::strerror(errno));
                 continue;
@@ -90,7 +80,7 @@ public:
 
     std::optional<WideList> listFolder(const WideString& wideFolder, Trace& trace) override {
         const std::string folder = withoutTrailingSlashes(toNarrow(wideFolder));
-        UniqueHandle<DirTraits> dir(opendir(folder.c_str()));
+        UniqueDirectory dir(opendir(folder.c_str()));
         if (!dir) {
             if (trace.enabled()) trace.line("  " + folder + ": " + std::strerror(errno));
             return std::nullopt;
