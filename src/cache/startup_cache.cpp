@@ -7,8 +7,8 @@
 #include "cache/cache_files.h"
 #include "config/config_file.h"
 #include "jvm/process_environment.h"
-#include "launcher/launcher.h"
 #include "runtime/release_file.h"
+#include "start/launcher.h"
 
 namespace corvid {
 

@@ -15,30 +15,12 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "start/startup_cache_state.h"
 
 namespace corvid {
 
 class Launcher;
 class CacheFiles;
-
-enum class CacheMode {
-    Off,     // a plain start
-    Use,     // map the checked archive
-    Check,   // map a new archive once with full verification, then record the verdict
-    Create,  // have the JVM write a new archive when it ends
-};
-
-// What this start decided; kept in the Launcher for the later steps.
-struct StartupCacheState {
-    CacheMode mode = CacheMode::Off;
-    WideString folder;     // the cache folder
-    WideString archive;    // the archive, or the temporary one being created
-    WideString record;     // the archive's sidecar record
-    WideString marker;     // the crash marker of this start
-    WideString checkLog;   // where the JVM reports on the archive it maps (Check)
-    std::string key;       // everything the archive was made for
-    bool mainStarted = false;
-};
 
 // [Java Runtime Environment] "Startup Cache": "Yes" in any letter case.
 bool startupCacheRequested(WideView value);

@@ -1,8 +1,8 @@
 #include "config/config_file.h"
 
 #include "config/profile_store.h"
-#include "launcher/launcher.h"
-#include "launcher/messages.h"
+#include "start/launcher.h"
+#include "start/messages.h"
 
 namespace corvid {
 

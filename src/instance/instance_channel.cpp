@@ -4,7 +4,7 @@
 #include "instance/instance_host.h"
 #include "jvm/java_api.h"
 #include "jvm/java_strings.h"
-#include "launcher/launcher.h"
+#include "start/launcher.h"
 
 namespace corvid {
 

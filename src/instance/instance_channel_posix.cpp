@@ -28,8 +28,8 @@
 #include <vector>
 
 #include "instance/instance_host.h"
-#include "launcher/launcher.h"
 #include "platform/posix_handles.h"
+#include "start/launcher.h"
 
 namespace corvid {
 

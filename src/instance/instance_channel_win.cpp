@@ -21,9 +21,9 @@
 #include <optional>
 
 #include "instance/instance_host.h"
-#include "launcher/launcher.h"
 #include "platform/win_handles.h"
 #include "platform/windows_api.h"
+#include "start/launcher.h"
 
 namespace corvid {
 

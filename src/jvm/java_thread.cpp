@@ -5,7 +5,7 @@
 #include "jvm/jvm_loader.h"
 #include "jvm/main_class.h"
 #include "jvm/stream_redirection.h"
-#include "launcher/launcher.h"
+#include "start/launcher.h"
 
 namespace corvid {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "jvm/java_api.h"
-#include "launcher/launcher.h"
+#include "start/launcher.h"
 
 namespace corvid {
 

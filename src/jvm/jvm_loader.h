@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "launcher/messages.h"
+#include "start/messages.h"
 
 namespace corvid {
 

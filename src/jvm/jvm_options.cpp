@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "config/config_file.h"
-#include "launcher/launcher.h"
-#include "launcher/messages.h"
+#include "start/launcher.h"
+#include "start/messages.h"
 
 namespace corvid {
 

@@ -1,11 +1,12 @@
 #include "jvm/main_class.h"
 
+#include "cache/startup_cache.h"
 #include "jvm/java_api.h"
 #include "jvm/java_strings.h"
 #include "jvm/stack_trace.h"
-#include "launcher/launcher.h"
-#include "launcher/messages.h"
 #include "splash/splash_screen.h"
+#include "start/launcher.h"
+#include "start/messages.h"
 
 namespace corvid {
 

@@ -2,7 +2,7 @@
 
 #include "config/config_file.h"
 #include "jvm/jvm_options.h"
-#include "launcher/launcher.h"
+#include "start/launcher.h"
 
 namespace corvid {
 

@@ -2,9 +2,9 @@
 
 #include "jvm/exception_dialog.h"
 #include "jvm/java_strings.h"
-#include "launcher/launcher.h"
-#include "launcher/messages.h"
-#include "launcher/user_interface.h"
+#include "start/launcher.h"
+#include "start/messages.h"
+#include "start/user_interface.h"
 
 namespace corvid {
 

@@ -1,7 +1,7 @@
 #include "jvm/stream_redirection.h"
 
 #include "jvm/java_strings.h"
-#include "launcher/launcher.h"
+#include "start/launcher.h"
 
 namespace corvid {
 

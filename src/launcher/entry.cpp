@@ -1,6 +1,6 @@
 #include "launcher/entry.h"
 
-#include "launcher/launcher.h"
+#include "start/launcher.h"
 
 namespace corvid {
 

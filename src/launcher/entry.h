@@ -3,14 +3,18 @@
 
 #include <cstdint>
 
-#include "launcher/command_line.h"
 #include "platform/platform.h"
 #include "platform/text.h"
+#include "start/command_line.h"
 
 namespace corvid {
 
 // Runs the three phases over the given platform and returns the exit code:
 // -1 when initialisation fails, otherwise the run phase's result.
 std::int32_t runLauncher(Platform& platform, ProcessArguments processArguments);
+
+class Launcher;
+// Makes the executable's folder the current directory; any failure is ignored.
+void applyWorkingDirOverride(Launcher& launcher);
 
 }  // namespace corvid

@@ -1,14 +1,16 @@
-#include "launcher/launcher.h"
+#include "start/launcher.h"
 
 #include <utility>
 
+#include "cache/startup_cache.h"
 #include "config/config_file.h"
 #include "config/config_keys.h"
 #include "instance/instance_channel.h"
 #include "jvm/java_launch.h"
-#include "launcher/command_line.h"
+#include "launcher/entry.h"
 #include "runtime/runtime_selection.h"
 #include "splash/splash_screen.h"
+#include "start/command_line.h"
 
 namespace corvid {
 

@@ -1,9 +1,9 @@
 #include "platform/platform.h"
 
 #include "config/profile_store.h"
-#include "launcher/user_interface.h"
 #include "runtime/runtime_prompt.h"
 #include "runtime/runtime_registry.h"
+#include "start/user_interface.h"
 
 namespace corvid {
 

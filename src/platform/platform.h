@@ -13,7 +13,7 @@
 namespace corvid {
 
 class ProfileStore;   // config/profile_store.h
-class UserInterface;  // launcher/user_interface.h
+class UserInterface;  // start/user_interface.h
 class RuntimeRegistry;  // runtime/runtime_registry.h
 class RuntimePrompt;  // runtime/runtime_prompt.h
 

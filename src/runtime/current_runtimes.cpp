@@ -4,10 +4,10 @@
 
 #include "config/config_file.h"
 #include "config/config_keys.h"
-#include "launcher/launcher.h"
 #include "platform/platform.h"
 #include "platform/trace.h"
 #include "runtime/release_file.h"
+#include "start/launcher.h"
 
 namespace corvid {
 

@@ -8,10 +8,10 @@
 
 #include <utility>
 
-#include "launcher/messages.h"
-#include "launcher/user_interface.h"
 #include "resources/resource_ids.h"
 #include "runtime/runtime_search.h"
+#include "start/messages.h"
+#include "start/user_interface.h"
 #include "ui/dialog_layout.h"
 
 namespace corvid {

@@ -8,9 +8,9 @@
 #error "jre_not_found_dialog_win.h is for the Windows build only"
 #endif
 
-#include "launcher/launcher.h"
 #include "platform/text.h"
 #include "platform/windows_api.h"
+#include "start/launcher.h"
 #include "ui/dialog.h"
 #include "ui/hyperlink_control_win.h"
 

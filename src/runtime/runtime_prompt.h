@@ -3,9 +3,9 @@
 // standard error and a refusal.
 #pragma once
 
-#include "launcher/launcher.h"
 #include "platform/text.h"
 #include "resources/resource_ids.h"
+#include "start/launcher.h"
 
 namespace corvid {
 

@@ -2,8 +2,8 @@
 #error "runtime_prompt_posix.cpp is for the POSIX build only"
 #endif
 
-#include "launcher/user_interface.h"
 #include "runtime/runtime_prompt.h"
+#include "start/user_interface.h"
 
 namespace corvid {
 

@@ -4,11 +4,11 @@
 
 #include <objbase.h>
 
-#include "launcher/messages.h"
-#include "launcher/user_interface.h"
 #include "resources/resource_ids.h"
 #include "runtime/jre_not_found_dialog_win.h"
 #include "runtime/runtime_prompt.h"
+#include "start/messages.h"
+#include "start/user_interface.h"
 
 namespace corvid {
 

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "launcher/launcher.h"
-#include "runtime/java_version.h"
+#include "start/java_version.h"
+#include "start/launcher.h"
 
 namespace corvid {
 

@@ -4,11 +4,11 @@
 #include <utility>
 
 #include "config/config_file.h"
-#include "launcher/launcher.h"
-#include "launcher/messages.h"
 #include "runtime/current_runtimes.h"
 #include "runtime/runtime_prompt.h"
 #include "runtime/runtime_registry.h"
+#include "start/launcher.h"
+#include "start/messages.h"
 
 namespace corvid {
 

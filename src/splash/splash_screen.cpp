@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "config/config_file.h"
-#include "launcher/launcher.h"
 #include "splash/splash_window.h"
+#include "start/launcher.h"
 
 namespace corvid {
 

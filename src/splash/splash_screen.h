@@ -10,13 +10,6 @@
 namespace corvid {
 
 class Launcher;
-class SplashScreenWindow;
-
-// Deletes the native splash window object, whose type only the platform's
-// splash file knows.
-struct SplashWindowDeleter {
-    void operator()(SplashScreenWindow* window) const noexcept;
-};
 
 // False only when the configuration file path cannot be formed.
 bool startSplashScreen(Launcher& launcher);

@@ -2,9 +2,9 @@
 #error "splash_window_posix.cpp is for the POSIX build only"
 #endif
 
-#include "launcher/launcher.h"
 #include "splash/splash_screen.h"
 #include "splash/splash_window.h"
+#include "start/launcher.h"
 
 namespace corvid {
 

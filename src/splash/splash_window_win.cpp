@@ -8,10 +8,10 @@
 #include <olectl.h>
 #include <wincodec.h>
 
-#include "launcher/launcher.h"
 #include "platform/win_handles.h"
 #include "splash/splash_screen.h"
 #include "splash/splash_window.h"
+#include "start/launcher.h"
 
 namespace corvid {
 

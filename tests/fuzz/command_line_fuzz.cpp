@@ -2,7 +2,7 @@
 // quotes the line splits at its runs of spaces; quoting an argument list and
 // splitting it again gives the list back.
 #include "fuzz_support.h"
-#include "launcher/command_line.h"
+#include "start/command_line.h"
 
 using namespace corvid;
 

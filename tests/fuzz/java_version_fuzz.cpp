@@ -2,7 +2,7 @@
 // not give hold the fill, bounds read from one text never cross, ordering is
 // antisymmetric and transitive, and formatting then reading is stable.
 #include "fuzz_support.h"
-#include "runtime/java_version.h"
+#include "start/java_version.h"
 
 using namespace corvid;
 

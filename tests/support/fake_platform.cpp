@@ -1,8 +1,8 @@
 #include "support/fake_platform.h"
 
 #include "config/ini_file.h"
-#include "launcher/messages.h"
 #include "runtime/runtime_search.h"
+#include "start/messages.h"
 
 namespace corvid::testing {
 

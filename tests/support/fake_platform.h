@@ -10,9 +10,9 @@
 
 #include "config/profile_store.h"
 #include "platform/platform.h"
-#include "launcher/user_interface.h"
 #include "runtime/runtime_prompt.h"
 #include "runtime/runtime_registry.h"
+#include "start/user_interface.h"
 
 namespace corvid::testing {
 

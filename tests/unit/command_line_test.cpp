@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "launcher/command_line.h"
+#include "start/command_line.h"
 
 namespace corvid {
 namespace {

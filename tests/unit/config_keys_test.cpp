@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "config/config_keys.h"
-#include "launcher/launcher.h"
+#include "start/launcher.h"
 #include "support/fake_platform.h"
 
 namespace corvid {

@@ -4,9 +4,9 @@
 
 #include "config/config_file.h"
 #include "config/config_keys.h"
-#include "launcher/launcher.h"
 #include "runtime/current_runtimes.h"
 #include "runtime/runtime_selection.h"
+#include "start/launcher.h"
 #include "support/fake_platform.h"
 
 namespace corvid {

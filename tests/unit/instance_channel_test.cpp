@@ -10,7 +10,7 @@
 #include "instance/instance_channel.h"
 #include "instance/instance_host.h"
 #include "jvm/java_api.h"
-#include "launcher/launcher.h"
+#include "start/launcher.h"
 #include "support/fake_platform.h"
 
 namespace corvid {

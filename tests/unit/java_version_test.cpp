@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "runtime/java_version.h"
+#include "start/java_version.h"
 
 namespace corvid {
 namespace {

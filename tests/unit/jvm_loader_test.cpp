@@ -4,7 +4,7 @@
 
 #include "jvm/java_api.h"
 #include "jvm/java_thread.h"
-#include "launcher/launcher.h"
+#include "start/launcher.h"
 #include "support/fake_platform.h"
 
 namespace corvid {

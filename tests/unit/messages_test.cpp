@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "launcher/messages.h"
-#include "launcher/user_interface.h"
+#include "start/messages.h"
+#include "start/user_interface.h"
 #include "support/fake_platform.h"
 
 namespace corvid {

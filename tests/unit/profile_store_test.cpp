@@ -9,7 +9,7 @@
 
 #include "config/config_file.h"
 #include "config/profile_store.h"
-#include "launcher/user_interface.h"
+#include "start/user_interface.h"
 
 namespace corvid {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "launcher/launcher.h"
 #include "runtime/runtime_prompt.h"
 #include "runtime/runtime_selection.h"
+#include "start/launcher.h"
 #include "support/fake_platform.h"
 
 namespace corvid {

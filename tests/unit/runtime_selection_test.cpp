@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "config/config_keys.h"
-#include "launcher/launcher.h"
 #include "runtime/runtime_selection.h"
+#include "start/launcher.h"
 #include "support/fake_platform.h"
 
 namespace corvid {

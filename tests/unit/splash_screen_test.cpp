@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "launcher/launcher.h"
 #include "splash/splash_screen.h"
+#include "start/launcher.h"
 #include "support/fake_platform.h"
 
 namespace corvid {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "launcher/launcher.h"
 #include "splash/splash_screen.h"
 #include "splash/splash_window_win.h"
+#include "start/launcher.h"
 #include "support/fake_platform.h"
 
 namespace corvid {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "launcher/launcher.h"
+#include "start/launcher.h"
 #include "support/fake_cache_files.h"
 #include "support/fake_platform.h"
 

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "launcher/messages.h"
-#include "launcher/user_interface.h"
+#include "start/messages.h"
+#include "start/user_interface.h"
 
 namespace corvid {
 

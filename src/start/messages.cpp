@@ -1,6 +1,6 @@
-#include "launcher/messages.h"
+#include "start/messages.h"
 
-#include "launcher/user_interface.h"
+#include "start/user_interface.h"
 
 namespace corvid {
 

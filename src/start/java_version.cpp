@@ -1,4 +1,4 @@
-#include "runtime/java_version.h"
+#include "start/java_version.h"
 
 namespace corvid {
 

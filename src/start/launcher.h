@@ -7,13 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "cache/startup_cache.h"
-#include "launcher/command_line.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 #include "platform/trace.h"
-#include "runtime/java_version.h"
-#include "splash/splash_screen.h"
+#include "start/command_line.h"
+#include "start/java_version.h"
+#include "start/startup_cache_state.h"
 
 // jni.h's own names for the JVM and a thread's JNI environment, declared so
 // that only the JVM hosting code needs jni.h itself.
@@ -23,6 +22,14 @@ struct JNIEnv_;
 namespace corvid {
 
 class InstanceChannel;  // instance/instance_host.h
+class CacheFiles;       // cache/cache_files.h
+class SplashScreenWindow;  // the platform's splash window file
+
+// Deletes the native splash window object, whose type only the platform's
+// splash file knows.
+struct SplashWindowDeleter {
+    void operator()(SplashScreenWindow* window) const noexcept;
+};
 
 // The option strings handed to the JVM, in order, each in the narrow form.
 using JvmOptionList = std::vector<std::string>;
@@ -106,8 +113,5 @@ public:
     StartupCacheState startupCache;
     void (*jvmExitHook)(int exitCode) = nullptr;
 };
-
-// Makes the executable's folder the current directory; any failure is ignored.
-void applyWorkingDirOverride(Launcher& launcher);
 
 }  // namespace corvid

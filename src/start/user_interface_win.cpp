@@ -2,8 +2,8 @@
 #error "user_interface_win.cpp is for the Windows build only"
 #endif
 
-#include "launcher/user_interface.h"
 #include "platform/windows_api.h"
+#include "start/user_interface.h"
 
 namespace corvid {
 
