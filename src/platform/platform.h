@@ -46,6 +46,9 @@ public:
     virtual ModulePath modulePath() = 0;
     virtual bool isNtPlatform() = 0;
     virtual bool setCurrentDirectory(const WideString& folder) = 0;
+    // The path resolved against the current directory, as the system's
+    // full-path rules do; the path unchanged when that fails.
+    virtual WideString absolutePath(const WideString& path) = 0;
     // The thread's last system error code, captured right after a failing call.
     virtual std::uint32_t lastError() = 0;
 };

@@ -33,6 +33,16 @@ public:
 
     bool setCurrentDirectory(const WideString& folder) override { return chdir(toNarrow(folder).c_str()) == 0; }
 
+    WideString absolutePath(const WideString& path) override {
+        if (path.empty() || path.front() == u'/') return path;
+        char* current = getcwd(nullptr, 0);
+        if (!current) return path;
+        WideString full = fromNarrow(current);
+        std::free(current);
+        if (!endsWith(full, u'/')) full += u'/';
+        return full + path;
+    }
+
     std::uint32_t lastError() override { return static_cast<std::uint32_t>(errno); }
 };
 

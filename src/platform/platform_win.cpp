@@ -39,6 +39,20 @@ public:
 
     bool setCurrentDirectory(const WideString& folder) override { return SetCurrentDirectoryW(wide(folder)) != 0; }
 
+    WideString absolutePath(const WideString& path) override {
+        // A longer path reports the room it needs: ask again until it fits.
+        WideString full(MAX_PATH, u'\0');
+        for (;;) {
+            const DWORD length = GetFullPathNameW(wide(path), static_cast<DWORD>(full.size()), wide(full.data()), nullptr);
+            if (length == 0) return path;
+            if (length < full.size()) {
+                full.resize(length);
+                return full;
+            }
+            full.resize(length);
+        }
+    }
+
     std::uint32_t lastError() override { return GetLastError(); }
 };
 

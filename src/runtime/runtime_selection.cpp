@@ -185,7 +185,13 @@ WideString selectRuntime(Launcher& launcher) {
     if (library.empty()) library = fromRegisteredRuntimes(launcher);
     if (library.empty() && launcher.trace.enabled()) launcher.trace.line("no runtime found");
     if (library.empty()) library = fromUser(launcher);
-    return library;
+    if (library.empty()) return library;
+    // A relative "JRE Path" was found from the current directory, but the
+    // system loads a relative library path along the DLL search path only,
+    // which leaves the current directory out.
+    WideString full = launcher.platform.process.absolutePath(library);
+    if (full != library && launcher.trace.enabled()) launcher.trace.line(u"JVM library " + library + u" is " + full);
+    return full;
 }
 
 }  // namespace corvid

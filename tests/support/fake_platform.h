@@ -10,6 +10,7 @@
 
 #include "config/profile_store.h"
 #include "platform/platform.h"
+#include "platform/trace.h"
 #include "runtime/runtime_prompt.h"
 #include "runtime/runtime_registry.h"
 #include "start/user_interface.h"
@@ -18,6 +19,16 @@ namespace corvid::testing {
 
 // "/" replaced by the platform's path separator.
 WideString nativePath(WideView path);
+
+// A trace that collects its lines in a string, one line each.
+class CollectingOutput final : public TraceOutput {
+public:
+    explicit CollectingOutput(std::string& text) : text_(text) {}
+    void write(std::string_view line) override { (text_ += line) += '\n'; }
+
+private:
+    std::string& text_;
+};
 
 class FakeProcess final : public Process {
 public:
@@ -34,6 +45,13 @@ public:
         return directoryChangeSucceeds;
     }
     std::uint32_t lastError() override { return error; }
+    // Relative paths are taken from this folder (it ends with a separator).
+    WideString currentDirectory = nativePath(u"C:/Users/Ada/Documents/");
+    WideString absolutePath(const WideString& path) override {
+        const bool relative = !path.empty() && path.front() != u'/' && path.front() != u'\\' &&
+                              path.find(u':') == WideString::npos;
+        return relative ? currentDirectory + path : path;
+    }
 };
 
 class FakeFileSystem final : public FileSystem {

@@ -28,19 +28,10 @@ const WideString kCompiler = u"bin/javac";
 constexpr RegistryHive kMachine = RegistryHive::LocalMachine;
 constexpr RegistryHive kUser = RegistryHive::CurrentUser;
 
-class CollectingOutput final : public TraceOutput {
-public:
-    explicit CollectingOutput(std::string& text) : text_(text) {}
-    void write(std::string_view line) override { (text_ += line) += '\n'; }
-
-private:
-    std::string& text_;
-};
-
 struct Stage {
     FakePlatform fake;
     std::string traced;
-    Trace trace{std::make_unique<CollectingOutput>(traced)};
+    Trace trace{std::make_unique<testing::CollectingOutput>(traced)};
     CurrentSearchRules rules{JavaVersion::openLower(), JavaVersion::openUpper(), {}, JvmType::Default};
 
     Stage() {
@@ -490,7 +481,7 @@ TEST(CurrentFolders, VariablesChooseThePatterns) {
 struct Selection {
     FakePlatform fake;
     std::string traced;
-    Trace trace{std::make_unique<CollectingOutput>(traced)};
+    Trace trace{std::make_unique<testing::CollectingOutput>(traced)};
     Launcher launcher{fake.platform, trace, {}};
 
     Selection() {

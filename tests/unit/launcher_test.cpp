@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "jvm/java_launch.h"
 #include "launcher/entry.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
@@ -86,6 +87,31 @@ TEST(WorkingDirOverride, HappensBeforeTheRuntimeIsSelected) {
     Launcher launcher(fake.platform, trace, {});
     launcher.initialize();
     EXPECT_EQ(fake.process.directoryChanges, WideList{nativePath(u"C:/Apps/Tool")});
+}
+
+// Windows loads a relative library path along the DLL search path, which has
+// no current directory: the JVM library is loaded, and announced to the
+// program, by the full path of what the selection found.
+TEST(RelativeJrePath, IsLoadedAndPublishedAsAFullPath) {
+    FakePlatform fake;
+    fake.profiles.files[nativePath(u"C:/Apps/Tool/tool.ini")] =
+        u"[Java Runtime Environment]\nMain Class=M\nJRE Path=jre\n";
+#ifdef _WIN32
+    const WideString found = u"jre\\bin\\client\\jvm.dll";
+#else
+    const WideString found = u"jre/lib/client/libjvm.so";
+#endif
+    fake.files.existing.insert(found);
+    const WideString full = fake.process.currentDirectory + found;
+    std::string traced;
+    Trace trace{std::make_unique<testing::CollectingOutput>(traced)};
+    Launcher launcher(fake.platform, trace, {});
+    ASSERT_TRUE(launcher.initialize());
+    prepareEnvironment(launcher);
+    loadJvmLibrary(launcher);
+    EXPECT_EQ(fake.libraries.loaded, WideList{full});
+    EXPECT_EQ(fake.environment.variables[u"TAV_JVM_PATH"], full);
+    EXPECT_NE(traced.find("JVM library " + toUtf8(found) + " is " + toUtf8(full)), std::string::npos) << traced;
 }
 
 }  // namespace

@@ -183,19 +183,10 @@ TEST(RuntimeNotFoundMessage, ServerOnlyAsksForServerJvm) {
 
 // ---- the sources of a runtime ----
 
-class CollectingOutput final : public TraceOutput {
-public:
-    explicit CollectingOutput(std::string& text) : text_(text) {}
-    void write(std::string_view line) override { text_ += line; }
-
-private:
-    std::string& text_;
-};
-
 struct Selection {
     FakePlatform fake;
     std::string traced;
-    Trace trace{std::make_unique<CollectingOutput>(traced)};
+    Trace trace{std::make_unique<testing::CollectingOutput>(traced)};
     Launcher launcher{fake.platform, trace, {}};
 
     Selection() {
@@ -219,7 +210,8 @@ TEST(SelectRuntime, ConfiguredFolderFirstUnexpanded) {
     s.file(u"%JAVA%/rt/", kClient);
     s.file(u"C:/Apps/Tool/", kMarker);
     s.file(u"C:/Apps/Tool/", kClient);
-    EXPECT_EQ(selectRuntime(s.launcher), nativePath(u"%JAVA%/rt/") + kClient);
+    // Relative, so resolved against the current directory, but not expanded.
+    EXPECT_EQ(selectRuntime(s.launcher), s.fake.process.currentDirectory + nativePath(u"%JAVA%/rt/") + kClient);
 }
 
 TEST(SelectRuntime, ConfiguredFolderWithoutServerFallsThrough) {
