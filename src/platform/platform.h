@@ -154,6 +154,11 @@ Libraries& systemLibraries();
 Threads& systemThreads();
 Memory& systemMemory();
 
+// Makes running out of memory, and an exception that nothing catches, end
+// the process at once with exit code -1, showing nothing (the C runtime
+// would show its own error box). The entry points call it first.
+void installFatalErrorHandlers();
+
 // The path separator of folder paths handed between subsystems: a backslash
 // on Windows, a slash on Linux.
 #ifdef _WIN32

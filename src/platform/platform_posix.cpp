@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
+#include <exception>
+#include <new>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -112,7 +114,15 @@ public:
     }
 };
 
+// Nothing that needs memory or a lock: the process may be out of both.
+[[noreturn]] void endAtOnce() { std::_Exit(-1); }
+
 }  // namespace
+
+void installFatalErrorHandlers() {
+    std::set_new_handler(endAtOnce);
+    std::set_terminate(endAtOnce);
+}
 
 Process& systemProcess() {
     static PosixProcess process;

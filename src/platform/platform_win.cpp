@@ -3,6 +3,8 @@
 #endif
 
 #include <algorithm>
+#include <exception>
+#include <new>
 
 #include "platform/platform.h"
 #include "platform/win_handles.h"
@@ -136,7 +138,19 @@ public:
     }
 };
 
+// Nothing that needs memory, a window or a lock: the process may be out of
+// all three. TerminateProcess skips the libraries' detach code as well.
+[[noreturn]] void endAtOnce() {
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(-1));
+    ExitProcess(static_cast<UINT>(-1));
+}
+
 }  // namespace
+
+void installFatalErrorHandlers() {
+    std::set_new_handler(endAtOnce);
+    std::set_terminate(endAtOnce);
+}
 
 Process& systemProcess() {
     static Win32Process process;
