@@ -74,6 +74,13 @@ void jvmCreatedForInstances(Launcher& launcher) {
     if (host) host->jvmCreated(launcher.javaVm);
 }
 
+void jvmDestroyedForInstances(Launcher& launcher) {
+    const auto host = launcher.instanceChannel ? launcher.instanceChannel->host() : nullptr;
+    if (!host) return;
+    host->closeGate();
+    if (launcher.trace.enabled()) launcher.trace.line("single instance: the JVM is gone, requests are no longer served");
+}
+
 // ---- the first instance's shared part ----------------------------------------
 
 InstanceHost::InstanceHost(Launcher& launcher) : launcher_(launcher), trace_(&launcher.trace) {}

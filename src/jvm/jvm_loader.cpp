@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "instance/instance_channel.h"
 #include "jvm/java_api.h"
 #include "start/launcher.h"
 
@@ -107,6 +108,9 @@ void destroyJavaVm(Launcher& launcher) {
     if (!launcher.javaVm) return;
     if (launcher.trace.enabled()) launcher.trace.line("DestroyJavaVM: waiting for the program's threads");
     const jint result = launcher.javaVm->DestroyJavaVM();
+    // Before anything else of teardown: a forwarded request must never
+    // attach to a destroyed JVM, which another runtime may answer by crashing.
+    jvmDestroyedForInstances(launcher);
     launcher.javaVm = nullptr;
     launcher.jniEnv = nullptr;
     if (launcher.trace.enabled()) launcher.trace.line(u"DestroyJavaVM returned " + decimal(result));
