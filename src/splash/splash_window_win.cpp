@@ -8,6 +8,7 @@
 #include <olectl.h>
 #include <wincodec.h>
 
+#include "platform/dpi_awareness_win.h"
 #include "platform/win_handles.h"
 #include "splash/splash_screen.h"
 #include "splash/splash_window.h"
@@ -273,6 +274,8 @@ namespace {
 
 DWORD WINAPI splashThreadMain(LPVOID parameter) {
     auto& launcher = *static_cast<Launcher*>(parameter);
+    // The picture is measured at the monitor's dpi, and the window made for it.
+    const PerMonitorDpiScope dpi;
     const bool shadow = wantsSplashShadow(launcher.splashShadow);
     const HWND window = createSplashWindow(*launcher.splashWindow, launcher.splashImagePath, shadow, &launcher);
     launcher.ownerWindow.store(window);

@@ -21,12 +21,14 @@
 //   controls        prints the dialog and each of its child controls, one
 //                   line each, fields separated by tabs (texts with \, \r,
 //                   \n, \t escaped):
-//                     dialog TITLE STYLE EXSTYLE L,T,R,B CW,CH zoomed=0|1 focus=ID
+//                     dialog TITLE STYLE EXSTYLE L,T,R,B CW,CH zoomed=0|1 focus=ID dpi=N
 //                     control ID CLASS ENABLED VISIBLE L,T,R,B STYLE TEXT [lines=N first=N]
 //                   where rectangles are screen coordinates for the dialog
 //                   and client coordinates of the dialog for controls, CW,CH
 //                   the client size, styles in hex, and edit controls add
-//                   their line count and first visible line
+//                   their line count and first visible line; dpi is the
+//                   window's DPI awareness (0 unaware, 1 system, 2 per
+//                   monitor; -1 before Windows 10 1607)
 //   click ID        posts a click to the button ID
 //   key esc|enter   posts the key to the dialog's focused control (or the
 //                   dialog), as the keyboard would
@@ -208,6 +210,17 @@ HWND focusOf(HWND dialog) {
     return info.hwndFocus;
 }
 
+int dpiAwarenessOf(HWND window) {
+    using GetContext = void*(WINAPI*)(HWND);
+    using GetAwareness = int(WINAPI*)(void*);
+    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    const auto getContext = reinterpret_cast<GetContext>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
+    const auto getAwareness = reinterpret_cast<GetAwareness>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+    return getContext && getAwareness ? getAwareness(getContext(window)) : -1;
+}
+
 void printControls(HWND dialog) {
     RECT outer{};
     GetWindowRect(dialog, &outer);
@@ -219,7 +232,8 @@ void printControls(HWND dialog) {
                        hex(static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE))) + L"\t" + rectText(outer) + L"\t" +
                        std::to_wstring(client.right) + L"," + std::to_wstring(client.bottom) + L"\tzoomed=" +
                        (IsZoomed(dialog) ? L"1" : L"0") + L"\tfocus=" +
-                       std::to_wstring(focus && IsChild(dialog, focus) ? GetDlgCtrlID(focus) & 0xFFFF : 0) + L"\n";
+                       std::to_wstring(focus && IsChild(dialog, focus) ? GetDlgCtrlID(focus) & 0xFFFF : 0) +
+                       L"\tdpi=" + std::to_wstring(dpiAwarenessOf(dialog)) + L"\n";
     for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
         wchar_t className[64] = L"";
         GetClassNameW(control, className, 64);

@@ -232,6 +232,7 @@ layout_matches() {
     local style
     style=$(awk -F'\t' '$1 == "dialog" { print $3 }' <<<"$controls")
     if (((style & 0x80C800C8) == 0x80C800C8)); then pass "$1: style"; else fail "$1: style" "$style"; fi
+    check_equal "$1: per-monitor DPI aware" "dpi=2" "$(awk -F'\t' '$1 == "dialog" { print $9 }' <<<"$controls")"
     # id/class/text-kind -> x y w h, English first, then the differences.
     local -A want=([1]="107 122 50 14" [2]="161 122 50 14" [201]="60 89 94 14" [label]="12 92 45 8"
         [202]="157 89 50 14" [203]="44 22 160 34" [205]="44 58 147 8" [206]="12 73 195 8")

@@ -33,3 +33,12 @@ done <<'TABLE'
 C|Error
 de_DE.UTF-8|Fehler
 TABLE
+
+# The box is drawn for its monitor's dpi, though the process declares no
+# awareness (the JVM would inherit it).
+wine_start "$app"
+ui_dialog controls key enter wait-gone
+wine_wait
+check_equal "the box: driven" 0 "$DIALOG_STATUS"
+check_equal "the box: per-monitor DPI aware" "dpi=2" "$(dialog_field dialog 9)"
+check_equal "the box: closed, status -1" 255 "$RUN_STATUS"
