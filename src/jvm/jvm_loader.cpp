@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "jvm/java_api.h"
+#include "jvm/jvm_hooks.h"
 #include "jvm/jvm_output.h"
 #include "start/launcher.h"
 
@@ -66,11 +67,9 @@ bool createJavaVm(Launcher& launcher) {
     // reach the output hook.
     std::vector<JavaVMOption> options = {
         {const_cast<char*>("vfprintf"), reinterpret_cast<void*>(&jvmVfprintfHook)},
+        {const_cast<char*>("exit"), reinterpret_cast<void*>(&jvmExitHook)},
+        {const_cast<char*>("abort"), reinterpret_cast<void*>(&jvmAbortHook)},
     };
-    // The JVM calls the "exit" option's function from System.exit.
-    if (launcher.jvmExitHook) {
-        options.push_back({const_cast<char*>("exit"), reinterpret_cast<void*>(launcher.jvmExitHook)});
-    }
     for (const std::string& option : launcher.jvmOptions) options.push_back({const_cast<char*>(option.c_str()), nullptr});
     JavaVMInitArgs arguments{};
     arguments.version = JNI_VERSION_1_2;
@@ -81,13 +80,13 @@ bool createJavaVm(Launcher& launcher) {
     if (trace.enabled()) {
         trace.line(u"JVM options: " + decimal(static_cast<std::int64_t>(launcher.jvmOptions.size())));
         for (const std::string& option : launcher.jvmOptions) trace.line("  " + option);
-        trace.line("  and the launcher's vfprintf hook");
-        if (launcher.jvmExitHook) trace.line("  exit (the launcher's exit hook)");
+        trace.line("  and the launcher's vfprintf, exit and abort hooks");
         trace.line("calling JNI_CreateJavaVM");
     }
     // What the JVM says while it is created is held back: it belongs in the
     // message when creation fails, and is printed once otherwise.
     setJvmOutputMode(JvmOutputMode::Capture);
+    hostJvm(launcher, JvmStage::Creating);
     JavaVM* vm = nullptr;
     void* env = nullptr;
     const jint result = launcher.createJavaVmEntry ? asCreateJavaVm(launcher.createJavaVmEntry)(&vm, &env, &arguments)
@@ -97,6 +96,7 @@ bool createJavaVm(Launcher& launcher) {
     if (result == JNI_OK && vm && env) {
         launcher.javaVm = vm;
         launcher.jniEnv = static_cast<JNIEnv*>(env);
+        setJvmStage(JvmStage::Running);
         releaseCapturedJvmOutput();
         setJvmOutputMode(JvmOutputMode::PassThrough);
         return true;

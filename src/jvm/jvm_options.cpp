@@ -1,5 +1,6 @@
 #include "jvm/jvm_options.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "config/config_file.h"
@@ -14,6 +15,7 @@ constexpr char16_t kQuote = u'"';
 constexpr char16_t kSpace = u' ';
 constexpr WideView kClassPathOption = u"-Djava.class.path=";
 constexpr WideView kStackSizePrefix = u"-Xss";
+constexpr WideView kJavaCommandOption = u"-Dsun.java.command=";
 
 std::size_t findFrom(WideView text, char16_t c, std::size_t from) {
     return from >= text.size() ? WideView::npos : text.find(c, from);
@@ -136,6 +138,23 @@ void addVmParameter(Launcher& launcher, WideString token, WideList& tokens) {
     tokens.push_back(std::move(token));
 }
 
+WideString mainTarget(const Launcher& launcher) {
+    switch (launcher.mainForm()) {
+        case MainForm::Module: return launcher.mainModule;
+        case MainForm::Jar: return launcher.mainJar;
+        case MainForm::Class: break;
+    }
+    WideString name = launcher.mainClass;
+    std::replace(name.begin(), name.end(), u'/', u'.');
+    return name;
+}
+
+WideString javaCommandOption(const Launcher& launcher) {
+    WideString option = WideString(kJavaCommandOption) + mainTarget(launcher);
+    for (const WideString& argument : launcher.arguments) option += u" " + argument;
+    return option;
+}
+
 void expandEnvironment(Environment& environment, WideString& text) {
     if (auto expanded = environment.expand(text)) text = std::move(*expanded);
 }
@@ -147,21 +166,34 @@ bool buildJvmOptions(Launcher& launcher) {
     const auto file = module.ok ? configFilePathFor(module.path) : std::nullopt;
     if (!file) return false;
 
-    const WideString classPath = readConfigValue(platform, *file, u"Class Path", u"Class Path");
-    if (classPath.empty()) {
+    // A runnable jar is its own class path, as with java -jar; a module may
+    // do without one.
+    const MainForm form = launcher.mainForm();
+    if (form == MainForm::Jar) expandEnvironment(platform.environment, launcher.mainJar);
+    const WideString classPath =
+        form == MainForm::Jar ? launcher.mainJar : readConfigValue(platform, *file, u"Class Path", u"Class Path");
+    if (classPath.empty() && form == MainForm::Class) {
         showError(platform.ui, launcher.owner(), loadMessage(platform.ui, MessageId::ClassPathMissing));
         return false;
     }
-    WideList tokens{WideString(kClassPathOption) + classPath};
+    WideList tokens;
+    if (!classPath.empty()) tokens.push_back(WideString(kClassPathOption) + classPath);
+    if (form == MainForm::Module) {
+        tokens.push_back(u"-Djdk.module.main=" + launcher.mainModule.substr(0, launcher.mainModule.find(u'/')));
+    }
     for (WideString& token :
          splitVmParameters(readConfigValue(platform, *file, u"Java Runtime Environment", u"Virtual Machine Parameters"))) {
         addVmParameter(launcher, std::move(token), tokens);
     }
     // Expanding after the split keeps a value with spaces or quotes one option.
+    bool commandSet = false;
     for (WideString& token : tokens) {
         expandEnvironment(platform.environment, token);
+        commandSet = commandSet || token.compare(0, kJavaCommandOption.size(), kJavaCommandOption) == 0;
         launcher.jvmOptions.push_back(toNarrow(token));
     }
+    // The arguments go in as given: nothing of theirs is expanded.
+    if (!commandSet) launcher.jvmOptions.push_back(toNarrow(javaCommandOption(launcher)));
 
     launcher.outputFile = readConfigValue(platform, *file, u"Application", u"Output File");
     if (!launcher.outputFile.empty()) expandEnvironment(platform.environment, launcher.outputFile);

@@ -14,10 +14,18 @@ namespace corvid {
 
 class Launcher;
 
-// Appends the class path option and the VM parameters to jvmOptions and reads
-// the redirection files. False when the configuration file path cannot be
-// formed (silently) or no class path is configured (message 209 shown).
+// Appends the class path option (the jar with "Main Jar"), the main module,
+// the VM parameters and sun.java.command to jvmOptions and reads the
+// redirection files. False when the configuration file path cannot be formed
+// (silently) or a main class has no class path (message 209 shown).
 bool buildJvmOptions(Launcher& launcher);
+
+// The program as java names it: the main class with dots, the jar, or
+// module[/class].
+WideString mainTarget(const Launcher& launcher);
+// -Dsun.java.command= followed by the program and its arguments, separated
+// by blanks, as java sets it for tools that name running programs.
+WideString javaCommandOption(const Launcher& launcher);
 
 // The tokens of the parameter text, quotes still in them: only U+0020
 // separates, and spaces inside a closed quote pair do not.
