@@ -6,6 +6,7 @@
 #include "jvm/java_api.h"
 #include "jvm/jvm_hooks.h"
 #include "jvm/jvm_output.h"
+#include "jvm/standard_output_hold.h"
 #include "start/launcher.h"
 
 namespace corvid {
@@ -86,6 +87,7 @@ bool createJavaVm(Launcher& launcher) {
     // What the JVM says while it is created is held back: it belongs in the
     // message when creation fails, and is printed once otherwise.
     setJvmOutputMode(JvmOutputMode::Capture);
+    holdStandardOutput();
     hostJvm(launcher, JvmStage::Creating);
     JavaVM* vm = nullptr;
     void* env = nullptr;
@@ -99,9 +101,10 @@ bool createJavaVm(Launcher& launcher) {
         setJvmStage(JvmStage::Running);
         releaseCapturedJvmOutput();
         setJvmOutputMode(JvmOutputMode::PassThrough);
+        releaseStandardOutput(true);
         return true;
     }
-    const std::string jvmText = takeCapturedJvmOutput();
+    const std::string jvmText = takeCapturedJvmOutput() + releaseStandardOutput(false);
     setJvmOutputMode(JvmOutputMode::PassThrough);
     UserInterface& ui = launcher.platform.ui;
     const auto reasonId = jniErrorReason(result);
