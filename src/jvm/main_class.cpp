@@ -88,6 +88,13 @@ jobject swapSystemErr(JNIEnv* env, jobject replacement) {
     return previous;
 }
 
+void closeStream(JNIEnv* env, jobject stream) {
+    jclass type = env->GetObjectClass(stream);
+    jmethodID close = type ? env->GetMethodID(type, "close", "()V") : nullptr;
+    if (close) env->CallVoidMethod(stream, close);
+    describePendingException(env);
+}
+
 // The runtime's launcher helper, or null when this runtime has none.
 jclass findHelper(Launcher& launcher, JNIEnv* env, jmethodID& check) {
     jclass helper = env->FindClass(kHelperClass);
@@ -135,6 +142,8 @@ bool loadThroughHelper(Launcher& launcher, JNIEnv* env, jclass helper, jmethodID
     jthrowable thrown = env->ExceptionOccurred();
     if (thrown) env->ExceptionClear();
     if (systemErr) swapSystemErr(env, systemErr);
+    // Closed before the file goes: Windows keeps an open file.
+    if (capture) closeStream(env, capture);
     const std::string printed = takeHelperOutput(launcher);
     traceStep(launcher, "checkAndLoadMain", mainClass && !thrown);
     if (!mainClass || thrown) {
