@@ -88,7 +88,8 @@ for jdk in "$jdk17" "$jdk25"; do
     run_captured "$app"
     check_equal "$v: missing module: a failed start" 255 "$RUN_STATUS"
     check_equal "$v: missing module: named once, in the message" 1 "$(grep -c 'Module nope not found' <<<"$RUN_STDOUT$RUN_STDERR")"
-    check_contains "$v: missing module: in the message" "$RUN_STDERR" "app.bin: JNI exception: failed to create the Java VM"
+    check_contains "$v: missing module: in the message" "$RUN_STDERR" \
+        "app.bin: JNI exception: failed to create the Java VM Reason: unknown. Error occurred during initialization of boot layer java.lang.module.FindException: Module nope not found"
 
     for refusal in "-Xmx25:Error occurred during initialization of VM Too small maximum heap" "--frobnicate:Unrecognized option: --frobnicate"; do
         configure "$jdk" "Main Class=forms.Probe" "${refusal%%:*}" "$work/classes"
