@@ -15,6 +15,7 @@ packages=(
     imagemagick                                         # screenshots of that display (import)
     openjdk-17-jdk-headless                             # a Java runtime and javac for the sample and JVM tests
     openjdk-17-jre                                      # the runtime's splash library (lib/libsplashscreen.so)
+    openjfx                                             # JavaFX for the main-forms suite's JavaFX application
     perl coreutils findutils                            # the test scripts
     locales                                             # locale sources the Wine suites compile with localedef
     clang clang-14 libclang-rt-14-dev                   # the fuzz preset: clang with libFuzzer and the sanitizer runtimes

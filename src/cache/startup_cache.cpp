@@ -17,6 +17,7 @@ namespace {
 constexpr WideView kRuntimeSection = u"Java Runtime Environment";
 constexpr std::string_view kRecordHeader = "corvid startup cache 1\n";
 constexpr std::string_view kClassPathOption = "-Djava.class.path=";
+constexpr std::string_view kJavaCommandOption = "-Dsun.java.command=";
 // What the JVM's cds log says once the archive's regions are in place.
 constexpr std::string_view kMappedLine = "Mapped dynamic region";
 // Old archives of the application kept beside the current one, so switching
@@ -453,7 +454,12 @@ std::optional<std::string> cacheKey(Launcher& launcher, CacheFiles& files, const
             key += " " + (facts ? factsText(*facts) : std::string("missing")) + "\n";
         }
     }
-    for (const std::string& option : launcher.jvmOptions) key += "option " + option + "\n";
+    for (const std::string& option : launcher.jvmOptions) {
+        // The program's name and arguments, which change from start to start
+        // and do not shape the archive.
+        if (startsWith(option, kJavaCommandOption)) continue;
+        key += "option " + option + "\n";
+    }
     return key;
 }
 

@@ -96,7 +96,9 @@ bool loadConfiguration(Launcher& launcher) {
     applyVmProvider(read(kRuntimeSection, u"VM Provider"), launcher.policy);
 
     launcher.mainClass = read(kRuntimeSection, u"Main Class");
-    if (launcher.mainClass.empty()) {
+    launcher.mainModule = read(kRuntimeSection, u"Main Module");
+    launcher.mainJar = read(kRuntimeSection, u"Main Jar");
+    if (launcher.mainClass.empty() && launcher.mainModule.empty() && launcher.mainJar.empty()) {
         showError(platform.ui, launcher.owner(), loadMessage(platform.ui, MessageId::MainClassMissing));
         return false;
     }

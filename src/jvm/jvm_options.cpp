@@ -16,6 +16,7 @@ constexpr char16_t kQuote = u'"';
 constexpr char16_t kSpace = u' ';
 constexpr WideView kClassPathOption = u"-Djava.class.path=";
 constexpr WideView kStackSizePrefix = u"-Xss";
+constexpr WideView kJavaCommandOption = u"-Dsun.java.command=";
 
 std::size_t findFrom(WideView text, char16_t c, std::size_t from) {
     return from >= text.size() ? WideView::npos : text.find(c, from);
@@ -241,6 +242,23 @@ void addVmParameter(Launcher& launcher, WideString token, WideList& tokens) {
     tokens.push_back(std::move(token));
 }
 
+WideString mainTarget(const Launcher& launcher) {
+    switch (launcher.mainForm()) {
+        case MainForm::Module: return launcher.mainModule;
+        case MainForm::Jar: return launcher.mainJar;
+        case MainForm::Class: break;
+    }
+    WideString name = launcher.mainClass;
+    std::replace(name.begin(), name.end(), u'/', u'.');
+    return name;
+}
+
+WideString javaCommandOption(const Launcher& launcher) {
+    WideString option = WideString(kJavaCommandOption) + mainTarget(launcher);
+    for (const WideString& argument : launcher.arguments) option += u" " + argument;
+    return option;
+}
+
 void expandEnvironment(Environment& environment, WideString& text) {
     if (auto expanded = environment.expand(text)) text = std::move(*expanded);
 }
@@ -252,15 +270,25 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
     const auto file = module.ok ? configFilePathFor(module.path) : std::nullopt;
     if (!file) return JvmOptionsResult::Incomplete;
 
-    WideString classPath = readConfigValue(platform, *file, u"Class Path", u"Class Path");
-    if (classPath.empty()) {
+    // A runnable jar is its own class path, as with java -jar; a module may
+    // do without one.
+    const MainForm form = launcher.mainForm();
+    if (form == MainForm::Jar) expandEnvironment(platform.environment, launcher.mainJar);
+    WideString classPath =
+        form == MainForm::Jar ? launcher.mainJar : readConfigValue(platform, *file, u"Class Path", u"Class Path");
+    if (classPath.empty() && form == MainForm::Class) {
         showError(platform.ui, launcher.owner(), loadMessage(platform.ui, MessageId::ClassPathMissing));
         return JvmOptionsResult::Incomplete;
     }
-    // Wildcards are expanded after the references, so `%APP%\lib\*` works.
-    expandEnvironment(platform.environment, classPath);
-    classPath = expandClassPathWildcards(platform.files, classPath, kSearchPathSeparator);
+    if (form != MainForm::Jar) {
+        // Wildcards are expanded after the references, so `%APP%\lib\*` works.
+        expandEnvironment(platform.environment, classPath);
+        classPath = expandClassPathWildcards(platform.files, classPath, kSearchPathSeparator);
+    }
     WideList tokens;
+    if (form == MainForm::Module) {
+        tokens.push_back(u"-Djdk.module.main=" + launcher.mainModule.substr(0, launcher.mainModule.find(u'/')));
+    }
     for (WideString& token :
          splitVmParameters(readConfigValue(platform, *file, u"Java Runtime Environment", u"Virtual Machine Parameters"))) {
         addVmParameter(launcher, std::move(token), tokens);
@@ -271,12 +299,16 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
         showErrorText(ui, launcher.owner(), loadMessage(ui, MessageId::OptionValueMissing), *dangling);
         return JvmOptionsResult::Refused;
     }
-    launcher.jvmOptions.push_back(toNarrow(WideString(kClassPathOption) + classPath));
+    if (!classPath.empty()) launcher.jvmOptions.push_back(toNarrow(WideString(kClassPathOption) + classPath));
     // Expanding after the split keeps a value with spaces or quotes one option.
+    bool commandSet = false;
     for (WideString& token : tokens) {
         expandEnvironment(platform.environment, token);
+        commandSet = commandSet || token.compare(0, kJavaCommandOption.size(), kJavaCommandOption) == 0;
         launcher.jvmOptions.push_back(toNarrow(token));
     }
+    // The arguments go in as given: nothing of theirs is expanded.
+    if (!commandSet) launcher.jvmOptions.push_back(toNarrow(javaCommandOption(launcher)));
 
     launcher.outputFile = readConfigValue(platform, *file, u"Application", u"Output File");
     if (!launcher.outputFile.empty()) expandEnvironment(platform.environment, launcher.outputFile);

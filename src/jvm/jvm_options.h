@@ -16,16 +16,25 @@ class Launcher;
 
 enum class JvmOptionsResult {
     Built,
-    // No class path (message shown), or the configuration file path cannot be
-    // formed (silently): the JVM still starts, without these options.
+    // A main class without a class path (message shown), or the configuration
+    // file path cannot be formed (silently): the JVM still starts, without
+    // these options.
     Incomplete,
     // The options cannot be handed to the JVM (message shown): the start fails.
     Refused,
 };
 
-// Appends the class path option and the VM parameters to jvmOptions and reads
-// the redirection files.
+// Appends the class path option (the jar with "Main Jar"), the main module,
+// the VM parameters and sun.java.command to jvmOptions and reads the
+// redirection files.
 JvmOptionsResult buildJvmOptions(Launcher& launcher);
+
+// The program as java names it: the main class with dots, the jar, or
+// module[/class].
+WideString mainTarget(const Launcher& launcher);
+// -Dsun.java.command= followed by the program and its arguments, separated
+// by blanks, as java sets it for tools that name running programs.
+WideString javaCommandOption(const Launcher& launcher);
 
 // The tokens of the parameter text, quotes still in them: only U+0020
 // separates, and spaces inside a closed quote pair do not.

@@ -48,7 +48,11 @@ std::int32_t Launcher::run() {
     // A missing class path has been reported; the JVM still starts without it.
     if (buildJvmOptions(*this) == JvmOptionsResult::Refused) return -1;
     prepareStartupCache(*this);
-    if (runJavaThread(*this) == 0) return 0;
+    const std::int32_t javaThread = runJavaThread(*this);
+    if (javaThread == 0) return 0;
+    // As java ends after an exception escaped main: with 1, once teardown has
+    // waited for the program's other threads.
+    if (javaThread == kJavaThreadMainThrew) return 1;
     closeJavaSplash(*this);
     return -1;
 }

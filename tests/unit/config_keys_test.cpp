@@ -129,6 +129,20 @@ TEST_F(LoadConfiguration, MissingMainClassShows210AndStopsReading) {
     EXPECT_EQ(launcher.libraryPath, u"");
 }
 
+TEST_F(LoadConfiguration, AMainModuleOrJarTakesThePlaceOfTheMainClass) {
+    const std::pair<WideString, MainForm> cases[] = {
+        {u"Main Module=app/app.Main\n", MainForm::Module},
+        {u"Main Jar=app.jar\n", MainForm::Jar},
+        {u"Main Class=a.Main\nMain Jar=app.jar\nMain Module=app\n", MainForm::Module},
+    };
+    for (const auto& [keys, form] : cases) {
+        writeConfig((u"[Java Runtime Environment]\n" + keys).c_str());
+        EXPECT_TRUE(loadConfiguration(launcher)) << toUtf8(keys);
+        EXPECT_EQ(launcher.mainForm(), form) << toUtf8(keys);
+    }
+    EXPECT_TRUE(fake.ui.boxes.empty());
+}
+
 TEST_F(LoadConfiguration, ExactWordsAreCaseSensitive) {
     writeConfig(u"[Java Runtime Environment]\nMain Class=M\nMinimum Version=Any\nJVM Type=Server\n"
                 u"[Application]\nApplication Type=Service\nFailure Check=no\n");

@@ -199,11 +199,12 @@ TEST_F(BuildJvmOptions, ClassPathThenTheParametersInOrder) {
         u"[Java Runtime Environment]\nVirtual Machine Parameters=-Xmx512m  -Dx=\"a b\" -Dy=%QUOTED% -Xss1m -Xss=2m\n");
     fake.environment.variables = {{u"APP", u"/opt/my app"}, {u"QUOTED", u"say \"hi\""}};
     launcher.jvmOptions.push_back("-Djava.library.path=first");
+    launcher.mainClass = u"app/Main";
 
     EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
     EXPECT_EQ(launcher.jvmOptions,
               (JvmOptionList{"-Djava.library.path=first", "-Djava.class.path=/opt/my app/lib/a.jar", "-Xmx512m",
-                             "-Dx=a b", "-Dy=say \"hi\"", "-Xss1m", "-Xss=2m"}));
+                             "-Dx=a b", "-Dy=say \"hi\"", "-Xss1m", "-Xss=2m", "-Dsun.java.command=app.Main"}));
     EXPECT_EQ(launcher.threadStackSize, 1048576u);
     EXPECT_EQ(fake.memory.queries, 0);
     EXPECT_TRUE(fake.ui.boxes.empty());
@@ -211,8 +212,10 @@ TEST_F(BuildJvmOptions, ClassPathThenTheParametersInOrder) {
 
 TEST_F(BuildJvmOptions, StackSizeFromAPercentageAndTheLastAcceptedToken) {
     configure(u"[Class Path]\nClass Path=a.jar\n[Java Runtime Environment]\nVirtual Machine Parameters=-Xss10:20P -Xss\n");
+    launcher.mainClass = u"Main";
     EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
-    EXPECT_EQ(launcher.jvmOptions, (JvmOptionList{"-Djava.class.path=a.jar", "-Xss838860K", "-Xss"}));
+    EXPECT_EQ(launcher.jvmOptions,
+              (JvmOptionList{"-Djava.class.path=a.jar", "-Xss838860K", "-Xss", "-Dsun.java.command=Main"}));
     EXPECT_EQ(launcher.threadStackSize, 838860u * 1024);
 }
 
@@ -223,11 +226,13 @@ TEST_F(BuildJvmOptions, JavaOptionFormsAreJoinedAfterQuotesAndWildcardsExpanded)
         u"-Dx=\"a -p b\"\n");
     fake.environment.variables = {{u"APP", u"/opt/app"}};
     fake.files.folders[u"/opt/app/lib/"] = {{u"z.jar", false}, {u"a.jar", false}};
+    launcher.mainClass = u"app/Main";
     EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
     EXPECT_EQ(launcher.jvmOptions,
               (JvmOptionList{"-Djava.class.path=/opt/app/lib/a.jar" + std::string(1, char(kSearchPathSeparator)) +
                                  "/opt/app/lib/z.jar",
-                             "--module-path=my mods", "--add-opens=java.base/java.lang=ALL-UNNAMED", "-Dx=a -p b"}));
+                             "--module-path=my mods", "--add-opens=java.base/java.lang=ALL-UNNAMED", "-Dx=a -p b",
+                             "-Dsun.java.command=app.Main"}));
 }
 
 TEST_F(BuildJvmOptions, AnOptionWithoutItsValueRefusesTheStart) {
@@ -245,6 +250,46 @@ TEST_F(BuildJvmOptions, MissingClassPathShowsItsMessageAndAddsNothing) {
     EXPECT_TRUE(launcher.outputFile.empty());
     ASSERT_EQ(fake.ui.boxes.size(), 1u);
     EXPECT_EQ(fake.ui.boxes[0].text, u"Java Class Path was not specified in INI file.");
+}
+
+TEST_F(BuildJvmOptions, MainFormsGiveTheClassPathTheModuleAndTheCommandProperty) {
+    struct Case {
+        const char* name;
+        WideString mainClass, mainModule, mainJar, parameters;
+        WideList arguments;
+        JvmOptionList expected;
+    };
+    const Case cases[] = {
+        {"class", u"com/x/Main", u"", u"", u"", {u"a", u"b c"},
+         {"-Djava.class.path=cp", "-Dsun.java.command=com.x.Main a b c"}},
+        {"jar: the jar is the class path", u"com/x/Main", u"", u"%APP%/app.jar", u"", {u"%APP%"},
+         {"-Djava.class.path=/opt/app.jar", "-Dsun.java.command=/opt/app.jar %APP%"}},
+        {"module", u"", u"app/app.Main", u"", u"--module-path=mods", {u"a"},
+         {"-Djava.class.path=cp", "-Djdk.module.main=app", "--module-path=mods", "-Dsun.java.command=app/app.Main a"}},
+        {"command set by the parameters", u"", u"app", u"", u"-Dsun.java.command=Mine", {u"a"},
+         {"-Djava.class.path=cp", "-Djdk.module.main=app", "-Dsun.java.command=Mine"}},
+    };
+    fake.environment.variables = {{u"APP", u"/opt"}};
+    for (const Case& c : cases) {
+        configure(u"[Class Path]\nClass Path=cp\n[Java Runtime Environment]\nVirtual Machine Parameters=" + c.parameters);
+        launcher.jvmOptions.clear();
+        launcher.mainClass = c.mainClass;
+        launcher.mainModule = c.mainModule;
+        launcher.mainJar = c.mainJar;
+        launcher.arguments = c.arguments;
+        EXPECT_TRUE(buildJvmOptions(launcher)) << c.name;
+        EXPECT_EQ(launcher.jvmOptions, c.expected) << c.name;
+    }
+    EXPECT_TRUE(fake.ui.boxes.empty());
+}
+
+TEST_F(BuildJvmOptions, AModuleOrJarNeedsNoClassPathAndStillReadsTheParametersAndFiles) {
+    configure(u"[Java Runtime Environment]\nVirtual Machine Parameters=-Xmx1m\n[Application]\nOutput File=out.txt\n");
+    launcher.mainModule = u"app";
+    EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
+    EXPECT_EQ(launcher.jvmOptions, (JvmOptionList{"-Djdk.module.main=app", "-Xmx1m", "-Dsun.java.command=app"}));
+    EXPECT_EQ(launcher.outputFile, u"out.txt");
+    EXPECT_TRUE(fake.ui.boxes.empty());
 }
 
 TEST_F(BuildJvmOptions, RedirectionFilesAreExpanded) {

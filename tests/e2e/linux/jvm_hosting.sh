@@ -43,7 +43,7 @@ check_equal "non-ASCII arguments arrive unchanged" $'count 3\n[grüße]\n[日本
 # ---- main's end ---------------------------------------------------------------
 configure corvid.probe.Throws
 run_captured LC_ALL=C.UTF-8 "$app"
-check_equal "main throws: exit 0 without the failure check" 0 "$RUN_STATUS"
+check_equal "main throws: exit 1 without the failure check, as java" 1 "$RUN_STATUS"
 check_equal "main throws: its output" $'before the throw\n' "$RUN_STDOUT"
 check_contains "main throws: exception printed" "$RUN_STDERR" \
     'Exception in thread "main" java.lang.IllegalStateException: probe failure é'
@@ -74,22 +74,22 @@ done
 configure corvid.probe.NoMain
 run_captured LC_ALL=C "$app"
 check_equal "no main method: exit -1" 255 "$RUN_STATUS"
-check_contains "no main method: the JVM's error" "$RUN_STDERR" \
-    'java.lang.NoSuchMethodError: static Lcorvid/probe/NoMain;.main([Ljava/lang/String;)V'
+check_contains "no main method: message 211 with the runtime's reason" "$RUN_STDERR" \
+    'app.bin: Failed to load Main Class: corvid.probe.NoMain. Error: Main method not found in class corvid.probe.NoMain'
 check_not_contains "no main method: no box with a pending exception" "$RUN_STDERR" "No main method found"
 
 configure corvid.probe.Missing
 run_captured LC_ALL=C "$app"
 check_equal "missing class: exit -1, and no hang" 255 "$RUN_STATUS"
-check_contains "missing class: class loading error" "$RUN_STDERR" "java.lang.NoClassDefFoundError: corvid/probe/Missing"
-check_contains "missing class: message 215 with the slash name" "$RUN_STDERR" \
-    $'app.bin: Could not find the main class corvid/probe/Missing.\n'
+check_equal "missing class: message 211 with the runtime's reason, once" \
+    $'app.bin: Failed to load Main Class: corvid.probe.Missing. Error: Could not find or load main class corvid.probe.Missing Caused by: java.lang.ClassNotFoundException: corvid.probe.Missing\n' \
+    "$RUN_STDERR"
 
 configure corvid.probe.PrintArgs "-Xmx64m -Xbogus"
 run_captured LC_ALL=C "$app"
 check_equal "unknown -X option: exit -1" 255 "$RUN_STATUS"
-check_equal "unknown -X option: the JVM's word, then message 203 with its reason" \
-    $'Unrecognized option: -Xbogus\napp.bin: JNI exception: failed to create the Java VM Reason: unknown.\n' "$RUN_STDERR"
+check_equal "unknown -X option: message 203 with its reason, then the JVM's word, once" \
+    $'app.bin: JNI exception: failed to create the Java VM Reason: unknown. Unrecognized option: -Xbogus\n' "$RUN_STDERR"
 run_captured LC_ALL=de_DE.UTF-8 "$app"
 check_contains "unknown -X option: German frame" "$RUN_STDERR" \
     "app.bin: JNI exception: konnte die Java VM nicht erzeugen Reason: unbekannt."
@@ -101,7 +101,8 @@ JRE Path=$jdk
 run_captured LC_ALL=C "$app" x
 check_equal "no class path: message 209, then the JVM starts without it" \
     $'app.bin: Java Class Path was not specified in INI file.\n' "${RUN_STDERR%%$'\n'*}"$'\n'
-check_contains "no class path: then the class is not found" "$RUN_STDERR" "Could not find the main class corvid/probe/PrintArgs."
+check_contains "no class path: then the class is not found" "$RUN_STDERR" \
+    "Failed to load Main Class: corvid.probe.PrintArgs. Error: Could not find or load main class corvid.probe.PrintArgs"
 check_equal "no class path: exit -1" 255 "$RUN_STATUS"
 
 fake_runtime=$E2E_TMP/broken-runtime

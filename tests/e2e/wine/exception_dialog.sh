@@ -125,7 +125,7 @@ start
 ui_dialog --timeout 3000 controls
 finish
 check_equal "$CASE: no dialog" 1 "$DIALOG_STATUS"
-check_equal "$CASE: exit code" 0 "$RUN_STATUS"
+check_equal "$CASE: exit code 1, as java's" 1 "$RUN_STATUS"
 check_not_contains "$CASE: no trace taken" "$LOG" "printStackTrace"
 
 # ---- what it shows ------------------------------------------------------------------
