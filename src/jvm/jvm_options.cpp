@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "config/config_file.h"
+#include "jvm/jvm_path.h"
 #include "start/launcher.h"
 #include "start/messages.h"
 
@@ -158,10 +159,11 @@ bool buildJvmOptions(Launcher& launcher) {
         addVmParameter(launcher, std::move(token), tokens);
     }
     // Expanding after the split keeps a value with spaces or quotes one option.
-    for (WideString& token : tokens) {
-        expandEnvironment(platform.environment, token);
-        launcher.jvmOptions.push_back(toNarrow(token));
-    }
+    for (WideString& token : tokens) expandEnvironment(platform.environment, token);
+    const auto classPathForJvm = pathListForJvm(launcher, WideView(tokens.front()).substr(kClassPathOption.size()));
+    if (!classPathForJvm) return false;
+    tokens.front() = WideString(kClassPathOption) + *classPathForJvm;
+    for (const WideString& token : tokens) launcher.jvmOptions.push_back(toNarrow(token));
 
     launcher.outputFile = readConfigValue(platform, *file, u"Application", u"Output File");
     if (!launcher.outputFile.empty()) expandEnvironment(platform.environment, launcher.outputFile);

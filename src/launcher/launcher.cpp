@@ -47,6 +47,7 @@ std::int32_t Launcher::run() {
     if (!loadJvmLibrary(*this)) return -1;
     // A missing class path has been reported; the JVM still starts without it.
     buildJvmOptions(*this);
+    if (pathRefused) return -1;
     prepareStartupCache(*this);
     if (runJavaThread(*this) == 0) return 0;
     closeJavaSplash(*this);

@@ -97,6 +97,8 @@ public:
     bool failureCheck = false;
     bool overrideWorkingDir = false;
     std::uint64_t threadStackSize = 0;
+    // A path the JVM could not open has been reported: the start ends.
+    bool pathRefused = false;
     // Closes the Java runtime's own splash screen when it was used.
     void (*closeJavaSplashHook)() = nullptr;
     // The JVM library's JNI_CreateJavaVM and JNI_GetDefaultJavaVMInitArgs.
