@@ -4,6 +4,7 @@
 
 #include "config/config_file.h"
 #include "jvm/jvm_path.h"
+#include "jvm/user_options.h"
 #include "start/launcher.h"
 #include "start/messages.h"
 
@@ -158,6 +159,7 @@ bool buildJvmOptions(Launcher& launcher) {
          splitVmParameters(readConfigValue(platform, *file, u"Java Runtime Environment", u"Virtual Machine Parameters"))) {
         addVmParameter(launcher, std::move(token), tokens);
     }
+    appendUserOptions(launcher, *file, tokens);
     // Expanding after the split keeps a value with spaces or quotes one option.
     for (WideString& token : tokens) expandEnvironment(platform.environment, token);
     const auto classPathForJvm = pathListForJvm(launcher, WideView(tokens.front()).substr(kClassPathOption.size()));
