@@ -15,13 +15,12 @@ constexpr WideView kSeparators = u"/";
 constexpr char16_t kListSeparator = u':';
 #endif
 
-bool refuse(Launcher& launcher, WideView path) {
+void refuse(Launcher& launcher, WideView path) {
     UserInterface& ui = launcher.platform.ui;
     const WideString text = formatMessage(ui, MessageId::PathNotPassable, {path});
     if (launcher.trace.enabled()) launcher.trace.line(text);
     showError(ui, launcher.owner(), text);
     launcher.pathRefused = true;
-    return false;
 }
 
 }  // namespace
