@@ -6,6 +6,7 @@
 
 #include "cache/cache_files.h"
 #include "config/config_file.h"
+#include "jvm/jvm_path.h"
 #include "jvm/process_environment.h"
 #include "runtime/release_file.h"
 #include "start/launcher.h"
@@ -532,6 +533,15 @@ void prepareStartupCache(Launcher& launcher) {
     const CacheMode mode = decide(start, *names, *key, state);
     if (mode == CacheMode::Off) return;
 
+    // The JVM opens the archive through the narrow form of its path.
+    const auto jvmFolder = jvmOpenablePath(systemShortPaths(), *folder);
+    if (!jvmFolder || !fitsNarrow(start.current_)) {
+        traceLine(launcher, u"plain start: the archive's path cannot be passed to Java");
+        return;
+    }
+    const auto forJvm = [&](const WideString& path) {
+        return path.empty() ? std::string() : toNarrow(*jvmFolder + path.substr(folder->size()));
+    };
     const WideString pid = decimal(files.processId());
     const WideString marker = start.path(start.current_ + u"." + pid + u".start");
     const WideString archiveName = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
@@ -544,7 +554,7 @@ void prepareStartupCache(Launcher& launcher) {
     state.marker = marker;
     state.key = std::move(*key);
     if (mode == CacheMode::Check) state.checkLog = start.path(start.current_ + u"." + pid + u".log");
-    for (std::string& option : cacheOptions(mode, *feature, toNarrow(state.archive), toNarrow(state.checkLog))) {
+    for (std::string& option : cacheOptions(mode, *feature, forJvm(state.archive), forJvm(state.checkLog))) {
         launcher.jvmOptions.push_back(std::move(option));
     }
     launcher.jvmExitHook = &startupCacheExitHook;

@@ -77,6 +77,13 @@ bool loadConfiguration(Launcher& launcher) {
     Platform& platform = launcher.platform;
     Trace& trace = launcher.trace;
     if (trace.enabled()) trace.line(u"configuration file " + *file);
+    // Without this check every key reads as empty and the first message would
+    // blame a missing main class instead of the missing file.
+    if (!platform.files.findFirst(*file)) {
+        if (trace.enabled()) trace.line("the configuration file does not exist");
+        showError(platform.ui, launcher.owner(), formatMessage(platform.ui, MessageId::ConfigFileMissing, {*file}));
+        return false;
+    }
     const auto read = [&](WideView section, WideView key) {
         WideString value = readConfigValue(platform, *file, section, key);
         if (trace.enabled()) trace.line(u"[" + WideString(section) + u"] " + WideString(key) + u" = \"" + value + u"\"");

@@ -170,10 +170,13 @@ bool callSecondaryMain(InstanceHost& host, const WideString& mainClassName, JNIE
     const bool intForm = method == nullptr;
     if (intForm) method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)I");
     if (!method) {
-        // The NoSuchMethodError stays pending and is described on the way out.
-        if (tracing) host.trace("forwarded request dropped: no secondaryMain");
+        // Left unanswered, the second start would wait for this instance's
+        // end while its document is lost: it learns at once that nobody took it.
+        clearPending(env);
+        request.reply(-1);
+        if (tracing) host.trace("forwarded request answered -1: the main class has no secondaryMain, which single-instance mode needs");
         env->DeleteLocalRef(mainClass);
-        return false;
+        return true;
     }
     const WideList arguments = unpackArguments(request.arguments.data(), request.arguments.size());
     jobjectArray array = newJavaStringArray(arguments, env);

@@ -4,7 +4,9 @@
 #include <cmath>
 
 #include "config/config_file.h"
+#include "jvm/jvm_path.h"
 #include "jvm/process_environment.h"
+#include "jvm/user_options.h"
 #include "start/launcher.h"
 #include "start/messages.h"
 
@@ -293,13 +295,19 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
          splitVmParameters(readConfigValue(platform, *file, u"Java Runtime Environment", u"Virtual Machine Parameters"))) {
         addVmParameter(launcher, std::move(token), tokens);
     }
+    appendUserOptions(launcher, *file, tokens);
     if (const auto dangling = joinOptionValues(tokens, 0)) {
         if (launcher.trace.enabled()) launcher.trace.line(u"option without its value: " + *dangling);
         UserInterface& ui = platform.ui;
         showErrorText(ui, launcher.owner(), loadMessage(ui, MessageId::OptionValueMissing), *dangling);
         return JvmOptionsResult::Refused;
     }
-    if (!classPath.empty()) launcher.jvmOptions.push_back(toNarrow(WideString(kClassPathOption) + classPath));
+    if (!classPath.empty()) {
+        // A path the narrow form cannot hold goes by its short name.
+        const auto classPathForJvm = pathListForJvm(launcher, classPath);
+        if (!classPathForJvm) return JvmOptionsResult::Refused;
+        launcher.jvmOptions.push_back(toNarrow(WideString(kClassPathOption) + *classPathForJvm));
+    }
     // Expanding after the split keeps a value with spaces or quotes one option.
     bool commandSet = false;
     for (WideString& token : tokens) {

@@ -159,6 +159,19 @@ Memory& systemMemory();
 // would show its own error box). The entry points call it first.
 void installFatalErrorHandlers();
 
+// ---- Short names of paths -------------------------------------------------
+// Text handed to the JVM travels in the thread's ANSI code page on Windows; a
+// path that the code page cannot hold reaches the JVM by its short name.
+class ShortPaths {
+public:
+    virtual ~ShortPaths() = default;
+    // The file system's short form of an existing path (each component that
+    // has a short name given by it); nullopt when the system gives none.
+    virtual std::optional<WideString> shortPath(const WideString& path) = 0;
+};
+ShortPaths& systemShortPaths();
+// ---------------------------------------------------------------------------
+
 // The path separator of folder paths handed between subsystems: a backslash
 // on Windows, a slash on Linux.
 #ifdef _WIN32

@@ -139,4 +139,19 @@ Environment& systemEnvironment() {
     return environment;
 }
 
+namespace {
+
+// UTF-8 holds every path: nothing ever asks for a short name.
+class PosixShortPaths final : public ShortPaths {
+public:
+    std::optional<WideString> shortPath(const WideString&) override { return std::nullopt; }
+};
+
+}  // namespace
+
+ShortPaths& systemShortPaths() {
+    static PosixShortPaths paths;
+    return paths;
+}
+
 }  // namespace corvid

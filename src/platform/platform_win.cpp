@@ -167,4 +167,26 @@ Environment& systemEnvironment() {
     return environment;
 }
 
+namespace {
+
+class Win32ShortPaths final : public ShortPaths {
+public:
+    std::optional<WideString> shortPath(const WideString& path) override {
+        const DWORD size = GetShortPathNameW(wide(path), nullptr, 0);
+        if (size == 0) return std::nullopt;
+        WideString result(size, u'\0');
+        const DWORD length = GetShortPathNameW(wide(path), wide(result.data()), size);
+        if (length == 0 || length >= size) return std::nullopt;
+        result.resize(length);
+        return result;
+    }
+};
+
+}  // namespace
+
+ShortPaths& systemShortPaths() {
+    static Win32ShortPaths paths;
+    return paths;
+}
+
 }  // namespace corvid

@@ -60,9 +60,13 @@ public:
     std::vector<WideString> createdDirectories;
     std::vector<WideString> lookups;
 
+    // The profile store's files, which exist for findFirst as well.
+    const std::map<WideString, WideString>* profileFiles = nullptr;
+
     bool findFirst(const WideString& path) override {
         lookups.push_back(path);
-        return existing.count(path) != 0 || contents.count(path) != 0;
+        return existing.count(path) != 0 || contents.count(path) != 0 ||
+               (profileFiles != nullptr && profileFiles->count(path) != 0);
     }
     bool createDirectory(const WideString& path) override {
         createdDirectories.push_back(path);
@@ -246,6 +250,8 @@ struct FakePlatform {
     FakeMemory memory;
     FakeRuntimePrompt runtimePrompt;
     Platform platform{process, files, environment, profiles, ui, runtimes, libraries, threads, memory, runtimePrompt};
+
+    FakePlatform() { files.profileFiles = &profiles.files; }
 };
 
 }  // namespace corvid::testing

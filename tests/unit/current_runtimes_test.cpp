@@ -298,7 +298,7 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"Defaults", u"", u"", u"any", u"any", JvmType::Default, "Ks Kc Kc "},
         RuleCase{"BothBoundsIncluded", u"", u"", u"11.0.21", u"17.0.9", JvmType::Default, "Ks Kc -- "},
         RuleCase{"UpperWithFill", u"", u"", u"any", u"11", JvmType::Default, "-- Kc Kc "},
-        RuleCase{"MissingUpperBound", u"", u"", u"", u"", JvmType::Default, "-- -- -- "},
+        RuleCase{"MissingUpperBound", u"", u"", u"", u"", JvmType::Default, "Ks Kc Kc "},
         RuleCase{"OnlyJdk", u"only_JDK", u"", u"any", u"any", JvmType::Default, "Ks -- -- "},
         RuleCase{"FavorJdkSearchesBoth", u"favor_JDK", u"", u"any", u"any", JvmType::Default, "Ks kc kc "},
         RuleCase{"OnlyJreCoversZuluJre", u"only_JRE", u"", u"any", u"any", JvmType::Default, "-- Kc Kc "},

@@ -22,8 +22,8 @@ TEST(LauncherStart, FailedInitialisationEndsWithMinusOne) {
     } cases[] = {
         {"main class missing", u"C:/Apps/tool.exe", u"[Java Runtime Environment]\nMinimum Version=1.6\n",
          {u"Main class was not specified in INI file."}},
-        {"no configuration file: main class missing", u"C:/Apps/tool.exe", nullptr,
-         {u"Main class was not specified in INI file."}},
+        {"no configuration file: named", u"C:/Apps/tool.exe", nullptr,
+         {u"The configuration file " + nativePath(u"C:/Apps/tool.ini") + u" was not found."}},
 #ifdef _WIN32
         {"path without a dot shows nothing", u"C:/Apps/tool", u"[Java Runtime Environment]\nMain Class=M\n", {}},
 #endif

@@ -194,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
     Versions, Bounds,
     ::testing::Values(BoundsCase{"AnyAny", u"any", u"any", "kkkkkk"},
                       BoundsCase{"UpperFillsWith65535", u"1.6", u"1.6", "-kk---"},
-                      BoundsCase{"MissingUpperAdmitsOnlyZero", u"", u"", "----k-"},
+                      BoundsCase{"MissingUpperIsNoBound", u"", u"", "kkkkkk"},
                       BoundsCase{"MissingLowerAdmitsDigitless", u"", u"1.6", "kkk-k-"},
                       BoundsCase{"BothEndsIncluded", u"1.6.0.10", u"1.7.0.0", "--kk--"},
                       BoundsCase{"NumericNotTextual", u"1.8", u"any", "-----k"},

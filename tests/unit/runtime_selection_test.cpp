@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "config/config_keys.h"
+#include "runtime/library_machine.h"
 #include "runtime/runtime_selection.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
@@ -349,6 +350,64 @@ TEST(SelectRuntime, TraceExplainsThePick) {
     for (const std::string& expected : expectedLines) {
         EXPECT_NE(s.traced.find(expected), std::string::npos) << expected << "\n" << s.traced;
     }
+}
+
+// ---- libraries of another machine ----
+
+// The first bytes of a library whose PE header (or ELF header on Linux)
+// names the given machine.
+std::string libraryFor(LibraryMachine::Kind kind) {
+#ifdef _WIN32
+    const std::uint16_t machine = kind == LibraryMachine::Kind::X86 ? 0x014c : kind == LibraryMachine::Kind::Arm64 ? 0xAA64 : 0x8664;
+    std::string bytes(0x100, '\0');
+    bytes.replace(0, 2, "MZ");
+    bytes[0x3C] = 0x40;
+    bytes.replace(0x40, 4, std::string("PE\0\0", 4));
+    bytes[0x44] = static_cast<char>(machine & 0xFF);
+    bytes[0x45] = static_cast<char>(machine >> 8);
+#else
+    const std::uint16_t machine = kind == LibraryMachine::Kind::X86 ? 3 : kind == LibraryMachine::Kind::Arm64 ? 183 : 62;
+    std::string bytes(0x40, '\0');
+    bytes.replace(0, 4, "\x7F" "ELF");
+    bytes[4] = kind == LibraryMachine::Kind::X86 ? 1 : 2;
+    bytes[5] = 1;
+    bytes[18] = static_cast<char>(machine & 0xFF);
+    bytes[19] = static_cast<char>(machine >> 8);
+#endif
+    return bytes;
+}
+
+TEST(SelectRuntime, RegisteredLibrariesOfAnotherMachineGiveWay) {
+    Selection s;
+    const struct {
+        const char16_t* version;
+        const char16_t* home;
+        LibraryMachine::Kind kind;
+    } runtimes[] = {{u"1.8", u"/x64", LibraryMachine::Kind::X64},
+                    {u"17", u"/x86", LibraryMachine::Kind::X86},
+                    {u"21", u"/arm64", LibraryMachine::Kind::Arm64}};
+    for (const auto& r : runtimes) {
+        s.registered(RegistryRoot::JavaSoftJre, r.version, r.home);
+        s.fake.files.contents[nativePath(r.home) + nativePath(u"/") + kClient] = libraryFor(r.kind);
+    }
+    EXPECT_EQ(selectRuntime(s.launcher), nativePath(u"/x64/") + kClient);
+    EXPECT_NE(s.traced.find(toUtf8(nativePath(u"/x86/") + kClient) + " is a 32-bit (x86) library"), std::string::npos)
+        << s.traced;
+    EXPECT_NE(s.traced.find(" is a 64-bit (ARM64) library"), std::string::npos) << s.traced;
+    EXPECT_TRUE(s.fake.ui.boxes.empty());
+}
+
+TEST(SelectRuntime, ConfiguredLibraryOfAnotherMachineIsNamed) {
+    Selection s;
+    s.launcher.jrePath = nativePath(u"/rt32");
+    const WideString library = nativePath(u"/rt32/") + kClient;
+    s.fake.files.contents[library] = libraryFor(LibraryMachine::Kind::X86);
+    s.registered(RegistryRoot::JavaSoftJre, u"1.8", u"/x64");
+    s.file(u"/x64/", kClient);
+    EXPECT_EQ(selectRuntime(s.launcher), u"");
+    ASSERT_EQ(s.fake.ui.boxes.size(), 1u);
+    EXPECT_EQ(s.fake.ui.boxes[0].text, u"The Java VM library " + library +
+                                           u" is a 32-bit (x86) library; this launcher needs a 64-bit (x64) one.");
 }
 
 }  // namespace

@@ -26,6 +26,13 @@ app|app.ini|
 Tools 1.2/tool|Tools 1.2/tool.ini|Tools 1.ini
 TABLE
 
+# A configuration file that is not there is named.
+dir=$E2E_TMP/missing
+install_launcher "$dir/app.bin"
+run_captured LC_ALL=C "$dir/app.bin"
+check_equal "missing file: status -1" 255 "$RUN_STATUS"
+check_equal "missing file: named" "app.bin: The configuration file $dir/app.ini was not found."$'\n' "$RUN_STDERR"
+
 # The per-user file: $XDG_CONFIG_HOME/<product name less \?"|><:/*>/<code>/<program>.ini
 dir=$E2E_TMP/user
 install_launcher "$dir/app/tool.bin"

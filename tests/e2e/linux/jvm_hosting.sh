@@ -40,6 +40,18 @@ check_equal "several: in order, empty ones and switches kept" \
 run_captured LC_ALL=C.UTF-8 "$app" "grüße" "日本語" "𝄞"
 check_equal "non-ASCII arguments arrive unchanged" $'count 3\n[grüße]\n[日本語]\n[𝄞]\n' "$RUN_STDOUT"
 
+# ---- the least configuration: a main class and a class path ---------------------
+# No version bounds: any installed runtime will do (default-java, several JDKs).
+write_file "$E2E_TMP/app.ini" "[Java Runtime Environment]
+Main Class=corvid.probe.PrintArgs
+[Class Path]
+Class Path=$classes
+"
+run_captured LC_ALL=C.UTF-8 CORVID_TRACE="$E2E_TMP/bounds.trace" "$app" x
+check_equal "no version bounds: runs on an installed runtime" $'count 1\n[x]\n' "$RUN_STDOUT"
+check_contains "no version bounds: searched without an upper bound" "$(cat "$E2E_TMP/bounds.trace")" \
+    "between 0.0.0.0 and 65535.65535.65535.65535"
+
 # ---- main's end ---------------------------------------------------------------
 configure corvid.probe.Throws
 run_captured LC_ALL=C.UTF-8 "$app"
@@ -181,6 +193,30 @@ TAV_JVM_HOME=$jdk
 PATH=/opt/tools:/usr/bin:/bin:$jdk/bin
 java.class.path=$classes
 " "$RUN_STDOUT"
+
+# ---- the options a user keeps ----------------------------------------------------------
+# XDG_CONFIG_HOME/<product name>/<code>/app.vmoptions, after the configured options.
+user_options_ini() {
+    write_file "$E2E_TMP/app.ini" "[Java Runtime Environment]
+Main Class=corvid.probe.Settings
+JRE Path=$jdk
+Virtual Machine Parameters=-Dheap=app -Dkept=app
+User Options=$1
+[Product Information]
+Product Name=Tool
+Product Code=1
+[Class Path]
+Class Path=$classes
+"
+}
+user_options_ini yes
+write_file "$E2E_TMP/config/Tool/1/app.vmoptions" $'# mine\n\n  -Dheap=user \n-Dwords=two  words "quoted"\n-Dfrom=%USER_DIR%\n'
+run_captured XDG_CONFIG_HOME="$E2E_TMP/config" USER_DIR=/home/u "$app" prop:heap prop:kept prop:words prop:from
+check_equal "user options: the user's wins, lines taken whole" $'heap=user\nkept=app\nwords=two  words "quoted"\nfrom=/home/u\n' \
+    "$RUN_STDOUT"
+user_options_ini no
+run_captured XDG_CONFIG_HOME="$E2E_TMP/config" "$app" prop:heap
+check_equal "user options: off, nothing read" $'heap=app\n' "$RUN_STDOUT"
 
 # ---- the Java thread's stack -------------------------------------------------------------
 # Interpreted only, so a frame has one size and the depth measures the stack.

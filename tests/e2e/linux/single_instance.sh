@@ -165,28 +165,20 @@ stop_first return
 check_equal "in DestroyJavaVM: the first instance ends with 0" 0 "$FIRST_STATUS"
 check_equal "in DestroyJavaVM: delivered once" 1 "$(count_lines "$(record)" "int 1 [61]")"
 
-# ---- no secondaryMain: the second start takes the first instance's exit code ----
+# ---- no secondaryMain: the second start is answered -1 at once ------------------
 configure corvid.probe.NoSecondary
 start_first
-("$app" orphan >/dev/null 2>&1 </dev/null) &
-second=$!
-sleep 0.5
-check "no secondaryMain: the second start waits" kill -0 "$second"
+started=$(date +%s%N)
+run_captured "$app" orphan
+elapsed_ms=$((($(date +%s%N) - started) / 1000000))
+check_equal "no secondaryMain: the second start ends with -1" 255 "$RUN_STATUS"
+check "no secondaryMain: within a second (${elapsed_ms} ms)" test "$elapsed_ms" -lt 1000
+check "no secondaryMain: the first instance runs on" kill -0 "$FIRST_PID"
 stop_first 9
-status=0
-wait "$second" || status=$?
-check_equal "no secondaryMain: the second start ends with the first instance's System.exit code" 9 "$status"
-check_contains "no secondaryMain: the lookup failure is described" "$(cat "$E2E_TMP/first.err")" \
-    "java.lang.NoSuchMethodError"
-
-start_first
-("$app" orphan >/dev/null 2>&1 </dev/null) &
-second=$!
-sleep 0.3
-stop_first return
-status=0
-wait "$second" || status=$?
-check_equal "no secondaryMain: main returning gives 0 to both" "0 0" "$FIRST_STATUS $status"
+check_equal "no secondaryMain: the first instance keeps its own exit code" 9 "$FIRST_STATUS"
+check_not_contains "no secondaryMain: nothing printed" "$(cat "$E2E_TMP/first.err")" "NoSuchMethodError"
+check_contains "no secondaryMain: the trace says why" "$(cat "$E2E_TMP/first.trace")" \
+    "forwarded request answered -1: the main class has no secondaryMain"
 
 # ---- switches that leave the mode off -------------------------------------------
 for variant in "Single Instance=Yes" $'Application Type=service\nSingle Instance=yes'; do
@@ -222,8 +214,10 @@ stop_first 0
 check_equal "during JVM creation: delivered once" 1 "$(count_lines "$(record)" "int 1 [77]")"
 
 # ---- a first instance killed with SIGKILL -------------------------------------------
-configure corvid.probe.NoSecondary
-start_first
+# The second start waits for a JVM that is still being created.
+configure corvid.probe.ForwardedInt "" "-javaagent:$jar=3000"
+NO_WAIT=1 start_first
+wait_for_file "$dir/creating"
 ("$app" waits >/dev/null 2>&1 </dev/null) &
 second=$!
 sleep 0.3

@@ -26,6 +26,17 @@ my.tool.exe|my.tool.ini|my.ini
 Tools 1.2/tool|Tools 1.ini|Tools 1.2/tool.ini
 TABLE
 
+# A configuration file that is not there is named, in the user's language.
+dir=$E2E_TMP/missing
+install_launcher "$dir/MyApp.exe"
+for locale in C de_DE.UTF-8; do
+    wine_run_msgbox LC_ALL=$locale "$dir/MyApp.exe"
+    check_equal "missing file ($locale): status -1" 255 "$RUN_STATUS"
+    expected="The configuration file $(to_windows_path "$dir/MyApp.ini") was not found."
+    [[ $locale == de_* ]] && expected="Die Konfigurationsdatei $(to_windows_path "$dir/MyApp.ini") wurde nicht gefunden."
+    check_equal "missing file ($locale): named" "$expected" "$MSGBOX_TEXT"
+done
+
 # No "." anywhere in the path: no configuration file, nothing shown.
 dir=$E2E_TMP/nodot
 if [[ $dir == *.* ]]; then
