@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cstdint>
 
-#include "cache/cache_files.h"
 #include "config/config_file.h"
 #include "jvm/process_environment.h"
 #include "runtime/release_file.h"
@@ -30,10 +29,6 @@ constexpr std::int64_t kStaleSeconds = 3600;
 
 // The start whose archive the JVM's exit hook records.
 std::atomic<Launcher*> cachingLauncher{nullptr};
-
-CacheFiles& filesOf(Launcher& launcher) {
-    return launcher.cacheFiles ? *launcher.cacheFiles : systemCacheFiles();
-}
 
 void traceLine(Launcher& launcher, const WideString& text) {
     if (launcher.trace.enabled()) launcher.trace.line(u"startup cache: " + text);
@@ -104,16 +99,16 @@ std::optional<std::uint32_t> processOf(WideView name, WideView suffix) {
 
 class CacheStart {
 public:
-    CacheStart(Launcher& launcher, CacheFiles& files, WideString folder, WideString prefix, WideString current)
-        : launcher_(launcher), files_(files), folder_(std::move(folder)), prefix_(std::move(prefix)),
+    CacheStart(Launcher& launcher, FileSystem& files, WideString folder, WideString prefix, WideString current)
+        : launcher_(launcher), files_(files), process_(launcher.platform.process), folder_(std::move(folder)), prefix_(std::move(prefix)),
           current_(std::move(current)) {}
 
     // Whether the start that left this file still runs. A temporary file older
     // than an hour is taken as left behind by a start whose id is now another
     // process's; a marker is not, since the program it guards may run for days.
     bool alive(std::uint32_t id, const WideString& name, bool mayGoStale = true) {
-        if (id == files_.processId()) return true;
-        if (!files_.processAlive(id)) return false;
+        if (id == process_.processId()) return true;
+        if (!process_.processAlive(id)) return false;
         if (!mayGoStale) return true;
         const auto facts = files_.facts(path(name));
         return !facts || files_.now() - facts->modified < kStaleSeconds * files_.second();
@@ -127,7 +122,7 @@ public:
     }
 
     std::optional<ArchiveRecord> readRecord(const WideString& name) {
-        const auto text = launcher_.platform.files.readFile(path(name + u".meta"), 1 << 20);
+        const auto text = files_.readFile(path(name + u".meta"), 1 << 20);
         return text ? parseRecord(*text) : std::nullopt;
     }
 
@@ -139,7 +134,7 @@ public:
             if (!startsWith(name, prefix_)) continue;
             const auto id = processOf(name, u".start");
             if (!id || alive(*id, name, false)) continue;
-            const auto protectedName = launcher_.platform.files.readFile(path(name), 4096);
+            const auto protectedName = files_.readFile(path(name), 4096);
             files_.remove(path(name));
             if (!protectedName) continue;
             const WideString file = fromUtf8(*protectedName);
@@ -195,7 +190,8 @@ public:
     }
 
     Launcher& launcher_;
-    CacheFiles& files_;
+    FileSystem& files_;
+    Process& process_;
     WideString folder_;
     WideString prefix_;
     WideString current_;  // prefix + hash
@@ -205,7 +201,7 @@ public:
 CacheMode decide(CacheStart& start, const std::vector<WideString>& names, const std::string& key,
                  StartupCacheState& state) {
     Launcher& launcher = start.launcher_;
-    CacheFiles& files = start.files_;
+    FileSystem& files = start.files_;
     const WideString archiveName = start.current_ + u".jsa";
     state.archive = start.path(archiveName);
     state.record = state.archive + u".meta";
@@ -280,7 +276,7 @@ CacheMode decide(CacheStart& start, const std::vector<WideString>& names, const 
         traceLine(launcher, u"too little free space to create an archive; plain start");
         return CacheMode::Off;
     }
-    const WideString temporary = start.current_ + u"." + decimal(files.processId()) + u".tmp";
+    const WideString temporary = start.current_ + u"." + decimal(launcher.platform.process.processId()) + u".tmp";
     state.archive = start.path(temporary);
     state.record = state.archive + u".meta";
     traceLine(launcher, u"creating " + temporary + u": no archive for this configuration yet");
@@ -411,7 +407,7 @@ std::optional<WideString> cacheFolderFor(Launcher& launcher) {
     return file.substr(0, file.rfind(kPathSeparator));
 }
 
-std::optional<std::string> cacheKey(Launcher& launcher, CacheFiles& files, const WideString& javaVersion) {
+std::optional<std::string> cacheKey(Launcher& launcher, FileSystem& files, const WideString& javaVersion) {
     const WideString home = runtimeHomeFolder(launcher.jvmLibraryPath);
     const auto realHome = files.realPath(home);
     const auto library = files.facts(launcher.jvmLibraryPath);
@@ -478,7 +474,7 @@ void prepareStartupCache(Launcher& launcher) {
                                     : u"off: the runtime has no release file with its version");
         return;
     }
-    CacheFiles& files = filesOf(launcher);
+    FileSystem& files = launcher.platform.files;
     // The dynamic archive sits on the runtime's own; without it the JVM refuses.
     const WideString libraryFolder = launcher.jvmLibraryPath.substr(0, launcher.jvmLibraryPath.rfind(kPathSeparator));
     if (!files.facts(joinPath(libraryFolder, u"classes.jsa"))) {
@@ -526,7 +522,7 @@ void prepareStartupCache(Launcher& launcher) {
     const CacheMode mode = decide(start, *names, *key, state);
     if (mode == CacheMode::Off) return;
 
-    const WideString pid = decimal(files.processId());
+    const WideString pid = decimal(launcher.platform.process.processId());
     const WideString marker = start.path(start.current_ + u"." + pid + u".start");
     const WideString archiveName = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
     if (!files.writeFile(marker, toUtf8(archiveName))) {
@@ -549,7 +545,7 @@ void startupCacheMainStarting(Launcher& launcher) {
     StartupCacheState& state = launcher.startupCache;
     if (state.mode == CacheMode::Off || state.mainStarted) return;
     state.mainStarted = true;
-    CacheFiles& files = filesOf(launcher);
+    FileSystem& files = launcher.platform.files;
     if (state.mode == CacheMode::Check) {
         const auto log = launcher.platform.files.readFile(state.checkLog, 4 << 20);
         const WideString name = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
@@ -582,7 +578,7 @@ void endStart(Launcher& launcher, bool ranNormally) {
     if (mode == CacheMode::Off) return;
     state.mode = CacheMode::Off;
     cachingLauncher.store(nullptr);
-    CacheFiles& files = filesOf(launcher);
+    FileSystem& files = launcher.platform.files;
     if (mode == CacheMode::Create) {
         const WideString name = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
         const auto facts = files.facts(state.archive);

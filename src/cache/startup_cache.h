@@ -20,7 +20,7 @@
 namespace corvid {
 
 class Launcher;
-class CacheFiles;
+class FileSystem;
 
 // [Java Runtime Environment] "Startup Cache": "Yes" in any letter case.
 bool startupCacheRequested(WideView value);
@@ -64,7 +64,7 @@ std::optional<WideString> cacheFolderFor(Launcher& launcher);
 // path and version, the JVM library's size and time, each class path entry
 // made absolute with its size and time, and every JVM option. nullopt when a
 // fact cannot be had.
-std::optional<std::string> cacheKey(Launcher& launcher, CacheFiles& files, const WideString& javaVersion);
+std::optional<std::string> cacheKey(Launcher& launcher, FileSystem& files, const WideString& javaVersion);
 
 // The run phase's steps: after buildJvmOptions (adds the options and sets
 // the crash marker), right before main runs (records a check's verdict), and

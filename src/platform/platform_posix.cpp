@@ -4,10 +4,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/posix_handles.h"
@@ -33,6 +40,61 @@ public:
     bool setCurrentDirectory(const WideString& folder) override { return chdir(toNarrow(folder).c_str()) == 0; }
 
     std::uint32_t lastError() override { return static_cast<std::uint32_t>(errno); }
+
+    std::uint32_t processId() override { return static_cast<std::uint32_t>(getpid()); }
+
+    bool processAlive(std::uint32_t id) override {
+        // EPERM: it exists but belongs to someone else.
+        return kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+    }
+
+    bool startDetached(const WideString& path, const WideString& name, const WideString& value) override {
+        // Everything the children need is made here: after fork in a process
+        // with JVM threads only async-signal-safe calls are allowed.
+        const std::string program = toNarrow(path);
+        const std::string prefix = toNarrow(name) + "=";
+        const std::string variable = prefix + toNarrow(value);
+        std::vector<char*> environment;
+        for (char** entry = environ; *entry; ++entry) {
+            if (std::string_view(*entry).substr(0, prefix.size()) != prefix) environment.push_back(*entry);
+        }
+        environment.push_back(const_cast<char*>(variable.c_str()));
+        environment.push_back(nullptr);
+        char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
+        int failure[2];
+        if (pipe2(failure, O_CLOEXEC) != 0) return false;
+        UniqueFileDescriptor readEnd(failure[0]);
+        // Twice, so the builder belongs to init and never waits as a zombie of this start.
+        const pid_t child = fork();
+        if (child < 0) {
+            close(failure[1]);
+            return false;
+        }
+        if (child == 0) {
+            setsid();
+            if (fork() != 0) _exit(0);
+            setpriority(PRIO_PROCESS, 0, 10);
+            const int null = open("/dev/null", O_RDWR);
+            if (null >= 0) {
+                dup2(null, 0);
+                dup2(null, 1);
+                dup2(null, 2);
+            }
+            execve(argv[0], argv, environment.data());
+            const int error = errno;
+            (void)!write(failure[1], &error, sizeof error);
+            _exit(127);
+        }
+        close(failure[1]);
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        int error = 0;
+        ssize_t got;
+        while ((got = read(readEnd.get(), &error, sizeof error)) < 0 && errno == EINTR) {
+        }
+        return got == 0;
+    }
 };
 
 class PosixFileSystem final : public FileSystem {
@@ -61,6 +123,77 @@ public:
         }
         return content;
     }
+
+    std::optional<FileFacts> facts(const WideString& path) override {
+        struct stat info;
+        if (stat(toNarrow(path).c_str(), &info) != 0) return std::nullopt;
+        FileFacts facts;
+        facts.isFolder = S_ISDIR(info.st_mode);
+        facts.size = static_cast<std::uint64_t>(info.st_size);
+        facts.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+        return facts;
+    }
+
+    std::optional<WideString> realPath(const WideString& path) override {
+        char* resolved = ::realpath(toNarrow(path).c_str(), nullptr);
+        if (!resolved) return std::nullopt;
+        WideString result = fromNarrow(resolved);
+        std::free(resolved);
+        return result;
+    }
+
+    std::optional<WideString> currentDirectory() override {
+        char buffer[PATH_MAX];
+        if (!getcwd(buffer, sizeof buffer)) return std::nullopt;
+        return fromNarrow(buffer);
+    }
+
+    bool writeFile(const WideString& path, const std::string& bytes) override {
+        const std::string name = toNarrow(path);
+        UniqueFileDescriptor file(open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (!file) return false;
+        std::size_t written = 0;
+        while (written < bytes.size()) {
+            const ssize_t got = write(file.get(), bytes.data() + written, bytes.size() - written);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            written += static_cast<std::size_t>(got);
+        }
+        const bool ok = close(file.release()) == 0 && written == bytes.size();
+        if (!ok) unlink(name.c_str());
+        return ok;
+    }
+
+    bool rename(const WideString& from, const WideString& to) override {
+        return ::rename(toNarrow(from).c_str(), toNarrow(to).c_str()) == 0;
+    }
+
+    bool remove(const WideString& path) override { return unlink(toNarrow(path).c_str()) == 0; }
+
+    std::optional<std::vector<WideString>> list(const WideString& folder) override {
+        const UniqueDirectory dir(opendir(toNarrow(folder).c_str()));
+        if (!dir) return std::nullopt;
+        std::vector<WideString> names;
+        while (const dirent* entry = readdir(dir.get())) {
+            const std::string_view name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(fromNarrow(name));
+        }
+        return names;
+    }
+
+    std::optional<std::uint64_t> freeSpace(const WideString& folder) override {
+        struct statvfs info;
+        if (statvfs(toNarrow(folder).c_str(), &info) != 0) return std::nullopt;
+        return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+    }
+
+    std::int64_t now() override {
+        timespec time;
+        clock_gettime(CLOCK_REALTIME, &time);
+        return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+    }
+
+    std::int64_t second() override { return 1000000000; }
 };
 
 class PosixEnvironment final : public Environment {
