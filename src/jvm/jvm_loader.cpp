@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "jvm/java_api.h"
+#include "jvm/jvm_output.h"
 #include "start/launcher.h"
 
 namespace corvid {
@@ -61,28 +62,32 @@ std::optional<MessageId> jniErrorReason(std::int32_t result) {
 
 bool createJavaVm(Launcher& launcher) {
     Trace& trace = launcher.trace;
-    // An empty list is handed over as no options at all, never indexed.
-    std::vector<JavaVMOption> options(launcher.jvmOptions.size());
-    for (std::size_t i = 0; i < options.size(); ++i) {
-        options[i].optionString = const_cast<char*>(launcher.jvmOptions[i].c_str());
-        options[i].extraInfo = nullptr;
-    }
+    // The hooks come first so that the JVM's words about any later option
+    // reach the output hook.
+    std::vector<JavaVMOption> options = {
+        {const_cast<char*>("vfprintf"), reinterpret_cast<void*>(&jvmVfprintfHook)},
+    };
     // The JVM calls the "exit" option's function from System.exit.
     if (launcher.jvmExitHook) {
         options.push_back({const_cast<char*>("exit"), reinterpret_cast<void*>(launcher.jvmExitHook)});
     }
+    for (const std::string& option : launcher.jvmOptions) options.push_back({const_cast<char*>(option.c_str()), nullptr});
     JavaVMInitArgs arguments{};
     arguments.version = JNI_VERSION_1_2;
     arguments.nOptions = static_cast<jint>(options.size());
-    arguments.options = options.empty() ? nullptr : options.data();
+    arguments.options = options.data();
     arguments.ignoreUnrecognized = JNI_FALSE;
 
     if (trace.enabled()) {
-        trace.line(u"JVM options: " + decimal(static_cast<std::int64_t>(options.size())));
+        trace.line(u"JVM options: " + decimal(static_cast<std::int64_t>(launcher.jvmOptions.size())));
         for (const std::string& option : launcher.jvmOptions) trace.line("  " + option);
+        trace.line("  and the launcher's vfprintf hook");
         if (launcher.jvmExitHook) trace.line("  exit (the launcher's exit hook)");
         trace.line("calling JNI_CreateJavaVM");
     }
+    // What the JVM says while it is created is held back: it belongs in the
+    // message when creation fails, and is printed once otherwise.
+    setJvmOutputMode(JvmOutputMode::Capture);
     JavaVM* vm = nullptr;
     void* env = nullptr;
     const jint result = launcher.createJavaVmEntry ? asCreateJavaVm(launcher.createJavaVmEntry)(&vm, &env, &arguments)
@@ -92,14 +97,19 @@ bool createJavaVm(Launcher& launcher) {
     if (result == JNI_OK && vm && env) {
         launcher.javaVm = vm;
         launcher.jniEnv = static_cast<JNIEnv*>(env);
+        releaseCapturedJvmOutput();
+        setJvmOutputMode(JvmOutputMode::PassThrough);
         return true;
     }
+    const std::string jvmText = takeCapturedJvmOutput();
+    setJvmOutputMode(JvmOutputMode::PassThrough);
     UserInterface& ui = launcher.platform.ui;
     const auto reasonId = jniErrorReason(result);
     const WideString reason = reasonId ? loadMessage(ui, *reasonId) : WideString();
     showError(ui, launcher.owner(),
-              formatMessage(ui, MessageId::JniExceptionWithReason,
-                            {loadMessage(ui, MessageId::CreateJavaVmFailed), reason}));
+              withJvmText(formatMessage(ui, MessageId::JniExceptionWithReason,
+                                        {loadMessage(ui, MessageId::CreateJavaVmFailed), reason}),
+                          jvmText));
     return false;
 }
 

@@ -19,18 +19,39 @@ struct FakeJvm {
     static inline int createCalls = 0;
     static inline JavaVMInitArgs arguments{};
     static inline std::vector<std::string> options;
-    static inline bool optionsWereNull = false;
+    // The launcher's hooks, apart from its options.
+    static inline std::vector<std::string> hooks;
+    // What creation prints through the vfprintf hook.
+    static inline std::string says;
     static inline jint defaultsVersionSeen = 0;
     static inline jint defaultStackSize = 0;
     static inline int defaultsCalls = 0;
 
-    static jint JNICALL create(JavaVM**, void**, void* args) {
+    static jint JNICALL create(JavaVM** vm, void** env, void* args) {
         ++createCalls;
         arguments = *static_cast<JavaVMInitArgs*>(args);
-        optionsWereNull = arguments.options == nullptr;
         options.clear();
-        for (jint i = 0; i < arguments.nOptions; ++i) options.emplace_back(arguments.options[i].optionString);
+        hooks.clear();
+        jint (*print)(std::FILE*, const char*, va_list) = nullptr;
+        for (jint i = 0; i < arguments.nOptions; ++i) {
+            const std::string option = arguments.options[i].optionString;
+            if (option == "vfprintf") print = reinterpret_cast<decltype(print)>(arguments.options[i].extraInfo);
+            (option == "vfprintf" || option == "exit" || option == "abort" ? hooks : options).push_back(option);
+        }
+        if (print && !says.empty()) printThrough(print, "%s", says.c_str());
+        // Stand-ins that are never called: the tests stop after creation.
+        static int placeholder;
+        if (createResult == JNI_OK) {
+            *vm = reinterpret_cast<JavaVM*>(&placeholder);
+            *env = &placeholder;
+        }
         return createResult;
+    }
+    static void printThrough(jint (*print)(std::FILE*, const char*, va_list), const char* format, ...) {
+        va_list list;
+        va_start(list, format);
+        print(stderr, format, list);
+        va_end(list);
     }
     static jint JNICALL defaults(void* args) {
         ++defaultsCalls;
@@ -43,6 +64,7 @@ struct FakeJvm {
         createResult = JNI_ERR;
         createCalls = defaultsCalls = 0;
         options.clear();
+        says.clear();
         defaultStackSize = 0;
     }
 };
@@ -147,13 +169,42 @@ TEST_F(JvmLoading, OptionsGoOverInOrderAndUnknownOnesAreNotIgnored) {
     EXPECT_EQ(FakeJvm::arguments.ignoreUnrecognized, JNI_FALSE);
 }
 
-TEST_F(JvmLoading, AnEmptyListCreatesWithNoOptions) {
+TEST_F(JvmLoading, AnEmptyListCreatesWithTheHooksAlone) {
     installLibrary(true, true);
     ASSERT_TRUE(loadJvmLibrary(launcher));
     createJavaVm(launcher);
     EXPECT_EQ(FakeJvm::createCalls, 1);
-    EXPECT_EQ(FakeJvm::arguments.nOptions, 0);
-    EXPECT_TRUE(FakeJvm::optionsWereNull);
+    EXPECT_TRUE(FakeJvm::options.empty());
+    EXPECT_EQ(FakeJvm::hooks, (std::vector<std::string>{"vfprintf"}));
+}
+
+TEST_F(JvmLoading, WhatTheJvmSaysWhileCreatingFollowsTheMessageOnceOrPassesOn) {
+    installLibrary(true, true);
+    ASSERT_TRUE(loadJvmLibrary(launcher));
+    const WideString refused = u"JNI exception: failed to create the Java VM\nReason: unknown.\n";
+    struct Case {
+        jint result;
+        std::string says;
+        std::vector<WideString> boxes;
+        std::string passedOn;
+    };
+    const Case cases[] = {
+        {JNI_ERR, "", {refused}, ""},
+        {JNI_ERR, "Unrecognized option: --foo\n", {refused + u"Unrecognized option: --foo"}, ""},
+        {JNI_ERR, std::string(5000, 'x') + "\n", {refused + u"\u2026" + WideString(4000, u'x')}, ""},
+        {JNI_OK, "warning: printed once\n", {}, "warning: printed once\n"},
+    };
+    for (const Case& c : cases) {
+        fake.ui.boxes.clear();
+        FakeJvm::createResult = c.result;
+        FakeJvm::says = c.says;
+        ::testing::internal::CaptureStderr();
+        createJavaVm(launcher);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.passedOn) << c.says;
+        EXPECT_EQ(boxTexts(), c.boxes) << c.says;
+        launcher.javaVm = nullptr;
+        launcher.jniEnv = nullptr;
+    }
 }
 
 TEST_F(JvmLoading, JavaThreadStackSizeFromTheConfigurationOrTheJvmDefault) {

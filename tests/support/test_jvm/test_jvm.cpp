@@ -823,16 +823,52 @@ void logEnvironment() {
 using namespace corvid_test_jvm;
 
 #ifndef CORVID_TEST_JVM_WITHOUT_CREATE
+using VfprintfHook = jint (*)(std::FILE*, const char*, va_list);
+
+void printThrough(VfprintfHook hook, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    if (hook) {
+        hook(stdout, format, arguments);
+    } else {
+        std::vfprintf(stdout, format, arguments);
+    }
+    va_end(arguments);
+}
+
+// As a JVM prints: through the vfprintf hook when there is one, to standard
+// output otherwise.
+void sayThroughHook(VfprintfHook hook, const std::string& text) {
+    logLine("says " + escapeBytes(text));
+    printThrough(hook, "%s", text.c_str());
+}
+
 extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* vmArguments) {
     const auto* arguments = static_cast<const JavaVMInitArgs*>(vmArguments);
     char version[32];
     std::snprintf(version, sizeof version, "0x%08lx", static_cast<unsigned long>(arguments->version));
-    logLine("JNI_CreateJavaVM " + threadTag() + " version=" + version + " nOptions=" + std::to_string(arguments->nOptions) +
-            " ignoreUnrecognized=" + std::to_string(arguments->ignoreUnrecognized));
+    // The hooks are logged apart, so the count and the "option" lines are the
+    // launcher's real options.
+    VfprintfHook vfprintfHook = nullptr;
+    std::vector<std::string> hooks;
+    std::vector<const JavaVMOption*> options;
     for (jint i = 0; i < arguments->nOptions; ++i) {
         const JavaVMOption& option = arguments->options[i];
-        logLine("option " + escapeBytes(option.optionString) + (option.extraInfo ? " (extraInfo set)" : ""));
+        const std::string_view name = option.optionString;
+        if (name == "vfprintf" || name == "exit" || name == "abort") {
+            hooks.emplace_back(name);
+            if (name == "vfprintf") vfprintfHook = reinterpret_cast<decltype(vfprintfHook)>(option.extraInfo);
+        } else {
+            options.push_back(&option);
+        }
     }
+    logLine("JNI_CreateJavaVM " + threadTag() + " version=" + version + " nOptions=" + std::to_string(options.size()) +
+            " ignoreUnrecognized=" + std::to_string(arguments->ignoreUnrecognized));
+    for (const std::string& hook : hooks) logLine("hook " + hook);
+    for (const JavaVMOption* option : options) {
+        logLine("option " + escapeBytes(option->optionString) + (option->extraInfo ? " (extraInfo set)" : ""));
+    }
+    if (!world().creationText.empty()) sayThroughHook(vfprintfHook, world().creationText);
     logEnvironment();
     readArchiveOptions(*arguments);
     logLine("stack " + std::to_string(currentThreadStackSize()));

@@ -93,6 +93,8 @@ bool parseLine(const std::string& line, World& world) {
         world.defaultStackSize = number;
     } else if (key == "charset" && (rest == "utf-8" || rest == "cp1252" || rest == "latin1")) {
         world.charset = rest == "utf-8" ? Charset::Utf8 : rest == "cp1252" ? Charset::Cp1252 : Charset::Latin1;
+    } else if (key == "say" && !rest.empty()) {
+        world.creationText += unescape(rest);
     } else if (key == "trace" && !rest.empty()) {
         world.trace = unescape(rest);
     } else if (key == "missing" && !rest.empty()) {

@@ -29,6 +29,7 @@ enum class Charset { Utf8, Cp1252, Latin1 };
 struct World {
     int createResult = 0;
     long createDelay = 0;  // milliseconds JNI_CreateJavaVM takes
+    std::string creationText;  // what JNI_CreateJavaVM prints through the vfprintf hook
     long defaultStackSize = 0;
 #ifdef _WIN32
     Charset charset = Charset::Cp1252;

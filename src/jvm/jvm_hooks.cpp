@@ -1,0 +1,65 @@
+#include "jvm/jvm_hooks.h"
+
+#include <atomic>
+#include <cstdlib>
+
+#include "cache/startup_cache.h"
+#include "jvm/jvm_output.h"
+#include "jvm/main_class.h"
+#include "start/launcher.h"
+#include "start/messages.h"
+
+namespace corvid {
+
+namespace {
+
+std::atomic<Launcher*> hostedLauncher{nullptr};
+std::atomic<JvmStage> currentStage{JvmStage::Creating};
+
+}  // namespace
+
+void hostJvm(Launcher& launcher, JvmStage stage) {
+    currentStage.store(stage);
+    hostedLauncher.store(&launcher);
+}
+
+void setJvmStage(JvmStage stage) { currentStage.store(stage); }
+
+void endFailedStart(Launcher& launcher, const WideString& message) {
+    showError(launcher.platform.ui, launcher.owner(), message);
+    if (launcher.trace.enabled()) launcher.trace.line("exit code -1");
+    std::fflush(nullptr);
+    // The JVM is ending the process in any case; only the code is ours.
+    std::_Exit(-1);
+}
+
+void JNICALL jvmExitHook(jint code) {
+    Launcher* launcher = hostedLauncher.load();
+    if (!launcher) return;
+    if (currentStage.load() == JvmStage::LoadingMain) {
+        // The runtime's launcher helper refused the main class.
+        finishStartupCache(*launcher);
+        endFailedStart(*launcher, mainCheckFailureMessage(*launcher));
+    }
+    if (launcher->trace.enabled()) launcher->trace.line("System.exit(" + std::to_string(code) + ")");
+    if (launcher->jvmExitHook) launcher->jvmExitHook(static_cast<int>(code));
+    if (launcher->trace.enabled()) launcher->trace.line("exit code " + std::to_string(code));
+}
+
+void JNICALL jvmAbortHook() {
+    Launcher* launcher = hostedLauncher.load();
+    if (!launcher) return;
+    if (currentStage.load() != JvmStage::Creating) {
+        if (launcher->trace.enabled()) launcher->trace.line("the JVM aborts the process");
+        return;
+    }
+    // A refusal such as a heap too small ends the process inside
+    // JNI_CreateJavaVM, after the JVM has said why through the output hook.
+    UserInterface& ui = launcher->platform.ui;
+    const WideString message = formatMessage(
+        ui, MessageId::JniExceptionWithReason,
+        {loadMessage(ui, MessageId::CreateJavaVmFailed), loadMessage(ui, MessageId::JniReasonUnknown)});
+    endFailedStart(*launcher, withJvmText(message, takeCapturedJvmOutput()));
+}
+
+}  // namespace corvid

@@ -1,0 +1,110 @@
+#include "jvm/jvm_output.h"
+
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace corvid {
+
+namespace {
+
+constexpr std::size_t kCaptureLimit = 1 << 20;
+constexpr std::size_t kJvmTextLimit = 4000;
+
+struct Piece {
+    std::FILE* stream;
+    std::string text;
+};
+
+std::mutex outputMutex;
+JvmOutputMode outputMode = JvmOutputMode::PassThrough;
+std::vector<Piece> held;
+std::size_t heldBytes = 0;
+
+// On Windows the FILE* belongs to the JVM library's C runtime, not ours, so
+// it cannot be written through here; the process's standard error is used.
+std::FILE* targetOf(std::FILE* stream) {
+#ifdef _WIN32
+    (void)stream;
+    return stderr;
+#else
+    return stream ? stream : stderr;
+#endif
+}
+
+void write(std::FILE* stream, const std::string& text) {
+    std::FILE* target = targetOf(stream);
+    std::fwrite(text.data(), 1, text.size(), target);
+    std::fflush(target);
+}
+
+void releaseLocked() {
+    for (const Piece& piece : held) write(piece.stream, piece.text);
+    held.clear();
+    heldBytes = 0;
+}
+
+std::string format(const char* format, va_list arguments) {
+    char small[512];
+    va_list copy;
+    va_copy(copy, arguments);
+    const int length = std::vsnprintf(small, sizeof small, format, copy);
+    va_end(copy);
+    if (length < 0) return {};
+    if (static_cast<std::size_t>(length) < sizeof small) return std::string(small, static_cast<std::size_t>(length));
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    va_copy(copy, arguments);
+    std::vsnprintf(text.data(), text.size(), format, copy);
+    va_end(copy);
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}
+
+}  // namespace
+
+void setJvmOutputMode(JvmOutputMode mode) {
+    std::lock_guard<std::mutex> lock(outputMutex);
+    outputMode = mode;
+}
+
+std::string takeCapturedJvmOutput() {
+    std::lock_guard<std::mutex> lock(outputMutex);
+    std::string text;
+    for (const Piece& piece : held) text += piece.text;
+    held.clear();
+    heldBytes = 0;
+    return text;
+}
+
+void releaseCapturedJvmOutput() {
+    std::lock_guard<std::mutex> lock(outputMutex);
+    releaseLocked();
+}
+
+jint JNICALL jvmVfprintfHook(std::FILE* stream, const char* formatText, va_list arguments) {
+    std::string text = format(formatText, arguments);
+    const jint length = static_cast<jint>(text.size());
+    std::lock_guard<std::mutex> lock(outputMutex);
+    if (outputMode == JvmOutputMode::PassThrough) {
+        write(stream, text);
+        return length;
+    }
+    if (heldBytes + text.size() > kCaptureLimit) releaseLocked();
+    heldBytes += text.size();
+    held.push_back({stream, std::move(text)});
+    return length;
+}
+
+WideString withJvmText(const WideString& message, const std::string& jvmText) {
+    WideString text = fromNarrow(jvmText);
+    const std::size_t first = text.find_first_not_of(u"\r\n");
+    if (first == WideString::npos) return message;
+    text.erase(0, first);
+    text.erase(text.find_last_not_of(u"\r\n") + 1);
+    if (text.size() > kJvmTextLimit) text = u"\u2026" + text.substr(text.size() - kJvmTextLimit);
+    WideString result = message;
+    if (!result.empty() && result.back() != u'\n') result += u'\n';
+    return result + text;
+}
+
+}  // namespace corvid

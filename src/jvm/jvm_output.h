@@ -1,0 +1,33 @@
+// What the JVM prints through its "vfprintf" hook. While the launcher needs
+// the JVM's own words (during creation, for the message of a refused start;
+// while an archive is written at exit) the text is held back; otherwise it
+// goes on to the stream the JVM chose, as if there were no hook.
+#pragma once
+
+#include <string>
+
+#include "jvm/java_api.h"
+#include "platform/text.h"
+
+namespace corvid {
+
+enum class JvmOutputMode { Capture, PassThrough };
+
+// Safe from any thread, the JVM's own included.
+void setJvmOutputMode(JvmOutputMode mode);
+// The text held back since the last take or release, in order; then cleared.
+std::string takeCapturedJvmOutput();
+// Writes the held-back text to the streams the JVM meant, in order, and clears it.
+void releaseCapturedJvmOutput();
+
+// The function handed to JNI_CreateJavaVM as the "vfprintf" option. Capture
+// holds at most about 1 MiB: beyond that the held text is released first, so
+// nothing is lost and the order stays.
+jint JNICALL jvmVfprintfHook(std::FILE* stream, const char* format, va_list arguments);
+
+// The message followed by the JVM's text: at most the last 4,000 characters,
+// line breaks kept, blank lines around it dropped; the message alone when the
+// JVM said nothing.
+WideString withJvmText(const WideString& message, const std::string& jvmText);
+
+}  // namespace corvid
