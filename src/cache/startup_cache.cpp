@@ -2,9 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
 #include "config/config_file.h"
+#include "jvm/jvm_loader.h"
+#include "jvm/jvm_output.h"
 #include "jvm/process_environment.h"
 #include "runtime/release_file.h"
 #include "start/launcher.h"
@@ -18,6 +23,8 @@ constexpr std::string_view kRecordHeader = "corvid startup cache 1\n";
 constexpr std::string_view kClassPathOption = "-Djava.class.path=";
 // What the JVM's cds log says once the archive's regions are in place.
 constexpr std::string_view kMappedLine = "Mapped dynamic region";
+// ... and once the AOT cache is in place.
+constexpr std::string_view kAotMappedLine = "Using AOT-linked classes: true";
 // Old archives of the application kept beside the current one, so switching
 // between two configurations or runtimes does not recreate each time.
 constexpr std::size_t kKeptOldArchives = 2;
@@ -97,6 +104,42 @@ std::optional<std::uint32_t> processOf(WideView name, WideView suffix) {
     return static_cast<std::uint32_t>(id);
 }
 
+// The class path entries of the options, made absolute, in order; nullopt
+// when a relative one cannot be resolved.
+std::optional<std::vector<WideString>> classPathEntries(const JvmOptionList& options, FileSystem& files) {
+    std::vector<WideString> entries;
+    std::optional<WideString> directory;
+    for (const std::string& option : options) {
+        if (!startsWith(option, kClassPathOption)) continue;
+        const WideString classPath = fromNarrow(std::string_view(option).substr(kClassPathOption.size()));
+        std::size_t position = 0;
+        while (position <= classPath.size()) {
+            std::size_t end = classPath.find(kSearchPathSeparator, position);
+            if (end == WideString::npos) end = classPath.size();
+            WideString entry = classPath.substr(position, end - position);
+            position = end + 1;
+            if (entry.empty()) continue;
+            if (!isAbsolute(entry)) {
+                if (!directory) directory = files.currentDirectory();
+                if (!directory) return std::nullopt;
+                entry = joinPath(*directory, entry);
+            }
+            entries.push_back(std::move(entry));
+        }
+    }
+    return entries;
+}
+
+bool isWildcard(WideView entry) {
+    return endsWith(entry, u"*") && entry.size() >= 2 && (entry[entry.size() - 2] == u'/' || entry[entry.size() - 2] == u'\\');
+}
+
+// The start whose archive step the capture watcher guards, and the code its
+// process ends with when the JVM refuses the archive.
+std::atomic<Launcher*> guardedLauncher{nullptr};
+std::atomic<int> guardedExitCode{1};
+std::atomic<bool> guardedExitCodeKnown{false};
+
 class CacheStart {
 public:
     CacheStart(Launcher& launcher, FileSystem& files, WideString folder, WideString prefix, WideString current)
@@ -156,13 +199,19 @@ public:
         std::vector<Old> old;
         for (const WideString& name : names) {
             if (!startsWith(name, prefix_) || startsWith(name, current_)) continue;
-            if (name.size() == prefix_.size() + 16 + 4 && endsWith(name, u".jsa") &&
-                name.find_first_not_of(u"0123456789abcdef", prefix_.size()) == prefix_.size() + 16) {
+            const bool hashed = name.find_first_not_of(u"0123456789abcdef", prefix_.size()) == prefix_.size() + 16;
+            if (hashed && name.size() == prefix_.size() + 16 + 4 && (endsWith(name, u".jsa") || endsWith(name, u".aot"))) {
                 const auto facts = files_.facts(path(name));
                 old.push_back({name, facts ? facts->modified : 0});
                 continue;
             }
-            for (const WideView suffix : {WideView(u".tmp"), WideView(u".log")}) {
+            // A recorded configuration of another key is never built any more.
+            if (hashed && name.size() == prefix_.size() + 16 + 8 && endsWith(name, u".aotconf")) {
+                removeWithRecord(name);
+                continue;
+            }
+            for (const WideView suffix : {WideView(u".tmp"), WideView(u".log"), WideView(u".aotconf"),
+                                          WideView(u".aottmp"), WideView(u".build")}) {
                 const auto id = processOf(name, suffix);
                 if (id && !alive(*id, name)) {
                     removeWithRecord(name);
@@ -182,10 +231,13 @@ public:
     void removeDeadTemporaries(const std::vector<WideString>& names) {
         for (const WideString& name : names) {
             if (!startsWith(name, current_)) continue;
-            const auto id = processOf(name, u".tmp");
+            auto id = processOf(name, u".tmp");
+            for (const WideView suffix : {WideView(u".aottmp"), WideView(u".build")}) {
+                if (!id) id = processOf(name, suffix);
+            }
             if (!id || alive(*id, name)) continue;
             removeWithRecord(name);
-            traceLine(launcher_, u"deleted " + name + u": the archive exists");
+            traceLine(launcher_, u"deleted " + name + u": the archive exists or its start ended");
         }
     }
 
@@ -283,6 +335,118 @@ CacheMode decide(CacheStart& start, const std::vector<WideString>& names, const 
     return CacheMode::Create;
 }
 
+// Once the dynamic archive is in use: the AOT cache of the key is mapped
+// when its record matches, checked once when newly built, and recorded at
+// most once per key. Anything else keeps the dynamic archive (Use).
+CacheMode decideAot(CacheStart& start, const std::string& key, StartupCacheState& state) {
+    Launcher& launcher = start.launcher_;
+    FileSystem& files = start.files_;
+    const WideString name = start.current_ + u".aot";
+    const WideString cache = start.path(name);
+    const WideString recordPath = cache + u".meta";
+    const auto record = start.readRecord(name);
+    if (!record && !files.facts(recordPath)) {
+        // The record exists from here on, so no other start records this key again.
+        if (!files.writeFile(recordPath, formatRecord({"recording", 0, 0, key}))) return CacheMode::Use;
+        state.archive = start.path(start.current_ + u"." + decimal(start.process_.processId()) + u".aotconf");
+        state.record = recordPath;
+        traceLine(launcher, u"recording the AOT configuration for " + name + u"; this start goes without the archive");
+        return CacheMode::Record;
+    }
+    const auto facts = files.facts(cache);
+    WideString reason;
+    if (!record) reason = u"its record is unreadable";
+    else if (record->key != key) reason = u"its record was made for something else";
+    else if (record->state == "recording" || record->state == "building" || record->state == "failed" ||
+             record->state == "refused") {
+        traceLine(launcher, u"AOT cache " + name + u": " + fromUtf8(record->state) + u"; the archive is used");
+        return CacheMode::Use;
+    } else if (!facts) reason = u"it is missing";
+    else if (record->size != facts->size) reason = u"its size differs from its record";
+    else if (record->modified != facts->modified) reason = u"it was changed after its record was written";
+    else if (record->state == "checked" || record->state == "complete") {
+        state.archive = cache;
+        state.record = recordPath;
+        state.kind = ArchiveKind::Aot;
+        const bool checked = record->state == "checked";
+        traceLine(launcher, checked ? u"using " + name + u": its record matches"
+                                    : u"checking " + name + u": built by a detached build, mapped here once with verification");
+        return checked ? CacheMode::Use : CacheMode::Check;
+    } else {
+        reason = u"its record says " + fromUtf8(record->state);
+    }
+    // Gone with its record: a later start records and builds it anew.
+    files.remove(cache);
+    files.remove(recordPath);
+    traceLine(launcher, u"deleted " + name + u": " + reason + u"; the archive is used");
+    return CacheMode::Use;
+}
+
+// Build mode: what the builder made, recorded when the JVM ends the process
+// (the create step exits by itself, through exit(), after writing the cache).
+struct Build {
+    Launcher* launcher = nullptr;
+    WideString temporary, cache, record, configuration, marker;
+    std::string key;
+};
+Build currentBuild;
+
+bool hasAotCacheMagic(std::string_view head) {
+    // 0xf00baba2, little-endian: a static archive, which the AOT cache is.
+    return head.size() >= 4 && head.substr(0, 4) == std::string_view("\xa2\xab\x0b\xf0", 4);
+}
+
+void finishBuild() {
+    Launcher* launcher = std::exchange(currentBuild.launcher, nullptr);
+    if (!launcher) return;
+    FileSystem& files = launcher->platform.files;
+    const auto head = files.readFile(currentBuild.temporary, 8);
+    bool done = false;
+    if (head && hasAotCacheMagic(*head) && files.rename(currentBuild.temporary, currentBuild.cache)) {
+        const auto facts = files.facts(currentBuild.cache);
+        done = facts && files.writeFile(currentBuild.record,
+                                        formatRecord({"complete", facts->size, facts->modified, currentBuild.key}));
+    }
+    if (!done) {
+        files.remove(currentBuild.temporary);
+        files.remove(currentBuild.cache);
+        files.writeFile(currentBuild.record, formatRecord({"failed", 0, 0, currentBuild.key}));
+    }
+    files.remove(currentBuild.configuration);
+    files.remove(currentBuild.marker);
+    traceLine(*launcher, done ? u"built " + currentBuild.cache + u"; the next start checks it"
+                              : u"the JVM built no AOT cache " + currentBuild.cache);
+}
+
+std::uint32_t buildThread(void* argument) {
+    Launcher& launcher = *static_cast<Launcher*>(argument);
+    // The create step ends the process in here; a return means it failed.
+    if (createJavaVm(launcher)) destroyJavaVm(launcher);
+    return 0;
+}
+
+// The refused archive's last words reach the hook just before the JVM ends
+// the process (neither the exit hook nor atexit runs then): the start ends
+// here instead, with its own code and without those words.
+void refusalWatcher(const std::string& piece) {
+    if (!startsWith(piece, "Error occurred during")) return;
+    Launcher* launcher = guardedLauncher.exchange(nullptr);
+    if (!launcher) return;
+    StartupCacheState& state = launcher->startupCache;
+    FileSystem& files = launcher->platform.files;
+    files.remove(state.archive);
+    if (state.mode == CacheMode::Record) files.writeFile(state.record, formatRecord({"failed", 0, 0, state.key}));
+    files.remove(state.marker);
+    const int code = guardedExitCode.load();
+    // Inside System.exit the program's code is not known here; the JVM would end with 1.
+    traceLine(*launcher, u"the JVM refused the archive at exit; the start ends with " + fromAscii(std::to_string(code)) +
+                             (guardedExitCodeKnown.load() ? u", its own code" : u", as the JVM would"));
+    releaseCapturedJvmOutputExcept(&isArchiveStepText);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(code);
+}
+
 }  // namespace
 
 bool startupCacheRequested(WideView value) { return equalsIgnoringAsciiCase(value, u"Yes"); }
@@ -309,13 +473,30 @@ std::optional<int> javaFeatureVersion(WideView releaseVersion) {
 
 bool supportsDynamicArchive(std::optional<int> featureVersion) { return featureVersion && *featureVersion >= 13; }
 
-std::vector<std::string> cacheOptions(CacheMode mode, int featureVersion, const std::string& archive,
+bool supportsAotCache(std::optional<int> featureVersion) { return featureVersion && *featureVersion >= 25; }
+
+std::vector<std::string> cacheOptions(CacheMode mode, ArchiveKind kind, int featureVersion, const std::string& archive,
                                       const std::string& checkLog) {
     if (mode == CacheMode::Off) return {};
-    // Never -Xshare:on: a runtime that cannot map the archive starts without it.
-    std::vector<std::string> options{"-Xshare:auto", "-Xlog:cds*=off"};
+    std::vector<std::string> options{"-Xlog:cds*=off"};
     // The aot tags exist from 25 on; older runtimes refuse to start when named.
     if (featureVersion >= 25) options.push_back("-Xlog:aot*=off");
+    // The AOT options refuse any -Xshare; otherwise never -Xshare:on: a runtime
+    // that cannot map the archive starts without it.
+    if (mode == CacheMode::Record) {
+        options.push_back("-XX:AOTMode=record");
+        options.push_back("-XX:AOTConfiguration=" + archive);
+        return options;
+    }
+    if (kind == ArchiveKind::Aot) {
+        options.push_back("-XX:AOTCache=" + archive);
+        if (mode == CacheMode::Check) {
+            options.push_back("-XX:+VerifySharedSpaces");
+            options.push_back("-Xlog:aot=info:file=\"" + checkLog + "\"::filecount=0");
+        }
+        return options;
+    }
+    options.insert(options.begin(), "-Xshare:auto");
     switch (mode) {
         case CacheMode::Use: options.push_back("-XX:SharedArchiveFile=" + archive); break;
         case CacheMode::Check:
@@ -325,9 +506,29 @@ std::vector<std::string> cacheOptions(CacheMode mode, int featureVersion, const 
             options.push_back("-Xlog:cds=info:file=\"" + checkLog + "\"::filecount=0");
             break;
         case CacheMode::Create: options.push_back("-XX:ArchiveClassesAtExit=" + archive); break;
-        case CacheMode::Off: break;
+        case CacheMode::Off:
+        case CacheMode::Record: break;
     }
     return options;
+}
+
+std::optional<WideString> archiveRefusal(Launcher& launcher, FileSystem& files) {
+    const auto entries = classPathEntries(launcher.jvmOptions, files);
+    if (!entries) return std::nullopt;
+    for (const WideString& entry : *entries) {
+        const auto facts = files.facts(entry);
+        if (!facts || !facts->isFolder) continue;
+        const auto names = files.list(entry);
+        if (!names || !names->empty()) return u"the class path folder " + entry + u" is not empty (the JVM archives no folder)";
+    }
+    return std::nullopt;
+}
+
+bool isArchiveStepText(const std::string& piece) {
+    static constexpr std::string_view kAnnouncements[] = {" AOTConfiguration recorded", "AOTConfiguration recorded",
+                                                          "Hint: enable -Xlog:class+path", "Error occurred during"};
+    return std::any_of(std::begin(kAnnouncements), std::end(kAnnouncements),
+                       [&](std::string_view text) { return startsWith(piece, text); });
 }
 
 std::string keyHash(std::string_view key) {
@@ -415,39 +616,25 @@ std::optional<std::string> cacheKey(Launcher& launcher, FileSystem& files, const
     std::string key = "runtime " + toUtf8(*realHome) + "\nversion " + toUtf8(javaVersion) + "\njvm " +
                       toUtf8(launcher.jvmLibraryPath) + " " + factsText(*library) + "\n";
 
-    std::optional<WideString> directory;
-    for (const std::string& option : launcher.jvmOptions) {
-        if (!startsWith(option, kClassPathOption)) continue;
-        const WideString classPath = fromNarrow(std::string_view(option).substr(kClassPathOption.size()));
-        std::size_t position = 0;
-        while (position <= classPath.size()) {
-            std::size_t end = classPath.find(kSearchPathSeparator, position);
-            if (end == WideString::npos) end = classPath.size();
-            WideString entry = classPath.substr(position, end - position);
-            position = end + 1;
-            if (entry.empty()) continue;
-            if (!isAbsolute(entry)) {
-                if (!directory) directory = files.currentDirectory();
-                if (!directory) return std::nullopt;
-                entry = joinPath(*directory, entry);
+    const auto entries = classPathEntries(launcher.jvmOptions, files);
+    if (!entries) return std::nullopt;
+    for (const WideString& entry : *entries) {
+        key += "classpath " + toUtf8(entry);
+        // dir/* stands for the jars in dir, as the JVM reads it.
+        if (isWildcard(entry)) {
+            const WideString dir = entry.substr(0, entry.size() - 2);
+            auto names = files.list(dir).value_or(std::vector<WideString>());
+            std::sort(names.begin(), names.end());
+            key += " wildcard\n";
+            for (const WideString& name : names) {
+                if (!endsWith(name, u".jar") && !endsWith(name, u".JAR")) continue;
+                const auto facts = files.facts(joinPath(dir, name));
+                key += "classpath " + toUtf8(joinPath(dir, name)) + " " + (facts ? factsText(*facts) : "missing") + "\n";
             }
-            key += "classpath " + toUtf8(entry);
-            // dir/* stands for the jars in dir, as the JVM reads it.
-            if (endsWith(entry, u"*") && entry.size() >= 2 && (entry[entry.size() - 2] == u'/' || entry[entry.size() - 2] == u'\\')) {
-                const WideString dir = entry.substr(0, entry.size() - 2);
-                auto names = files.list(dir).value_or(std::vector<WideString>());
-                std::sort(names.begin(), names.end());
-                key += " wildcard\n";
-                for (const WideString& name : names) {
-                    if (!endsWith(name, u".jar") && !endsWith(name, u".JAR")) continue;
-                    const auto facts = files.facts(joinPath(dir, name));
-                    key += "classpath " + toUtf8(joinPath(dir, name)) + " " + (facts ? factsText(*facts) : "missing") + "\n";
-                }
-                continue;
-            }
-            const auto facts = files.facts(entry);
-            key += " " + (facts ? factsText(*facts) : std::string("missing")) + "\n";
+            continue;
         }
+        const auto facts = files.facts(entry);
+        key += " " + (facts ? factsText(*facts) : std::string("missing")) + "\n";
     }
     for (const std::string& option : launcher.jvmOptions) key += "option " + option + "\n";
     return key;
@@ -504,6 +691,10 @@ void prepareStartupCache(Launcher& launcher) {
         return;
     }
 
+    if (const auto refusal = archiveRefusal(launcher, files)) {
+        traceLine(launcher, u"off: " + *refusal);
+        return;
+    }
     auto key = cacheKey(launcher, files, *version);
     if (!key) {
         traceLine(launcher, u"off: cannot read the runtime's or the JVM library's facts");
@@ -519,8 +710,9 @@ void prepareStartupCache(Launcher& launcher) {
         return;
     }
     start.removeLeftovers(*names);
-    const CacheMode mode = decide(start, *names, *key, state);
+    CacheMode mode = decide(start, *names, *key, state);
     if (mode == CacheMode::Off) return;
+    if (mode == CacheMode::Use && supportsAotCache(feature)) mode = decideAot(start, *key, state);
 
     const WideString pid = decimal(launcher.platform.process.processId());
     const WideString marker = start.path(start.current_ + u"." + pid + u".start");
@@ -533,8 +725,10 @@ void prepareStartupCache(Launcher& launcher) {
     state.folder = *folder;
     state.marker = marker;
     state.key = std::move(*key);
+    state.keyOptions = launcher.jvmOptions.size();
     if (mode == CacheMode::Check) state.checkLog = start.path(start.current_ + u"." + pid + u".log");
-    for (std::string& option : cacheOptions(mode, *feature, toNarrow(state.archive), toNarrow(state.checkLog))) {
+    for (std::string& option :
+         cacheOptions(mode, state.kind, *feature, toNarrow(state.archive), toNarrow(state.checkLog))) {
         launcher.jvmOptions.push_back(std::move(option));
     }
     launcher.jvmExitHook = &startupCacheExitHook;
@@ -546,10 +740,18 @@ void startupCacheMainStarting(Launcher& launcher) {
     if (state.mode == CacheMode::Off || state.mainStarted) return;
     state.mainStarted = true;
     FileSystem& files = launcher.platform.files;
+    if (state.mode == CacheMode::Create || state.mode == CacheMode::Record) {
+        // What the JVM prints from here on is held back and written at the end
+        // without its words about the archive.
+        guardedExitCode.store(1);
+        guardedLauncher.store(&launcher);
+        setJvmCaptureWatcher(&refusalWatcher);
+        setJvmOutputMode(JvmOutputMode::Capture);
+    }
     if (state.mode == CacheMode::Check) {
         const auto log = launcher.platform.files.readFile(state.checkLog, 4 << 20);
         const WideString name = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
-        const bool mapped = log && log->find(kMappedLine) != std::string::npos;
+        const bool mapped = log && log->find(state.kind == ArchiveKind::Aot ? kAotMappedLine : kMappedLine) != std::string::npos;
         const auto facts = files.facts(state.archive);
         if (mapped && facts) {
             ArchiveRecord record{"checked", facts->size, facts->modified, state.key};
@@ -562,7 +764,8 @@ void startupCacheMainStarting(Launcher& launcher) {
         } else {
             // A record saying so, in case the mapped file cannot be deleted now.
             files.writeFile(state.record, formatRecord({"refused", 0, 0, state.key}));
-            if (files.remove(state.archive)) files.remove(state.record);
+            // A refused AOT cache keeps its record, so the key is not recorded again.
+            if (files.remove(state.archive) && state.kind == ArchiveKind::Dynamic) files.remove(state.record);
             traceLine(launcher, u"rejected " + name + u": the JVM did not map it");
         }
         files.remove(state.checkLog);
@@ -571,6 +774,42 @@ void startupCacheMainStarting(Launcher& launcher) {
 
 namespace {
 
+// Whether a jar changed while the start ran: the archive would then hold
+// what no key describes.
+bool keyChanged(Launcher& launcher) {
+    StartupCacheState& state = launcher.startupCache;
+    const auto all = launcher.jvmOptions;
+    launcher.jvmOptions.resize(std::min(state.keyOptions, all.size()));
+    const std::string head = state.key.substr(0, state.key.find("\nversion "));
+    const std::string version = state.key.substr(head.size() + 9, state.key.find('\n', head.size() + 1) - head.size() - 9);
+    const auto now = cacheKey(launcher, launcher.platform.files, fromUtf8(version));
+    launcher.jvmOptions = all;
+    return !now || *now != state.key;
+}
+
+// A recording start has ended: its configuration becomes the key's, and a
+// detached copy of the launcher builds the AOT cache from it.
+void recordingEnded(Launcher& launcher, const WideString& name) {
+    StartupCacheState& state = launcher.startupCache;
+    FileSystem& files = launcher.platform.files;
+    const WideString stem = state.record.substr(0, state.record.size() - 9);  // without ".aot.meta"
+    const auto facts = files.facts(state.archive);
+    const ModulePath module = launcher.platform.process.modulePath();
+    if (facts && facts->size > 0 && module.ok && files.rename(state.archive, stem + u".aotconf") &&
+        files.writeFile(state.record, formatRecord({"building", 0, 0, state.key}))) {
+        if (launcher.platform.process.startDetached(module.path, kCacheBuildVariable, state.record)) {
+            traceLine(launcher, u"recorded " + name + u"; a detached build makes the AOT cache from it");
+            return;
+        }
+        traceLine(launcher, u"cannot start the build of the AOT cache");
+    } else {
+        traceLine(launcher, u"the JVM recorded no AOT configuration " + name);
+    }
+    files.remove(state.archive);
+    files.remove(stem + u".aotconf");
+    files.writeFile(state.record, formatRecord({"failed", 0, 0, state.key}));
+}
+
 // The JVM has ended: DestroyJavaVM returned or System.exit runs the hook.
 void endStart(Launcher& launcher, bool ranNormally) {
     StartupCacheState& state = launcher.startupCache;
@@ -578,13 +817,22 @@ void endStart(Launcher& launcher, bool ranNormally) {
     if (mode == CacheMode::Off) return;
     state.mode = CacheMode::Off;
     cachingLauncher.store(nullptr);
+    if (guardedLauncher.exchange(nullptr)) {
+        setJvmCaptureWatcher(nullptr);
+        releaseCapturedJvmOutputExcept(&isArchiveStepText);
+        setJvmOutputMode(JvmOutputMode::PassThrough);
+    }
     FileSystem& files = launcher.platform.files;
+    const WideString name = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
+    if (mode == CacheMode::Record) recordingEnded(launcher, name);
     if (mode == CacheMode::Create) {
-        const WideString name = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
         const auto facts = files.facts(state.archive);
         if (!facts || facts->size == 0) {
             files.remove(state.archive);
             traceLine(launcher, u"the JVM wrote no archive " + name);
+        } else if (keyChanged(launcher)) {
+            files.remove(state.archive);
+            traceLine(launcher, u"deleted " + name + u": a class path entry changed during the start");
         } else if (files.writeFile(state.record, formatRecord({"complete", facts->size, facts->modified, state.key}))) {
             traceLine(launcher, u"created " + name + u" (" + decimal(facts->size) + u" bytes); the next start checks it");
         }
@@ -603,6 +851,74 @@ void endStart(Launcher& launcher, bool ranNormally) {
 }  // namespace
 
 void finishStartupCache(Launcher& launcher) { endStart(launcher, launcher.startupCache.mainStarted); }
+
+void startupCacheDestroying(Launcher&, std::int32_t exitCode) {
+    guardedExitCode.store(exitCode);
+    guardedExitCodeKnown.store(true);
+}
+
+std::int32_t runStartupCacheBuild(Launcher& launcher, const WideString& recordPath) {
+    FileSystem& files = launcher.platform.files;
+    Process& process = launcher.platform.process;
+    const ModulePath module = process.modulePath();
+    const std::size_t slash = recordPath.rfind(kPathSeparator);
+    if (!module.ok || slash == WideString::npos) return 1;
+    const WideString folder = recordPath.substr(0, slash);
+    const WideString name = recordPath.substr(slash + 1);
+    const WideString prefix = applicationPrefix(module.path);
+    // Only a record of this application, named as a recording start names it.
+    if (!startsWith(name, prefix) || name.size() != prefix.size() + 16 + 9 || !endsWith(name, u".aot.meta")) {
+        traceLine(launcher, u"build: not a record of this application: " + recordPath);
+        return 1;
+    }
+    const auto text = files.readFile(recordPath, 1 << 20);
+    const auto record = text ? parseRecord(*text) : std::nullopt;
+    if (!record || record->state != "building") {
+        traceLine(launcher, u"build: nothing to build in " + name);
+        return 1;
+    }
+    const WideString stemName = name.substr(0, name.size() - 9);
+    const WideString stem = joinPath(folder, stemName);
+    const std::uint32_t pid = process.processId();
+    currentBuild = {&launcher, stem + u"." + decimal(pid) + u".aottmp", stem + u".aot", recordPath,
+                    stem + u".aotconf", stem + u"." + decimal(pid) + u".build", record->key};
+    if (!files.writeFile(currentBuild.marker, "")) return 1;
+    // Two builds of one key: the one with the lowest process id goes on, the others give up.
+    for (const WideString& entry : files.list(folder).value_or(std::vector<WideString>())) {
+        const auto other = startsWith(entry, stemName) ? processOf(entry, u".build") : std::nullopt;
+        if (other && *other < pid && process.processAlive(*other)) {
+            files.remove(currentBuild.marker);
+            currentBuild.launcher = nullptr;
+            traceLine(launcher, u"build: another build of " + stemName + u" runs; this one gives up");
+            return 0;
+        }
+    }
+    // The JVM library and the options the key was made for; no logging of the application's.
+    std::string_view rest = record->key;
+    while (!rest.empty()) {
+        const std::string_view line = rest.substr(0, rest.find('\n'));
+        rest.remove_prefix(std::min(rest.size(), line.size() + 1));
+        if (startsWith(line, "jvm ")) {
+            std::string_view library = line.substr(4);
+            for (int i = 0; i < 2; ++i) library = library.substr(0, library.rfind(' '));
+            launcher.jvmLibraryPath = fromUtf8(library);
+        } else if (startsWith(line, "option ") && !startsWith(line, "option -Xlog") && !startsWith(line, "option -verbose")) {
+            launcher.jvmOptions.emplace_back(line.substr(7));
+        }
+    }
+    std::atexit(&finishBuild);
+    if (!launcher.jvmLibraryPath.empty() && loadJvmLibrary(launcher)) {
+        for (std::string option : {std::string("-Xlog:cds*=off"), std::string("-Xlog:aot*=off"), std::string("-XX:AOTMode=create"),
+                                   "-XX:AOTConfiguration=" + toNarrow(currentBuild.configuration),
+                                   "-XX:AOTCache=" + toNarrow(currentBuild.temporary)}) {
+            launcher.jvmOptions.push_back(std::move(option));
+        }
+        traceLine(launcher, u"build: creating " + currentBuild.cache);
+        launcher.platform.threads.runAndWait(0, &buildThread, &launcher);
+    }
+    finishBuild();
+    return 1;
+}
 
 void startupCacheExitHook(int exitCode) {
     Launcher* launcher = cachingLauncher.load();

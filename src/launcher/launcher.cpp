@@ -48,7 +48,10 @@ std::int32_t Launcher::run() {
     // A missing class path has been reported; the JVM still starts without it.
     buildJvmOptions(*this);
     prepareStartupCache(*this);
-    if (runJavaThread(*this) == 0) return 0;
+    if (runJavaThread(*this) == 0) {
+        startupCacheDestroying(*this, 0);
+        return 0;
+    }
     closeJavaSplash(*this);
     return -1;
 }

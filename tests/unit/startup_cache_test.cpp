@@ -156,20 +156,32 @@ TEST_F(StartupCache, VersionRule) {
 TEST(StartupCacheOptions, PerModeAndVersion) {
     const struct {
         CacheMode mode;
+        ArchiveKind kind;
         int version;
         std::vector<std::string> expected;
     } cases[] = {
-        {CacheMode::Off, 17, {}},
-        {CacheMode::Use, 17, {"-Xshare:auto", "-Xlog:cds*=off", "-XX:SharedArchiveFile=a.jsa"}},
-        {CacheMode::Use, 25, {"-Xshare:auto", "-Xlog:cds*=off", "-Xlog:aot*=off", "-XX:SharedArchiveFile=a.jsa"}},
-        {CacheMode::Create, 13, {"-Xshare:auto", "-Xlog:cds*=off", "-XX:ArchiveClassesAtExit=a.jsa"}},
+        {CacheMode::Off, ArchiveKind::Dynamic, 17, {}},
+        {CacheMode::Use, ArchiveKind::Dynamic, 17, {"-Xshare:auto", "-Xlog:cds*=off", "-XX:SharedArchiveFile=a.jsa"}},
+        {CacheMode::Use, ArchiveKind::Dynamic, 25,
+         {"-Xshare:auto", "-Xlog:cds*=off", "-Xlog:aot*=off", "-XX:SharedArchiveFile=a.jsa"}},
+        {CacheMode::Create, ArchiveKind::Dynamic, 13, {"-Xshare:auto", "-Xlog:cds*=off", "-XX:ArchiveClassesAtExit=a.jsa"}},
         {CacheMode::Check,
+         ArchiveKind::Dynamic,
          17,
          {"-Xshare:auto", "-Xlog:cds*=off", "-XX:SharedArchiveFile=a.jsa", "-XX:+VerifySharedSpaces",
           "-Xlog:cds=info:file=\"c:\\x y.log\"::filecount=0"}},
+        // The AOT options refuse any -Xshare.
+        {CacheMode::Record, ArchiveKind::Dynamic, 25,
+         {"-Xlog:cds*=off", "-Xlog:aot*=off", "-XX:AOTMode=record", "-XX:AOTConfiguration=a.jsa"}},
+        {CacheMode::Use, ArchiveKind::Aot, 25, {"-Xlog:cds*=off", "-Xlog:aot*=off", "-XX:AOTCache=a.jsa"}},
+        {CacheMode::Check,
+         ArchiveKind::Aot,
+         25,
+         {"-Xlog:cds*=off", "-Xlog:aot*=off", "-XX:AOTCache=a.jsa", "-XX:+VerifySharedSpaces",
+          "-Xlog:aot=info:file=\"c:\\x y.log\"::filecount=0"}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(cacheOptions(c.mode, c.version, "a.jsa", "c:\\x y.log"), c.expected) << c.version;
+        EXPECT_EQ(cacheOptions(c.mode, c.kind, c.version, "a.jsa", "c:\\x y.log"), c.expected) << c.version;
     }
 }
 
