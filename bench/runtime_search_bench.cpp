@@ -59,7 +59,17 @@ public:
         if (found == contents.end()) return std::nullopt;
         return found->second.substr(0, limit);
     }
-    std::optional<std::vector<FolderEntry>> listFolder(const WideString&) override { return std::nullopt; }
+    // The runtime search needs none of the cache's file operations.
+    std::optional<FileFacts> facts(const WideString&) override { return std::nullopt; }
+    std::optional<WideString> realPath(const WideString&) override { return std::nullopt; }
+    std::optional<WideString> currentDirectory() override { return std::nullopt; }
+    bool writeFile(const WideString&, const std::string&) override { return false; }
+    bool rename(const WideString&, const WideString&) override { return false; }
+    bool remove(const WideString&) override { return false; }
+    std::optional<std::vector<WideString>> list(const WideString&) override { return std::nullopt; }
+    std::optional<std::uint64_t> freeSpace(const WideString&) override { return std::nullopt; }
+    std::int64_t now() override { return 0; }
+    std::int64_t second() override { return 1; }
 };
 
 #ifdef _WIN32

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
-#include "cache/cache_files.h"
 #include "config/config_file.h"
+#include "jvm/jvm_loader.h"
+#include "jvm/jvm_output.h"
 #include "jvm/jvm_path.h"
 #include "jvm/process_environment.h"
 #include "runtime/release_file.h"
@@ -21,6 +25,8 @@ constexpr std::string_view kClassPathOption = "-Djava.class.path=";
 constexpr std::string_view kJavaCommandOption = "-Dsun.java.command=";
 // What the JVM's cds log says once the archive's regions are in place.
 constexpr std::string_view kMappedLine = "Mapped dynamic region";
+// ... and once the AOT cache is in place.
+constexpr std::string_view kAotMappedLine = "Using AOT-linked classes: true";
 // Old archives of the application kept beside the current one, so switching
 // between two configurations or runtimes does not recreate each time.
 constexpr std::size_t kKeptOldArchives = 2;
@@ -32,10 +38,6 @@ constexpr std::int64_t kStaleSeconds = 3600;
 
 // The start whose archive the JVM's exit hook records.
 std::atomic<Launcher*> cachingLauncher{nullptr};
-
-CacheFiles& filesOf(Launcher& launcher) {
-    return launcher.cacheFiles ? *launcher.cacheFiles : systemCacheFiles();
-}
 
 void traceLine(Launcher& launcher, const WideString& text) {
     if (launcher.trace.enabled()) launcher.trace.line(u"startup cache: " + text);
@@ -104,18 +106,54 @@ std::optional<std::uint32_t> processOf(WideView name, WideView suffix) {
     return static_cast<std::uint32_t>(id);
 }
 
+// The class path entries of the options, made absolute, in order; nullopt
+// when a relative one cannot be resolved.
+std::optional<std::vector<WideString>> classPathEntries(const JvmOptionList& options, FileSystem& files) {
+    std::vector<WideString> entries;
+    std::optional<WideString> directory;
+    for (const std::string& option : options) {
+        if (!startsWith(option, kClassPathOption)) continue;
+        const WideString classPath = fromNarrow(std::string_view(option).substr(kClassPathOption.size()));
+        std::size_t position = 0;
+        while (position <= classPath.size()) {
+            std::size_t end = classPath.find(kSearchPathSeparator, position);
+            if (end == WideString::npos) end = classPath.size();
+            WideString entry = classPath.substr(position, end - position);
+            position = end + 1;
+            if (entry.empty()) continue;
+            if (!isAbsolute(entry)) {
+                if (!directory) directory = files.currentDirectory();
+                if (!directory) return std::nullopt;
+                entry = joinPath(*directory, entry);
+            }
+            entries.push_back(std::move(entry));
+        }
+    }
+    return entries;
+}
+
+bool isWildcard(WideView entry) {
+    return endsWith(entry, u"*") && entry.size() >= 2 && (entry[entry.size() - 2] == u'/' || entry[entry.size() - 2] == u'\\');
+}
+
+// The start whose archive step the capture watcher guards, and the code its
+// process ends with when the JVM refuses the archive.
+std::atomic<Launcher*> guardedLauncher{nullptr};
+std::atomic<int> guardedExitCode{1};
+std::atomic<bool> guardedExitCodeKnown{false};
+
 class CacheStart {
 public:
-    CacheStart(Launcher& launcher, CacheFiles& files, WideString folder, WideString prefix, WideString current)
-        : launcher_(launcher), files_(files), folder_(std::move(folder)), prefix_(std::move(prefix)),
+    CacheStart(Launcher& launcher, FileSystem& files, WideString folder, WideString prefix, WideString current)
+        : launcher_(launcher), files_(files), process_(launcher.platform.process), folder_(std::move(folder)), prefix_(std::move(prefix)),
           current_(std::move(current)) {}
 
     // Whether the start that left this file still runs. A temporary file older
     // than an hour is taken as left behind by a start whose id is now another
     // process's; a marker is not, since the program it guards may run for days.
     bool alive(std::uint32_t id, const WideString& name, bool mayGoStale = true) {
-        if (id == files_.processId()) return true;
-        if (!files_.processAlive(id)) return false;
+        if (id == process_.processId()) return true;
+        if (!process_.processAlive(id)) return false;
         if (!mayGoStale) return true;
         const auto facts = files_.facts(path(name));
         return !facts || files_.now() - facts->modified < kStaleSeconds * files_.second();
@@ -129,7 +167,7 @@ public:
     }
 
     std::optional<ArchiveRecord> readRecord(const WideString& name) {
-        const auto text = launcher_.platform.files.readFile(path(name + u".meta"), 1 << 20);
+        const auto text = files_.readFile(path(name + u".meta"), 1 << 20);
         return text ? parseRecord(*text) : std::nullopt;
     }
 
@@ -141,7 +179,7 @@ public:
             if (!startsWith(name, prefix_)) continue;
             const auto id = processOf(name, u".start");
             if (!id || alive(*id, name, false)) continue;
-            const auto protectedName = launcher_.platform.files.readFile(path(name), 4096);
+            const auto protectedName = files_.readFile(path(name), 4096);
             files_.remove(path(name));
             if (!protectedName) continue;
             const WideString file = fromUtf8(*protectedName);
@@ -163,13 +201,19 @@ public:
         std::vector<Old> old;
         for (const WideString& name : names) {
             if (!startsWith(name, prefix_) || startsWith(name, current_)) continue;
-            if (name.size() == prefix_.size() + 16 + 4 && endsWith(name, u".jsa") &&
-                name.find_first_not_of(u"0123456789abcdef", prefix_.size()) == prefix_.size() + 16) {
+            const bool hashed = name.find_first_not_of(u"0123456789abcdef", prefix_.size()) == prefix_.size() + 16;
+            if (hashed && name.size() == prefix_.size() + 16 + 4 && (endsWith(name, u".jsa") || endsWith(name, u".aot"))) {
                 const auto facts = files_.facts(path(name));
                 old.push_back({name, facts ? facts->modified : 0});
                 continue;
             }
-            for (const WideView suffix : {WideView(u".tmp"), WideView(u".log")}) {
+            // A recorded configuration of another key is never built any more.
+            if (hashed && name.size() == prefix_.size() + 16 + 8 && endsWith(name, u".aotconf")) {
+                removeWithRecord(name);
+                continue;
+            }
+            for (const WideView suffix : {WideView(u".tmp"), WideView(u".log"), WideView(u".aotconf"),
+                                          WideView(u".aottmp"), WideView(u".build")}) {
                 const auto id = processOf(name, suffix);
                 if (id && !alive(*id, name)) {
                     removeWithRecord(name);
@@ -189,15 +233,19 @@ public:
     void removeDeadTemporaries(const std::vector<WideString>& names) {
         for (const WideString& name : names) {
             if (!startsWith(name, current_)) continue;
-            const auto id = processOf(name, u".tmp");
+            auto id = processOf(name, u".tmp");
+            for (const WideView suffix : {WideView(u".aottmp"), WideView(u".build")}) {
+                if (!id) id = processOf(name, suffix);
+            }
             if (!id || alive(*id, name)) continue;
             removeWithRecord(name);
-            traceLine(launcher_, u"deleted " + name + u": the archive exists");
+            traceLine(launcher_, u"deleted " + name + u": the archive exists or its start ended");
         }
     }
 
     Launcher& launcher_;
-    CacheFiles& files_;
+    FileSystem& files_;
+    Process& process_;
     WideString folder_;
     WideString prefix_;
     WideString current_;  // prefix + hash
@@ -207,7 +255,7 @@ public:
 CacheMode decide(CacheStart& start, const std::vector<WideString>& names, const std::string& key,
                  StartupCacheState& state) {
     Launcher& launcher = start.launcher_;
-    CacheFiles& files = start.files_;
+    FileSystem& files = start.files_;
     const WideString archiveName = start.current_ + u".jsa";
     state.archive = start.path(archiveName);
     state.record = state.archive + u".meta";
@@ -282,11 +330,123 @@ CacheMode decide(CacheStart& start, const std::vector<WideString>& names, const 
         traceLine(launcher, u"too little free space to create an archive; plain start");
         return CacheMode::Off;
     }
-    const WideString temporary = start.current_ + u"." + decimal(files.processId()) + u".tmp";
+    const WideString temporary = start.current_ + u"." + decimal(launcher.platform.process.processId()) + u".tmp";
     state.archive = start.path(temporary);
     state.record = state.archive + u".meta";
     traceLine(launcher, u"creating " + temporary + u": no archive for this configuration yet");
     return CacheMode::Create;
+}
+
+// Once the dynamic archive is in use: the AOT cache of the key is mapped
+// when its record matches, checked once when newly built, and recorded at
+// most once per key. Anything else keeps the dynamic archive (Use).
+CacheMode decideAot(CacheStart& start, const std::string& key, StartupCacheState& state) {
+    Launcher& launcher = start.launcher_;
+    FileSystem& files = start.files_;
+    const WideString name = start.current_ + u".aot";
+    const WideString cache = start.path(name);
+    const WideString recordPath = cache + u".meta";
+    const auto record = start.readRecord(name);
+    if (!record && !files.facts(recordPath)) {
+        // The record exists from here on, so no other start records this key again.
+        if (!files.writeFile(recordPath, formatRecord({"recording", 0, 0, key}))) return CacheMode::Use;
+        state.archive = start.path(start.current_ + u"." + decimal(start.process_.processId()) + u".aotconf");
+        state.record = recordPath;
+        traceLine(launcher, u"recording the AOT configuration for " + name + u"; this start goes without the archive");
+        return CacheMode::Record;
+    }
+    const auto facts = files.facts(cache);
+    WideString reason;
+    if (!record) reason = u"its record is unreadable";
+    else if (record->key != key) reason = u"its record was made for something else";
+    else if (record->state == "recording" || record->state == "building" || record->state == "failed" ||
+             record->state == "refused") {
+        traceLine(launcher, u"AOT cache " + name + u": " + fromUtf8(record->state) + u"; the archive is used");
+        return CacheMode::Use;
+    } else if (!facts) reason = u"it is missing";
+    else if (record->size != facts->size) reason = u"its size differs from its record";
+    else if (record->modified != facts->modified) reason = u"it was changed after its record was written";
+    else if (record->state == "checked" || record->state == "complete") {
+        state.archive = cache;
+        state.record = recordPath;
+        state.kind = ArchiveKind::Aot;
+        const bool checked = record->state == "checked";
+        traceLine(launcher, checked ? u"using " + name + u": its record matches"
+                                    : u"checking " + name + u": built by a detached build, mapped here once with verification");
+        return checked ? CacheMode::Use : CacheMode::Check;
+    } else {
+        reason = u"its record says " + fromUtf8(record->state);
+    }
+    // Gone with its record: a later start records and builds it anew.
+    files.remove(cache);
+    files.remove(recordPath);
+    traceLine(launcher, u"deleted " + name + u": " + reason + u"; the archive is used");
+    return CacheMode::Use;
+}
+
+// Build mode: what the builder made, recorded when the JVM ends the process
+// (the create step exits by itself, through exit(), after writing the cache).
+struct Build {
+    Launcher* launcher = nullptr;
+    WideString temporary, cache, record, configuration, marker;
+    std::string key;
+};
+Build currentBuild;
+
+bool hasAotCacheMagic(std::string_view head) {
+    // 0xf00baba2, little-endian: a static archive, which the AOT cache is.
+    return head.size() >= 4 && head.substr(0, 4) == std::string_view("\xa2\xab\x0b\xf0", 4);
+}
+
+void finishBuild() {
+    Launcher* launcher = std::exchange(currentBuild.launcher, nullptr);
+    if (!launcher) return;
+    FileSystem& files = launcher->platform.files;
+    const auto head = files.readFile(currentBuild.temporary, 8);
+    bool done = false;
+    if (head && hasAotCacheMagic(*head) && files.rename(currentBuild.temporary, currentBuild.cache)) {
+        const auto facts = files.facts(currentBuild.cache);
+        done = facts && files.writeFile(currentBuild.record,
+                                        formatRecord({"complete", facts->size, facts->modified, currentBuild.key}));
+    }
+    if (!done) {
+        files.remove(currentBuild.temporary);
+        files.remove(currentBuild.cache);
+        files.writeFile(currentBuild.record, formatRecord({"failed", 0, 0, currentBuild.key}));
+    }
+    files.remove(currentBuild.configuration);
+    files.remove(currentBuild.marker);
+    traceLine(*launcher, done ? u"built " + currentBuild.cache + u"; the next start checks it"
+                              : u"the JVM built no AOT cache " + currentBuild.cache);
+}
+
+std::uint32_t buildThread(void* argument) {
+    Launcher& launcher = *static_cast<Launcher*>(argument);
+    // The create step ends the process in here; a return means it failed.
+    if (createJavaVm(launcher)) destroyJavaVm(launcher);
+    return 0;
+}
+
+// The refused archive's last words reach the hook just before the JVM ends
+// the process (neither the exit hook nor atexit runs then): the start ends
+// here instead, with its own code and without those words.
+void refusalWatcher(const std::string& piece) {
+    if (!startsWith(piece, "Error occurred during")) return;
+    Launcher* launcher = guardedLauncher.exchange(nullptr);
+    if (!launcher) return;
+    StartupCacheState& state = launcher->startupCache;
+    FileSystem& files = launcher->platform.files;
+    files.remove(state.archive);
+    if (state.mode == CacheMode::Record) files.writeFile(state.record, formatRecord({"failed", 0, 0, state.key}));
+    files.remove(state.marker);
+    const int code = guardedExitCode.load();
+    // Inside System.exit the program's code is not known here; the JVM would end with 1.
+    traceLine(*launcher, u"the JVM refused the archive at exit; the start ends with " + fromAscii(std::to_string(code)) +
+                             (guardedExitCodeKnown.load() ? u", its own code" : u", as the JVM would"));
+    releaseCapturedJvmOutputExcept(&isArchiveStepText);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(code);
 }
 
 }  // namespace
@@ -315,13 +475,30 @@ std::optional<int> javaFeatureVersion(WideView releaseVersion) {
 
 bool supportsDynamicArchive(std::optional<int> featureVersion) { return featureVersion && *featureVersion >= 13; }
 
-std::vector<std::string> cacheOptions(CacheMode mode, int featureVersion, const std::string& archive,
+bool supportsAotCache(std::optional<int> featureVersion) { return featureVersion && *featureVersion >= 25; }
+
+std::vector<std::string> cacheOptions(CacheMode mode, ArchiveKind kind, int featureVersion, const std::string& archive,
                                       const std::string& checkLog) {
     if (mode == CacheMode::Off) return {};
-    // Never -Xshare:on: a runtime that cannot map the archive starts without it.
-    std::vector<std::string> options{"-Xshare:auto", "-Xlog:cds*=off"};
+    std::vector<std::string> options{"-Xlog:cds*=off"};
     // The aot tags exist from 25 on; older runtimes refuse to start when named.
     if (featureVersion >= 25) options.push_back("-Xlog:aot*=off");
+    // The AOT options refuse any -Xshare; otherwise never -Xshare:on: a runtime
+    // that cannot map the archive starts without it.
+    if (mode == CacheMode::Record) {
+        options.push_back("-XX:AOTMode=record");
+        options.push_back("-XX:AOTConfiguration=" + archive);
+        return options;
+    }
+    if (kind == ArchiveKind::Aot) {
+        options.push_back("-XX:AOTCache=" + archive);
+        if (mode == CacheMode::Check) {
+            options.push_back("-XX:+VerifySharedSpaces");
+            options.push_back("-Xlog:aot=info:file=\"" + checkLog + "\"::filecount=0");
+        }
+        return options;
+    }
+    options.insert(options.begin(), "-Xshare:auto");
     switch (mode) {
         case CacheMode::Use: options.push_back("-XX:SharedArchiveFile=" + archive); break;
         case CacheMode::Check:
@@ -331,9 +508,29 @@ std::vector<std::string> cacheOptions(CacheMode mode, int featureVersion, const 
             options.push_back("-Xlog:cds=info:file=\"" + checkLog + "\"::filecount=0");
             break;
         case CacheMode::Create: options.push_back("-XX:ArchiveClassesAtExit=" + archive); break;
-        case CacheMode::Off: break;
+        case CacheMode::Off:
+        case CacheMode::Record: break;
     }
     return options;
+}
+
+std::optional<WideString> archiveRefusal(Launcher& launcher, FileSystem& files) {
+    const auto entries = classPathEntries(launcher.jvmOptions, files);
+    if (!entries) return std::nullopt;
+    for (const WideString& entry : *entries) {
+        const auto facts = files.facts(entry);
+        if (!facts || !facts->isFolder) continue;
+        const auto names = files.list(entry);
+        if (!names || !names->empty()) return u"the class path folder " + entry + u" is not empty (the JVM archives no folder)";
+    }
+    return std::nullopt;
+}
+
+bool isArchiveStepText(const std::string& piece) {
+    static constexpr std::string_view kAnnouncements[] = {" AOTConfiguration recorded", "AOTConfiguration recorded",
+                                                          "Hint: enable -Xlog:class+path", "Error occurred during"};
+    return std::any_of(std::begin(kAnnouncements), std::end(kAnnouncements),
+                       [&](std::string_view text) { return startsWith(piece, text); });
 }
 
 std::string keyHash(std::string_view key) {
@@ -413,7 +610,7 @@ std::optional<WideString> cacheFolderFor(Launcher& launcher) {
     return file.substr(0, file.rfind(kPathSeparator));
 }
 
-std::optional<std::string> cacheKey(Launcher& launcher, CacheFiles& files, const WideString& javaVersion) {
+std::optional<std::string> cacheKey(Launcher& launcher, FileSystem& files, const WideString& javaVersion) {
     const WideString home = runtimeHomeFolder(launcher.jvmLibraryPath);
     const auto realHome = files.realPath(home);
     const auto library = files.facts(launcher.jvmLibraryPath);
@@ -421,39 +618,25 @@ std::optional<std::string> cacheKey(Launcher& launcher, CacheFiles& files, const
     std::string key = "runtime " + toUtf8(*realHome) + "\nversion " + toUtf8(javaVersion) + "\njvm " +
                       toUtf8(launcher.jvmLibraryPath) + " " + factsText(*library) + "\n";
 
-    std::optional<WideString> directory;
-    for (const std::string& option : launcher.jvmOptions) {
-        if (!startsWith(option, kClassPathOption)) continue;
-        const WideString classPath = fromNarrow(std::string_view(option).substr(kClassPathOption.size()));
-        std::size_t position = 0;
-        while (position <= classPath.size()) {
-            std::size_t end = classPath.find(kSearchPathSeparator, position);
-            if (end == WideString::npos) end = classPath.size();
-            WideString entry = classPath.substr(position, end - position);
-            position = end + 1;
-            if (entry.empty()) continue;
-            if (!isAbsolute(entry)) {
-                if (!directory) directory = files.currentDirectory();
-                if (!directory) return std::nullopt;
-                entry = joinPath(*directory, entry);
+    const auto entries = classPathEntries(launcher.jvmOptions, files);
+    if (!entries) return std::nullopt;
+    for (const WideString& entry : *entries) {
+        key += "classpath " + toUtf8(entry);
+        // dir/* stands for the jars in dir, as the JVM reads it.
+        if (isWildcard(entry)) {
+            const WideString dir = entry.substr(0, entry.size() - 2);
+            auto names = files.list(dir).value_or(std::vector<WideString>());
+            std::sort(names.begin(), names.end());
+            key += " wildcard\n";
+            for (const WideString& name : names) {
+                if (!endsWith(name, u".jar") && !endsWith(name, u".JAR")) continue;
+                const auto facts = files.facts(joinPath(dir, name));
+                key += "classpath " + toUtf8(joinPath(dir, name)) + " " + (facts ? factsText(*facts) : "missing") + "\n";
             }
-            key += "classpath " + toUtf8(entry);
-            // dir/* stands for the jars in dir, as the JVM reads it.
-            if (endsWith(entry, u"*") && entry.size() >= 2 && (entry[entry.size() - 2] == u'/' || entry[entry.size() - 2] == u'\\')) {
-                const WideString dir = entry.substr(0, entry.size() - 2);
-                auto names = files.list(dir).value_or(std::vector<WideString>());
-                std::sort(names.begin(), names.end());
-                key += " wildcard\n";
-                for (const WideString& name : names) {
-                    if (!endsWith(name, u".jar") && !endsWith(name, u".JAR")) continue;
-                    const auto facts = files.facts(joinPath(dir, name));
-                    key += "classpath " + toUtf8(joinPath(dir, name)) + " " + (facts ? factsText(*facts) : "missing") + "\n";
-                }
-                continue;
-            }
-            const auto facts = files.facts(entry);
-            key += " " + (facts ? factsText(*facts) : std::string("missing")) + "\n";
+            continue;
         }
+        const auto facts = files.facts(entry);
+        key += " " + (facts ? factsText(*facts) : std::string("missing")) + "\n";
     }
     for (const std::string& option : launcher.jvmOptions) {
         // The program's name and arguments, which change from start to start
@@ -485,7 +668,7 @@ void prepareStartupCache(Launcher& launcher) {
                                     : u"off: the runtime has no release file with its version");
         return;
     }
-    CacheFiles& files = filesOf(launcher);
+    FileSystem& files = launcher.platform.files;
     // The dynamic archive sits on the runtime's own; without it the JVM refuses.
     const WideString libraryFolder = launcher.jvmLibraryPath.substr(0, launcher.jvmLibraryPath.rfind(kPathSeparator));
     if (!files.facts(joinPath(libraryFolder, u"classes.jsa"))) {
@@ -515,6 +698,10 @@ void prepareStartupCache(Launcher& launcher) {
         return;
     }
 
+    if (const auto refusal = archiveRefusal(launcher, files)) {
+        traceLine(launcher, u"off: " + *refusal);
+        return;
+    }
     auto key = cacheKey(launcher, files, *version);
     if (!key) {
         traceLine(launcher, u"off: cannot read the runtime's or the JVM library's facts");
@@ -530,8 +717,9 @@ void prepareStartupCache(Launcher& launcher) {
         return;
     }
     start.removeLeftovers(*names);
-    const CacheMode mode = decide(start, *names, *key, state);
+    CacheMode mode = decide(start, *names, *key, state);
     if (mode == CacheMode::Off) return;
+    if (mode == CacheMode::Use && supportsAotCache(feature)) mode = decideAot(start, *key, state);
 
     // The JVM opens the archive through the narrow form of its path.
     const auto jvmFolder = jvmOpenablePath(systemShortPaths(), *folder);
@@ -542,7 +730,7 @@ void prepareStartupCache(Launcher& launcher) {
     const auto forJvm = [&](const WideString& path) {
         return path.empty() ? std::string() : toNarrow(*jvmFolder + path.substr(folder->size()));
     };
-    const WideString pid = decimal(files.processId());
+    const WideString pid = decimal(launcher.platform.process.processId());
     const WideString marker = start.path(start.current_ + u"." + pid + u".start");
     const WideString archiveName = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
     if (!files.writeFile(marker, toUtf8(archiveName))) {
@@ -553,8 +741,10 @@ void prepareStartupCache(Launcher& launcher) {
     state.folder = *folder;
     state.marker = marker;
     state.key = std::move(*key);
+    state.keyOptions = launcher.jvmOptions.size();
     if (mode == CacheMode::Check) state.checkLog = start.path(start.current_ + u"." + pid + u".log");
-    for (std::string& option : cacheOptions(mode, *feature, forJvm(state.archive), forJvm(state.checkLog))) {
+    for (std::string& option :
+         cacheOptions(mode, state.kind, *feature, forJvm(state.archive), forJvm(state.checkLog))) {
         launcher.jvmOptions.push_back(std::move(option));
     }
     launcher.jvmExitHook = &startupCacheExitHook;
@@ -565,11 +755,19 @@ void startupCacheMainStarting(Launcher& launcher) {
     StartupCacheState& state = launcher.startupCache;
     if (state.mode == CacheMode::Off || state.mainStarted) return;
     state.mainStarted = true;
-    CacheFiles& files = filesOf(launcher);
+    FileSystem& files = launcher.platform.files;
+    if (state.mode == CacheMode::Create || state.mode == CacheMode::Record) {
+        // What the JVM prints from here on is held back and written at the end
+        // without its words about the archive.
+        guardedExitCode.store(1);
+        guardedLauncher.store(&launcher);
+        setJvmCaptureWatcher(&refusalWatcher);
+        setJvmOutputMode(JvmOutputMode::Capture);
+    }
     if (state.mode == CacheMode::Check) {
         const auto log = launcher.platform.files.readFile(state.checkLog, 4 << 20);
         const WideString name = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
-        const bool mapped = log && log->find(kMappedLine) != std::string::npos;
+        const bool mapped = log && log->find(state.kind == ArchiveKind::Aot ? kAotMappedLine : kMappedLine) != std::string::npos;
         const auto facts = files.facts(state.archive);
         if (mapped && facts) {
             ArchiveRecord record{"checked", facts->size, facts->modified, state.key};
@@ -582,7 +780,8 @@ void startupCacheMainStarting(Launcher& launcher) {
         } else {
             // A record saying so, in case the mapped file cannot be deleted now.
             files.writeFile(state.record, formatRecord({"refused", 0, 0, state.key}));
-            if (files.remove(state.archive)) files.remove(state.record);
+            // A refused AOT cache keeps its record, so the key is not recorded again.
+            if (files.remove(state.archive) && state.kind == ArchiveKind::Dynamic) files.remove(state.record);
             traceLine(launcher, u"rejected " + name + u": the JVM did not map it");
         }
         files.remove(state.checkLog);
@@ -591,6 +790,42 @@ void startupCacheMainStarting(Launcher& launcher) {
 
 namespace {
 
+// Whether a jar changed while the start ran: the archive would then hold
+// what no key describes.
+bool keyChanged(Launcher& launcher) {
+    StartupCacheState& state = launcher.startupCache;
+    const auto all = launcher.jvmOptions;
+    launcher.jvmOptions.resize(std::min(state.keyOptions, all.size()));
+    const std::string head = state.key.substr(0, state.key.find("\nversion "));
+    const std::string version = state.key.substr(head.size() + 9, state.key.find('\n', head.size() + 1) - head.size() - 9);
+    const auto now = cacheKey(launcher, launcher.platform.files, fromUtf8(version));
+    launcher.jvmOptions = all;
+    return !now || *now != state.key;
+}
+
+// A recording start has ended: its configuration becomes the key's, and a
+// detached copy of the launcher builds the AOT cache from it.
+void recordingEnded(Launcher& launcher, const WideString& name) {
+    StartupCacheState& state = launcher.startupCache;
+    FileSystem& files = launcher.platform.files;
+    const WideString stem = state.record.substr(0, state.record.size() - 9);  // without ".aot.meta"
+    const auto facts = files.facts(state.archive);
+    const ModulePath module = launcher.platform.process.modulePath();
+    if (facts && facts->size > 0 && module.ok && files.rename(state.archive, stem + u".aotconf") &&
+        files.writeFile(state.record, formatRecord({"building", 0, 0, state.key}))) {
+        if (launcher.platform.process.startDetached(module.path, kCacheBuildVariable, state.record)) {
+            traceLine(launcher, u"recorded " + name + u"; a detached build makes the AOT cache from it");
+            return;
+        }
+        traceLine(launcher, u"cannot start the build of the AOT cache");
+    } else {
+        traceLine(launcher, u"the JVM recorded no AOT configuration " + name);
+    }
+    files.remove(state.archive);
+    files.remove(stem + u".aotconf");
+    files.writeFile(state.record, formatRecord({"failed", 0, 0, state.key}));
+}
+
 // The JVM has ended: DestroyJavaVM returned or System.exit runs the hook.
 void endStart(Launcher& launcher, bool ranNormally) {
     StartupCacheState& state = launcher.startupCache;
@@ -598,13 +833,22 @@ void endStart(Launcher& launcher, bool ranNormally) {
     if (mode == CacheMode::Off) return;
     state.mode = CacheMode::Off;
     cachingLauncher.store(nullptr);
-    CacheFiles& files = filesOf(launcher);
+    if (guardedLauncher.exchange(nullptr)) {
+        setJvmCaptureWatcher(nullptr);
+        releaseCapturedJvmOutputExcept(&isArchiveStepText);
+        setJvmOutputMode(JvmOutputMode::PassThrough);
+    }
+    FileSystem& files = launcher.platform.files;
+    const WideString name = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
+    if (mode == CacheMode::Record) recordingEnded(launcher, name);
     if (mode == CacheMode::Create) {
-        const WideString name = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
         const auto facts = files.facts(state.archive);
         if (!facts || facts->size == 0) {
             files.remove(state.archive);
             traceLine(launcher, u"the JVM wrote no archive " + name);
+        } else if (keyChanged(launcher)) {
+            files.remove(state.archive);
+            traceLine(launcher, u"deleted " + name + u": a class path entry changed during the start");
         } else if (files.writeFile(state.record, formatRecord({"complete", facts->size, facts->modified, state.key}))) {
             traceLine(launcher, u"created " + name + u" (" + decimal(facts->size) + u" bytes); the next start checks it");
         }
@@ -623,6 +867,74 @@ void endStart(Launcher& launcher, bool ranNormally) {
 }  // namespace
 
 void finishStartupCache(Launcher& launcher) { endStart(launcher, launcher.startupCache.mainStarted); }
+
+void startupCacheDestroying(Launcher&, std::int32_t exitCode) {
+    guardedExitCode.store(exitCode);
+    guardedExitCodeKnown.store(true);
+}
+
+std::int32_t runStartupCacheBuild(Launcher& launcher, const WideString& recordPath) {
+    FileSystem& files = launcher.platform.files;
+    Process& process = launcher.platform.process;
+    const ModulePath module = process.modulePath();
+    const std::size_t slash = recordPath.rfind(kPathSeparator);
+    if (!module.ok || slash == WideString::npos) return 1;
+    const WideString folder = recordPath.substr(0, slash);
+    const WideString name = recordPath.substr(slash + 1);
+    const WideString prefix = applicationPrefix(module.path);
+    // Only a record of this application, named as a recording start names it.
+    if (!startsWith(name, prefix) || name.size() != prefix.size() + 16 + 9 || !endsWith(name, u".aot.meta")) {
+        traceLine(launcher, u"build: not a record of this application: " + recordPath);
+        return 1;
+    }
+    const auto text = files.readFile(recordPath, 1 << 20);
+    const auto record = text ? parseRecord(*text) : std::nullopt;
+    if (!record || record->state != "building") {
+        traceLine(launcher, u"build: nothing to build in " + name);
+        return 1;
+    }
+    const WideString stemName = name.substr(0, name.size() - 9);
+    const WideString stem = joinPath(folder, stemName);
+    const std::uint32_t pid = process.processId();
+    currentBuild = {&launcher, stem + u"." + decimal(pid) + u".aottmp", stem + u".aot", recordPath,
+                    stem + u".aotconf", stem + u"." + decimal(pid) + u".build", record->key};
+    if (!files.writeFile(currentBuild.marker, "")) return 1;
+    // Two builds of one key: the one with the lowest process id goes on, the others give up.
+    for (const WideString& entry : files.list(folder).value_or(std::vector<WideString>())) {
+        const auto other = startsWith(entry, stemName) ? processOf(entry, u".build") : std::nullopt;
+        if (other && *other < pid && process.processAlive(*other)) {
+            files.remove(currentBuild.marker);
+            currentBuild.launcher = nullptr;
+            traceLine(launcher, u"build: another build of " + stemName + u" runs; this one gives up");
+            return 0;
+        }
+    }
+    // The JVM library and the options the key was made for; no logging of the application's.
+    std::string_view rest = record->key;
+    while (!rest.empty()) {
+        const std::string_view line = rest.substr(0, rest.find('\n'));
+        rest.remove_prefix(std::min(rest.size(), line.size() + 1));
+        if (startsWith(line, "jvm ")) {
+            std::string_view library = line.substr(4);
+            for (int i = 0; i < 2; ++i) library = library.substr(0, library.rfind(' '));
+            launcher.jvmLibraryPath = fromUtf8(library);
+        } else if (startsWith(line, "option ") && !startsWith(line, "option -Xlog") && !startsWith(line, "option -verbose")) {
+            launcher.jvmOptions.emplace_back(line.substr(7));
+        }
+    }
+    std::atexit(&finishBuild);
+    if (!launcher.jvmLibraryPath.empty() && loadJvmLibrary(launcher)) {
+        for (std::string option : {std::string("-Xlog:cds*=off"), std::string("-Xlog:aot*=off"), std::string("-XX:AOTMode=create"),
+                                   "-XX:AOTConfiguration=" + toNarrow(currentBuild.configuration),
+                                   "-XX:AOTCache=" + toNarrow(currentBuild.temporary)}) {
+            launcher.jvmOptions.push_back(std::move(option));
+        }
+        traceLine(launcher, u"build: creating " + currentBuild.cache);
+        launcher.platform.threads.runAndWait(0, &buildThread, &launcher);
+    }
+    finishBuild();
+    return 1;
+}
 
 void startupCacheExitHook(int exitCode) {
     Launcher* launcher = cachingLauncher.load();

@@ -20,7 +20,7 @@
 namespace corvid {
 
 class Launcher;
-class CacheFiles;
+class FileSystem;
 
 // [Java Runtime Environment] "Startup Cache": "Yes" in any letter case.
 bool startupCacheRequested(WideView value);
@@ -31,10 +31,25 @@ std::optional<int> javaFeatureVersion(WideView releaseVersion);
 // The dynamic archive needs 13 or later.
 bool supportsDynamicArchive(std::optional<int> featureVersion);
 
+// The AOT cache (recorded, then built by a detached copy of the launcher)
+// needs 25 or later: the version whose logging and mapping were measured.
+bool supportsAotCache(std::optional<int> featureVersion);
+
 // The options this start adds for its mode, in the form the runtime's version
-// understands. Paths are narrow already.
-std::vector<std::string> cacheOptions(CacheMode mode, int featureVersion, const std::string& archive,
+// understands. Paths are narrow already; for Record `archive` is the AOT
+// configuration the JVM writes.
+std::vector<std::string> cacheOptions(CacheMode mode, ArchiveKind kind, int featureVersion, const std::string& archive,
                                       const std::string& checkLog);
+
+// Why the JVM would refuse to write an archive for this class path (it ends
+// the process at exit then): a class path folder that is not empty; nullopt
+// when nothing is known against it.
+std::optional<WideString> archiveRefusal(Launcher& launcher, FileSystem& files);
+
+// True for what the JVM prints about its own archive step at exit (the
+// recorded configuration, a refused archive), which the application's
+// output never shows.
+bool isArchiveStepText(const std::string& piece);
 
 // The archive's name: a 64-bit hash of the key, as 16 hex digits.
 std::string keyHash(std::string_view key);
@@ -64,7 +79,7 @@ std::optional<WideString> cacheFolderFor(Launcher& launcher);
 // path and version, the JVM library's size and time, each class path entry
 // made absolute with its size and time, and every JVM option. nullopt when a
 // fact cannot be had.
-std::optional<std::string> cacheKey(Launcher& launcher, CacheFiles& files, const WideString& javaVersion);
+std::optional<std::string> cacheKey(Launcher& launcher, FileSystem& files, const WideString& javaVersion);
 
 // The run phase's steps: after buildJvmOptions (adds the options and sets
 // the crash marker), right before main runs (records a check's verdict), and
@@ -73,6 +88,17 @@ std::optional<std::string> cacheKey(Launcher& launcher, CacheFiles& files, const
 void prepareStartupCache(Launcher& launcher);
 void startupCacheMainStarting(Launcher& launcher);
 void finishStartupCache(Launcher& launcher);
+// Right before DestroyJavaVM, in which the JVM writes an archive when main
+// returned: a refused archive then ends the process with the code the
+// start would have had.
+void startupCacheDestroying(Launcher& launcher, std::int32_t exitCode);
+
+// The environment variable that puts the launcher in build mode; its value is
+// the AOT cache's record. Build mode creates the JVM with the create options
+// of the recorded configuration and ends with it; nothing else of a start runs.
+inline constexpr char16_t kCacheBuildVariable[] = u"CORVID_CACHE_BUILD";
+// Build mode's work, on a launcher whose platform shows nothing; the process's exit code.
+std::int32_t runStartupCacheBuild(Launcher& launcher, const WideString& record);
 
 // The JVM's exit hook while the cache is in use: System.exit writes the
 // archive before it calls the hook, which records it and clears the marker.

@@ -74,13 +74,20 @@ std::vector<WideView> splitList(WideView text, char16_t separator) {
 // its folder cannot be listed.
 std::optional<WideList> wildcardJars(FileSystem& files, WideView entry) {
     if (entry.empty() || entry.back() != u'*') return std::nullopt;
-    const WideView folder = entry.substr(0, entry.size() - 1);
-    if (!folder.empty() && !isPathSeparator(folder.back())) return std::nullopt;
-    const auto listed = files.listFolder(folder.empty() ? WideString(u".") : WideString(folder));
-    if (!listed) return std::nullopt;
+    const WideView prefix = entry.substr(0, entry.size() - 1);
+    if (!prefix.empty() && !isPathSeparator(prefix.back())) return std::nullopt;
+    // The folder as a listing takes it: "*" alone is the current one, and only
+    // a root keeps its separator.
+    WideString folder = prefix.empty() ? WideString(u".") : WideString(prefix);
+    if (folder.size() > 1 && isPathSeparator(folder.back()) && folder[folder.size() - 2] != u':') folder.pop_back();
+    const auto names = files.list(folder);
+    if (!names) return std::nullopt;
     WideList jars;
-    for (const FolderEntry& item : *listed) {
-        if (!item.isFolder && isJarName(item.name)) jars.push_back(WideString(folder) + item.name);
+    for (const WideString& name : *names) {
+        if (!isJarName(name)) continue;
+        WideString jar = WideString(prefix) + name;
+        const auto facts = files.facts(prefix.empty() ? folder + kPathSeparator + name : jar);
+        if (facts && !facts->isFolder) jars.push_back(std::move(jar));
     }
     std::sort(jars.begin(), jars.end());
     return jars;

@@ -1,5 +1,6 @@
 #include "jvm/jvm_output.h"
 
+#include <atomic>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -20,6 +21,7 @@ std::mutex outputMutex;
 JvmOutputMode outputMode = JvmOutputMode::PassThrough;
 std::vector<Piece> held;
 std::size_t heldBytes = 0;
+std::atomic<void (*)(const std::string&)> captureWatcher{nullptr};
 
 // On Windows the FILE* belongs to the JVM library's C runtime, not ours, so
 // it cannot be written through here; the process's standard error is used.
@@ -29,6 +31,18 @@ std::FILE* targetOf(std::FILE* stream) {
     return stderr;
 #else
     return stream ? stream : stderr;
+#endif
+}
+
+// What is held back: the JVM's words to the standard streams. Its log files
+// get theirs at once, since such a FILE* may be closed before a release (at
+// DestroyJavaVM). On Windows every piece goes to standard error anyway.
+bool isStandardStream(std::FILE* stream) {
+#ifdef _WIN32
+    (void)stream;
+    return true;
+#else
+    return !stream || stream == stdout || stream == stderr;
 #endif
 }
 
@@ -81,17 +95,31 @@ void releaseCapturedJvmOutput() {
     releaseLocked();
 }
 
+void releaseCapturedJvmOutputExcept(bool (*drop)(const std::string& piece)) {
+    std::lock_guard<std::mutex> lock(outputMutex);
+    for (const Piece& piece : held) {
+        if (!drop(piece.text)) write(piece.stream, piece.text);
+    }
+    held.clear();
+    heldBytes = 0;
+}
+
+void setJvmCaptureWatcher(void (*watcher)(const std::string& piece)) { captureWatcher.store(watcher); }
+
 jint JNICALL jvmVfprintfHook(std::FILE* stream, const char* formatText, va_list arguments) {
     std::string text = format(formatText, arguments);
     const jint length = static_cast<jint>(text.size());
-    std::lock_guard<std::mutex> lock(outputMutex);
-    if (outputMode == JvmOutputMode::PassThrough) {
-        write(stream, text);
-        return length;
+    {
+        std::lock_guard<std::mutex> lock(outputMutex);
+        if (outputMode == JvmOutputMode::PassThrough || !isStandardStream(stream)) {
+            write(stream, text);
+            return length;
+        }
+        if (heldBytes + text.size() > kCaptureLimit) releaseLocked();
+        heldBytes += text.size();
+        held.push_back({stream, text});
     }
-    if (heldBytes + text.size() > kCaptureLimit) releaseLocked();
-    heldBytes += text.size();
-    held.push_back({stream, std::move(text)});
+    if (const auto watcher = captureWatcher.load()) watcher(text);
     return length;
 }
 

@@ -20,6 +20,14 @@ std::string takeCapturedJvmOutput();
 // Writes the held-back text to the streams the JVM meant, in order, and clears it.
 void releaseCapturedJvmOutput();
 
+// The held-back text written on as releaseCapturedJvmOutput does, without
+// the pieces `drop` picks (the start-up cache's words about its archive).
+void releaseCapturedJvmOutputExcept(bool (*drop)(const std::string& piece));
+// Called with each piece as it is held back, on the thread that printed it;
+// nullptr for none. The start-up cache ends the process from here when the
+// JVM announces that it ends it for a refused archive.
+void setJvmCaptureWatcher(void (*watcher)(const std::string& piece));
+
 // The function handed to JNI_CreateJavaVM as the "vfprintf" option. Capture
 // holds at most about 1 MiB: beyond that the held text is released first, so
 // nothing is lost and the order stays.

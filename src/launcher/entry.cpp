@@ -1,11 +1,39 @@
 #include "launcher/entry.h"
 
+#include "cache/startup_cache.h"
 #include "start/launcher.h"
+#include "start/user_interface.h"
 
 namespace corvid {
 
+namespace {
+
+// Build mode runs detached and windowless: whatever fails is only traced.
+class SilentUserInterface final : public UserInterface {
+public:
+    int showMessageBox(WindowHandle, const WideString&) override { return 1; }
+    std::uint16_t threadLanguage() override { return 0x0409; }
+    WideString loadString(std::uint16_t, std::uint16_t) override { return {}; }
+};
+
+std::int32_t runCacheBuild(Platform& platform, Trace& trace, const WideString& record) {
+    SilentUserInterface silent;
+    Platform withSilentUi{platform.process, platform.files,     platform.environment, platform.profiles,
+                          silent,           platform.runtimes,  platform.libraries,   platform.threads,
+                          platform.memory,  platform.runtimePrompt};
+    Launcher launcher(withSilentUi, trace, {});
+    const std::int32_t result = runStartupCacheBuild(launcher, record);
+    if (trace.enabled()) trace.line("build mode: exit code " + std::to_string(result));
+    return result;
+}
+
+}  // namespace
+
 std::int32_t runLauncher(Platform& platform, ProcessArguments processArguments) {
     Trace trace = Trace::fromEnvironment(platform.environment);
+    if (const auto record = platform.environment.get(kCacheBuildVariable); record && !record->empty()) {
+        return runCacheBuild(platform, trace, *record);
+    }
     Launcher launcher(platform, trace, std::move(processArguments));
     std::int32_t result = -1;
     if (launcher.initialize()) result = launcher.run();

@@ -49,10 +49,13 @@ std::int32_t Launcher::run() {
     if (buildJvmOptions(*this) == JvmOptionsResult::Refused) return -1;
     prepareStartupCache(*this);
     const std::int32_t javaThread = runJavaThread(*this);
-    if (javaThread == 0) return 0;
     // As java ends after an exception escaped main: with 1, once teardown has
     // waited for the program's other threads.
-    if (javaThread == kJavaThreadMainThrew) return 1;
+    const std::int32_t result = javaThread == 0 ? 0 : javaThread == kJavaThreadMainThrew ? 1 : -1;
+    if (result != -1) {
+        startupCacheDestroying(*this, result);
+        return result;
+    }
     closeJavaSplash(*this);
     return -1;
 }

@@ -51,12 +51,25 @@ public:
     virtual WideString absolutePath(const WideString& path) = 0;
     // The thread's last system error code, captured right after a failing call.
     virtual std::uint32_t lastError() = 0;
+
+    // Other processes: the start-up cache tells live starts from dead ones and
+    // builds its archives in a detached copy of the launcher.
+    virtual std::uint32_t processId() = 0;
+    // True when a process with this id runs (or cannot be asked about).
+    virtual bool processAlive(std::uint32_t id) = 0;
+    // Starts the executable at `path` without arguments, with `name=value`
+    // added to this process's environment: detached from this process's
+    // console and standard streams, without a window, at low priority, not
+    // waited for. False when it could not be started.
+    virtual bool startDetached(const WideString& path, const WideString& name, const WideString& value) = 0;
 };
 
-// One entry of a folder listing: its name, not its path.
-struct FolderEntry {
-    WideString name;
+struct FileFacts {
     bool isFolder = false;
+    std::uint64_t size = 0;
+    // Modification time in the platform's finest unit (nanoseconds since 1970
+    // on Linux, 100 ns ticks since 1601 on Windows); only compared and ordered.
+    std::int64_t modified = 0;
 };
 
 class FileSystem {
@@ -70,9 +83,27 @@ public:
     // it cannot be opened or read. A file longer than the limit is cut, so a
     // caller that needs the whole file asks for one byte more than it accepts.
     virtual std::optional<std::string> readFile(const WideString& path, std::size_t limit) = 0;
-    // The entries of a folder, without "." and ".."; nullopt when the path is
-    // not a folder or cannot be read. A trailing separator is allowed.
-    virtual std::optional<std::vector<FolderEntry>> listFolder(const WideString& folder) = 0;
+
+    // Facts, small writes and housekeeping, as the start-up cache needs them.
+    // Facts of a file or folder; nullopt when it does not exist or cannot be asked.
+    virtual std::optional<FileFacts> facts(const WideString& path) = 0;
+    // The path with every link and relative step resolved; nullopt on failure.
+    virtual std::optional<WideString> realPath(const WideString& path) = 0;
+    // The process's current directory, without a trailing separator.
+    virtual std::optional<WideString> currentDirectory() = 0;
+    // Creates or truncates the file and writes the bytes; false on any failure
+    // (a partly written file is removed).
+    virtual bool writeFile(const WideString& path, const std::string& bytes) = 0;
+    // Renames, replacing an existing target.
+    virtual bool rename(const WideString& from, const WideString& to) = 0;
+    virtual bool remove(const WideString& path) = 0;
+    // The names (not paths) of the entries in a folder; nullopt when it cannot be read.
+    virtual std::optional<std::vector<WideString>> list(const WideString& folder) = 0;
+    // Bytes the current user may still write in the folder's volume.
+    virtual std::optional<std::uint64_t> freeSpace(const WideString& folder) = 0;
+    // The current time in the unit of FileFacts::modified, and one second in it.
+    virtual std::int64_t now() = 0;
+    virtual std::int64_t second() = 0;
 };
 
 class Environment {

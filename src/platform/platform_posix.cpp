@@ -4,13 +4,20 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <ctime>
 #include <dirent.h>
 #include <exception>
 #include <new>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/posix_handles.h"
@@ -46,6 +53,61 @@ public:
     }
 
     std::uint32_t lastError() override { return static_cast<std::uint32_t>(errno); }
+
+    std::uint32_t processId() override { return static_cast<std::uint32_t>(getpid()); }
+
+    bool processAlive(std::uint32_t id) override {
+        // EPERM: it exists but belongs to someone else.
+        return kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+    }
+
+    bool startDetached(const WideString& path, const WideString& name, const WideString& value) override {
+        // Everything the children need is made here: after fork in a process
+        // with JVM threads only async-signal-safe calls are allowed.
+        const std::string program = toNarrow(path);
+        const std::string prefix = toNarrow(name) + "=";
+        const std::string variable = prefix + toNarrow(value);
+        std::vector<char*> environment;
+        for (char** entry = environ; *entry; ++entry) {
+            if (std::string_view(*entry).substr(0, prefix.size()) != prefix) environment.push_back(*entry);
+        }
+        environment.push_back(const_cast<char*>(variable.c_str()));
+        environment.push_back(nullptr);
+        char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
+        int failure[2];
+        if (pipe2(failure, O_CLOEXEC) != 0) return false;
+        UniqueFileDescriptor readEnd(failure[0]);
+        // Twice, so the builder belongs to init and never waits as a zombie of this start.
+        const pid_t child = fork();
+        if (child < 0) {
+            close(failure[1]);
+            return false;
+        }
+        if (child == 0) {
+            setsid();
+            if (fork() != 0) _exit(0);
+            setpriority(PRIO_PROCESS, 0, 10);
+            const int null = open("/dev/null", O_RDWR);
+            if (null >= 0) {
+                dup2(null, 0);
+                dup2(null, 1);
+                dup2(null, 2);
+            }
+            execve(argv[0], argv, environment.data());
+            const int error = errno;
+            (void)!write(failure[1], &error, sizeof error);
+            _exit(127);
+        }
+        close(failure[1]);
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        int error = 0;
+        ssize_t got;
+        while ((got = read(readEnd.get(), &error, sizeof error)) < 0 && errno == EINTR) {
+        }
+        return got == 0;
+    }
 };
 
 class PosixFileSystem final : public FileSystem {
@@ -75,24 +137,10 @@ public:
         return content;
     }
 
-    std::optional<std::vector<FolderEntry>> listFolder(const WideString& folder) override {
-        const std::string path = toNarrow(folder);
-        UniqueDirectory directory(opendir(path.c_str()));
-        if (!directory) return std::nullopt;
-        std::vector<FolderEntry> entries;
-        while (const dirent* entry = readdir(directory.get())) {
-            const std::string_view name = entry->d_name;
-            if (name == "." || name == "..") continue;
-            // d_type is not filled in by every file system; stat then decides.
-            bool isFolder = entry->d_type == DT_DIR;
-            if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-                struct stat info;
-                isFolder = stat((path + "/" + std::string(name)).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-            }
-            entries.push_back({fromNarrow(name), isFolder});
-        }
-        return entries;
-    }
+#include <ctime>
+#include <dirent.h>
+#include <exception>
+#include <new>
 };
 
 class PosixEnvironment final : public Environment {

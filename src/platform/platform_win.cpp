@@ -3,8 +3,8 @@
 #endif
 
 #include <algorithm>
-#include <exception>
-#include <new>
+#include <cwchar>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/win_handles.h"
@@ -13,6 +13,10 @@
 namespace corvid {
 
 namespace {
+
+std::int64_t ticks(const FILETIME& time) {
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
 
 class Win32Process final : public Process {
 public:
@@ -56,6 +60,47 @@ public:
     }
 
     std::uint32_t lastError() override { return GetLastError(); }
+
+    std::uint32_t processId() override { return GetCurrentProcessId(); }
+
+    bool processAlive(std::uint32_t id) override {
+        const UniqueKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+        // Access denied: it exists but belongs to someone else.
+        if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
+        DWORD code = 0;
+        return !GetExitCodeProcess(process.get(), &code) || code == STILL_ACTIVE;
+    }
+
+    bool startDetached(const WideString& path, const WideString& name, const WideString& value) override {
+        // This environment without `name`, then name=value, each entry
+        // NUL-terminated, the block ended by one more NUL.
+        std::wstring block;
+        const std::wstring prefix = std::wstring(wide(name)) + L"=";
+        if (wchar_t* strings = GetEnvironmentStringsW()) {
+            for (const wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1) {
+                if (_wcsnicmp(entry, prefix.c_str(), prefix.size()) != 0) block.append(entry, wcslen(entry) + 1);
+            }
+            FreeEnvironmentStringsW(strings);
+        }
+        block += prefix + wide(value);
+        block.push_back(L'\0');
+        std::wstring commandLine = L"\"" + std::wstring(wide(path)) + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEOFFFEEDBACK;
+        startup.wShowWindow = SW_HIDE;
+        PROCESS_INFORMATION info{};
+        // No inherited handles and no console: the builder holds nothing of this start.
+        if (!CreateProcessW(wide(path), commandLine.data(), nullptr, nullptr, FALSE,
+                            DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP | BELOW_NORMAL_PRIORITY_CLASS |
+                                CREATE_UNICODE_ENVIRONMENT,
+                            block.data(), nullptr, &startup, &info)) {
+            return false;
+        }
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+        return true;
+    }
 };
 
 class Win32FileSystem final : public FileSystem {
@@ -84,21 +129,87 @@ public:
         return content;
     }
 
-    std::optional<std::vector<FolderEntry>> listFolder(const WideString& folder) override {
-        WideString pattern = folder;
-        if (!pattern.empty() && pattern.back() != u'\\' && pattern.back() != u'/') pattern += u'\\';
-        pattern += u'*';
+    std::optional<FileFacts> facts(const WideString& path) override {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(wide(path), GetFileExInfoStandard, &data)) return std::nullopt;
+        FileFacts facts;
+        facts.isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        facts.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        facts.modified = ticks(data.ftLastWriteTime);
+        return facts;
+    }
+
+    std::optional<WideString> realPath(const WideString& path) override {
+        // Opening the folder itself needs FILE_FLAG_BACKUP_SEMANTICS.
+        const UniqueFileHandle file(CreateFileW(wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!file) return std::nullopt;
+        std::vector<wchar_t> buffer(32768);
+        const DWORD length = GetFinalPathNameByHandleW(file.get(), buffer.data(), 32768, FILE_NAME_NORMALIZED);
+        if (length == 0 || length >= 32768) return std::nullopt;
+        WideString result = fromWide(buffer.data(), length);
+        // The answer carries the long-path prefix: \\?\C:\... or \\?\UNC\server\...
+        if (result.rfind(u"\\\\?\\UNC\\", 0) == 0) return u"\\\\" + result.substr(8);
+        if (result.rfind(u"\\\\?\\", 0) == 0) return result.substr(4);
+        return result;
+    }
+
+    std::optional<WideString> currentDirectory() override {
+        std::vector<wchar_t> buffer(32768);
+        const DWORD length = GetCurrentDirectoryW(32768, buffer.data());
+        if (length == 0 || length >= 32768) return std::nullopt;
+        WideString folder = fromWide(buffer.data(), length);
+        if (folder.size() > 3 && folder.back() == u'\\') folder.pop_back();
+        return folder;
+    }
+
+    bool writeFile(const WideString& path, const std::string& bytes) override {
+        bool ok = false;
+        {
+            const UniqueFileHandle file(
+                CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!file) return false;
+            DWORD written = 0;
+            ok = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                 written == bytes.size();
+        }
+        if (!ok) DeleteFileW(wide(path));
+        return ok;
+    }
+
+    bool rename(const WideString& from, const WideString& to) override {
+        return MoveFileExW(wide(from), wide(to), MOVEFILE_REPLACE_EXISTING) != 0;
+    }
+
+    bool remove(const WideString& path) override { return DeleteFileW(wide(path)) != 0; }
+
+    std::optional<std::vector<WideString>> list(const WideString& folder) override {
         WIN32_FIND_DATAW data;
+        WideString pattern = folder;
+        pattern += u"\\*";
         const UniqueFindHandle find(FindFirstFileW(wide(pattern), &data));
         if (!find) return std::nullopt;
-        std::vector<FolderEntry> entries;
+        std::vector<WideString> names;
         do {
             WideString name = fromWide(data.cFileName, wcslen(data.cFileName));
-            if (name == u"." || name == u"..") continue;
-            entries.push_back({std::move(name), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+            if (name != u"." && name != u"..") names.push_back(std::move(name));
         } while (FindNextFileW(find.get(), &data));
-        return entries;
+        return names;
     }
+
+    std::optional<std::uint64_t> freeSpace(const WideString& folder) override {
+        ULARGE_INTEGER available;
+        if (!GetDiskFreeSpaceExW(wide(folder), &available, nullptr, nullptr)) return std::nullopt;
+        return available.QuadPart;
+    }
+
+    std::int64_t now() override {
+        FILETIME time;
+        GetSystemTimeAsFileTime(&time);
+        return ticks(time);
+    }
+
+    std::int64_t second() override { return 10000000; }
 };
 
 class Win32Environment final : public Environment {

@@ -22,7 +22,6 @@ struct JNIEnv_;
 namespace corvid {
 
 class InstanceChannel;  // instance/instance_host.h
-class CacheFiles;       // cache/cache_files.h
 class SplashScreenWindow;  // the platform's splash window file
 
 // Deletes the native splash window object, whose type only the platform's
@@ -119,9 +118,8 @@ public:
     std::unique_ptr<SplashScreenWindow, SplashWindowDeleter> splashWindow;
     void* splashThread = nullptr;
     std::uint32_t splashThreadId = 0;
-    // The start-up cache: its file operations (the system's when null), what
-    // this start decided, and the JVM's exit hook while an archive is made.
-    CacheFiles* cacheFiles = nullptr;
+    // The start-up cache: what this start decided, and the JVM's exit hook
+    // while an archive is made.
     StartupCacheState startupCache;
     void (*jvmExitHook)(int exitCode) = nullptr;
 };

@@ -13,7 +13,11 @@ enum class CacheMode {
     Use,     // map the checked archive
     Check,   // map a new archive once with full verification, then record the verdict
     Create,  // have the JVM write a new archive when it ends
+    Record,  // have the JVM record an AOT configuration when it ends; a detached build makes the cache
 };
+
+// What Use and Check map: the dynamic archive, or the AOT cache (runtimes 25 and later).
+enum class ArchiveKind { Dynamic, Aot };
 
 // What this start decided; kept in the Launcher for the later steps.
 struct StartupCacheState {
@@ -24,6 +28,8 @@ struct StartupCacheState {
     WideString marker;     // the crash marker of this start
     WideString checkLog;   // where the JVM reports on the archive it maps (Check)
     std::string key;       // everything the archive was made for
+    ArchiveKind kind = ArchiveKind::Dynamic;
+    std::size_t keyOptions = 0;  // the JVM options the key covers (those before the cache's own)
     bool mainStarted = false;
 };
 

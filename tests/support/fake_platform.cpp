@@ -14,6 +14,56 @@ WideString nativePath(WideView path) {
     return out;
 }
 
+std::optional<FileFacts> FakeFileSystem::facts(const WideString& path) {
+    if (existing.count(path)) return FileFacts{true, 0, 0};
+    if (const auto found = contents.find(path); found != contents.end()) {
+        return FileFacts{false, found->second.size(), modifiedAt.count(path) ? modifiedAt[path] : 0};
+    }
+    if (const auto found = known.find(path); found != known.end()) return found->second;
+    return std::nullopt;
+}
+
+std::optional<WideString> FakeFileSystem::realPath(const WideString& path) {
+    if (const auto found = realPaths.find(path); found != realPaths.end()) return found->second;
+    if (existing.count(path) || isFile(path)) return path;
+    return std::nullopt;
+}
+
+bool FakeFileSystem::writeFile(const WideString& path, const std::string& bytes) {
+    if (!writable || locked.count(path)) return false;
+    contents[path] = bytes;
+    modifiedAt[path] = ++clock;
+    return true;
+}
+
+bool FakeFileSystem::rename(const WideString& from, const WideString& to) {
+    if (!writable || locked.count(from) || locked.count(to) || !contents.count(from)) return false;
+    contents[to] = contents[from];
+    modifiedAt[to] = modifiedAt[from];
+    contents.erase(from);
+    return true;
+}
+
+bool FakeFileSystem::remove(const WideString& path) {
+    if (locked.count(path)) return false;
+    return contents.erase(path) + known.erase(path) > 0;
+}
+
+std::optional<std::vector<WideString>> FakeFileSystem::list(const WideString& folder) {
+    if (!existing.count(folder)) return std::nullopt;
+    std::vector<WideString> names;
+    const auto add = [&](const WideString& path) {
+        if (path.size() > folder.size() + 1 && path.compare(0, folder.size(), folder) == 0 &&
+            path[folder.size()] == kPathSeparator && path.find(kPathSeparator, folder.size() + 1) == WideString::npos) {
+            names.push_back(path.substr(folder.size() + 1));
+        }
+    };
+    for (const auto& entry : contents) add(entry.first);
+    for (const auto& entry : known) add(entry.first);
+    for (const auto& entry : existing) add(entry);
+    return names;
+}
+
 namespace {
 
 WideString upper(WideView text) {

@@ -45,20 +45,41 @@ public:
         return directoryChangeSucceeds;
     }
     std::uint32_t lastError() override { return error; }
-    // Relative paths are taken from this folder (it ends with a separator).
-    WideString currentDirectory = nativePath(u"C:/Users/Ada/Documents/");
-    WideString absolutePath(const WideString& path) override {
-        const bool relative = !path.empty() && path.front() != u'/' && path.front() != u'\\' &&
-                              path.find(u':') == WideString::npos;
-        return relative ? currentDirectory + path : path;
+
+    std::uint32_t pid = 4242;
+    std::set<std::uint32_t> alive;
+    struct Detached {
+        WideString path, name, value;
+    };
+    std::vector<Detached> detached;
+    bool detachFails = false;
+    std::uint32_t processId() override { return pid; }
+    bool processAlive(std::uint32_t id) override { return alive.count(id) != 0; }
+    bool startDetached(const WideString& path, const WideString& name, const WideString& value) override {
+        if (detachFails) return false;
+        detached.push_back({path, name, value});
+        return true;
     }
 };
 
+// Files with contents live in `contents` (readFile sees them), folders in
+// `existing`; files that matter only by their facts (libraries, jars) in `known`.
 class FakeFileSystem final : public FileSystem {
 public:
     std::set<WideString> existing;
     std::vector<WideString> createdDirectories;
     std::vector<WideString> lookups;
+    std::map<WideString, std::string> contents;
+    std::map<WideString, FileFacts> known;
+    std::map<WideString, std::int64_t> modifiedAt;  // of files with contents
+    std::map<WideString, WideString> realPaths;     // links; other paths are their own
+    std::set<WideString> locked;                    // cannot be removed or replaced
+    bool writable = true;
+    std::uint64_t free = 1ull << 40;
+    std::int64_t clock = 1000000;
+    std::optional<WideString> cwd = nativePath(u"C:/Work");
+
+    bool isFile(const WideString& path) const { return contents.count(path) || known.count(path); }
 
     // The profile store's files, which exist for findFirst as well.
     const std::map<WideString, WideString>* profileFiles = nullptr;
@@ -72,20 +93,21 @@ public:
         createdDirectories.push_back(path);
         return existing.insert(path).second;
     }
-    // Files with contents; a path here counts as existing for findFirst too.
-    std::map<WideString, std::string> contents;
     std::optional<std::string> readFile(const WideString& path, std::size_t limit) override {
         const auto found = contents.find(path);
         if (found == contents.end()) return std::nullopt;
         return found->second.substr(0, limit);
     }
-    // Folders and their entries, as listFolder reports them.
-    std::map<WideString, std::vector<FolderEntry>> folders;
-    std::optional<std::vector<FolderEntry>> listFolder(const WideString& folder) override {
-        const auto found = folders.find(folder);
-        if (found == folders.end()) return std::nullopt;
-        return found->second;
-    }
+    std::optional<FileFacts> facts(const WideString& path) override;
+    std::optional<WideString> realPath(const WideString& path) override;
+    std::optional<WideString> currentDirectory() override { return cwd; }
+    bool writeFile(const WideString& path, const std::string& bytes) override;
+    bool rename(const WideString& from, const WideString& to) override;
+    bool remove(const WideString& path) override;
+    std::optional<std::vector<WideString>> list(const WideString& folder) override;
+    std::optional<std::uint64_t> freeSpace(const WideString&) override { return free; }
+    std::int64_t now() override { return clock; }
+    std::int64_t second() override { return 1; }
 };
 
 // Windows semantics: names match without regard to case.

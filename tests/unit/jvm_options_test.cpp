@@ -160,10 +160,10 @@ TEST(JoinOptionValues, JavaTwoTokenFormsBecomeOneToken) {
 TEST(ExpandClassPathWildcards, AFolderWildcardIsItsJarsInNameOrder) {
     testing::FakeFileSystem files;
     const WideString lib = nativePath(u"app/lib/");
-    files.folders[lib] = {{u"b.jar", false}, {u"a.jar", false}, {u"notes.txt", false}, {u"dir.jar", true},
-                          {u"C.JAR", false}};
-    files.folders[u"."] = {{u"here.jar", false}};
-    files.folders[nativePath(u"empty/")] = {};
+    const WideString libFolder = nativePath(u"app/lib");
+    files.existing = {libFolder, lib + u"dir.jar", u".", nativePath(u"empty")};
+    for (const WideString name : {u"b.jar", u"a.jar", u"notes.txt", u"C.JAR"}) files.contents[lib + name] = "x";
+    files.contents[WideString(u".") + kPathSeparator + u"here.jar"] = "x";
     const WideString sep(1, kSearchPathSeparator);
     struct Case {
         WideString classPath;
@@ -220,17 +220,17 @@ TEST_F(BuildJvmOptions, StackSizeFromAPercentageAndTheLastAcceptedToken) {
 }
 
 TEST_F(BuildJvmOptions, JavaOptionFormsAreJoinedAfterQuotesAndWildcardsExpanded) {
-    configure(
-        u"[Class Path]\nClass Path=%APP%/lib/*\n"
-        u"[Java Runtime Environment]\nVirtual Machine Parameters=-p \"my mods\" --add-opens java.base/java.lang=ALL-UNNAMED "
-        u"-Dx=\"a -p b\"\n");
-    fake.environment.variables = {{u"APP", u"/opt/app"}};
-    fake.files.folders[u"/opt/app/lib/"] = {{u"z.jar", false}, {u"a.jar", false}};
+    configure(u"[Class Path]\nClass Path=%APP%" + nativePath(u"/lib/*") +
+              u"\n[Java Runtime Environment]\nVirtual Machine Parameters=-p \"my mods\" "
+              u"--add-opens java.base/java.lang=ALL-UNNAMED -Dx=\"a -p b\"\n");
+    fake.environment.variables = {{u"APP", nativePath(u"/opt/app")}};
+    fake.files.existing.insert(nativePath(u"/opt/app/lib"));
+    fake.files.contents[nativePath(u"/opt/app/lib/z.jar")] = fake.files.contents[nativePath(u"/opt/app/lib/a.jar")] = "x";
     launcher.mainClass = u"app/Main";
     EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
     EXPECT_EQ(launcher.jvmOptions,
-              (JvmOptionList{"-Djava.class.path=/opt/app/lib/a.jar" + std::string(1, char(kSearchPathSeparator)) +
-                                 "/opt/app/lib/z.jar",
+              (JvmOptionList{toNarrow(u"-Djava.class.path=" + nativePath(u"/opt/app/lib/a.jar") + kSearchPathSeparator +
+                                      nativePath(u"/opt/app/lib/z.jar")),
                              "--module-path=my mods", "--add-opens=java.base/java.lang=ALL-UNNAMED", "-Dx=a -p b",
                              "-Dsun.java.command=app.Main"}));
 }

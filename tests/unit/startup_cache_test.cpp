@@ -6,13 +6,11 @@
 #include <functional>
 
 #include "start/launcher.h"
-#include "support/fake_cache_files.h"
 #include "support/fake_platform.h"
 
 namespace corvid {
 namespace {
 
-using testing::FakeCacheFiles;
 using testing::FakePlatform;
 using testing::nativePath;
 
@@ -37,7 +35,6 @@ std::string narrow(WideView path) { return toNarrow(nativePath(path)); }
 class Harness {
 public:
     Harness() {
-        launcher.cacheFiles = &cache;
         launcher.jvmLibraryPath = nativePath(kLibrary);
         launcher.productName = u"Tool: Pro";
         launcher.productCode = u"42";
@@ -47,9 +44,9 @@ public:
         fake.files.existing.insert(nativePath(u"C:/Runtime"));
         setKey(u"yes");
         release("JAVA_VERSION=\"17.0.9\"\n");
-        cache.known[nativePath(kLibrary)] = {false, 20000000, 111};
-        cache.known[nativePath(kLibraryFolder) + kPathSeparator + u"classes.jsa"] = {false, 13000000, 112};
-        cache.known[nativePath(u"/Apps/Tool/app.jar")] = {false, 5000, 113};
+        fake.files.known[nativePath(kLibrary)] = {false, 20000000, 111};
+        fake.files.known[nativePath(kLibraryFolder) + kPathSeparator + u"classes.jsa"] = {false, 13000000, 112};
+        fake.files.known[nativePath(u"/Apps/Tool/app.jar")] = {false, 5000, 113};
         options = {"-Djava.class.path=" + narrow(u"/Apps/Tool/app.jar"), "-Xmx512m"};
     }
     void setKey(WideView value) {
@@ -69,12 +66,12 @@ public:
     }
     std::string currentKey() {
         launcher.jvmOptions = options;
-        return cacheKey(launcher, cache, u"17.0.9").value_or("");
+        return cacheKey(launcher, fake.files, u"17.0.9").value_or("");
     }
     // The archive's file name for the current inputs.
     WideString archiveName() { return u"tool-" + fromAscii(keyHash(currentKey())); }
     void putRecord(const WideString& archive, const std::string& state, std::uint64_t size, const std::string& key) {
-        const auto facts = cache.facts(archive);
+        const auto facts = fake.files.facts(archive);
         fake.files.contents[archive + u".meta"] = formatRecord({state, size, facts ? facts->modified : 0, key});
     }
     static std::string archiveBytes(std::size_t size) {
@@ -85,7 +82,6 @@ public:
     bool exists(const WideString& path) const { return fake.files.contents.count(path) != 0; }
 
     FakePlatform fake;
-    FakeCacheFiles cache{fake.files};
     std::string traced;
     Trace trace{std::make_unique<TraceLines>(traced)};
     Launcher launcher{fake.platform, trace, {}};
@@ -100,18 +96,18 @@ TEST_F(StartupCache, EveryInputOfTheKeyChangesTheArchiveName) {
         const char* name;
         std::function<void(Harness&)> change;
     } cases[] = {
-        {"runtime real path", [](Harness& t) { t.cache.realPaths[nativePath(u"C:/Runtime")] = nativePath(u"D:/Jdk"); }},
-        {"JVM library size", [](Harness& t) { t.cache.known[nativePath(kLibrary)].size += 1; }},
-        {"JVM library time", [](Harness& t) { t.cache.known[nativePath(kLibrary)].modified += 1; }},
-        {"jar size", [jar](Harness& t) { t.cache.known[jar].size += 1; }},
-        {"jar time", [jar](Harness& t) { t.cache.known[jar].modified += 1; }},
-        {"jar missing", [jar](Harness& t) { t.cache.known.erase(jar); }},
+        {"runtime real path", [](Harness& t) { t.fake.files.realPaths[nativePath(u"C:/Runtime")] = nativePath(u"D:/Jdk"); }},
+        {"JVM library size", [](Harness& t) { t.fake.files.known[nativePath(kLibrary)].size += 1; }},
+        {"JVM library time", [](Harness& t) { t.fake.files.known[nativePath(kLibrary)].modified += 1; }},
+        {"jar size", [jar](Harness& t) { t.fake.files.known[jar].size += 1; }},
+        {"jar time", [jar](Harness& t) { t.fake.files.known[jar].modified += 1; }},
+        {"jar missing", [jar](Harness& t) { t.fake.files.known.erase(jar); }},
         {"option", [](Harness& t) { t.options[1] = "-Xmx513m"; }},
         {"option added", [](Harness& t) { t.options.push_back("-Dx=1"); }},
         {"relative entry, other directory",
          [](Harness& t) {
              t.options[0] = "-Djava.class.path=app.jar";
-             t.cache.cwd = nativePath(u"C:/Other");
+             t.fake.files.cwd = nativePath(u"C:/Other");
          }},
     };
     for (const auto& c : cases) {
@@ -129,12 +125,12 @@ TEST_F(StartupCache, EveryInputOfTheKeyChangesTheArchiveName) {
     EXPECT_EQ(commands.archiveName(), one);
     // The release version is part of the key as read.
     launcher.jvmOptions = options;
-    EXPECT_NE(cacheKey(launcher, cache, u"17.0.9"), cacheKey(launcher, cache, u"17.0.10"));
+    EXPECT_NE(cacheKey(launcher, fake.files, u"17.0.9"), cacheKey(launcher, fake.files, u"17.0.10"));
 }
 
 TEST_F(StartupCache, RelativeClassPathEntriesAreMadeAbsolute) {
     options[0] = "-Djava.class.path=app.jar";
-    cache.known[nativePath(u"C:/Work/app.jar")] = {false, 77, 5};
+    fake.files.known[nativePath(u"C:/Work/app.jar")] = {false, 77, 5};
     EXPECT_NE(currentKey().find(toUtf8(nativePath(u"C:/Work/app.jar")) + " 77 5"), std::string::npos) << currentKey();
 }
 
@@ -166,20 +162,32 @@ TEST_F(StartupCache, VersionRule) {
 TEST(StartupCacheOptions, PerModeAndVersion) {
     const struct {
         CacheMode mode;
+        ArchiveKind kind;
         int version;
         std::vector<std::string> expected;
     } cases[] = {
-        {CacheMode::Off, 17, {}},
-        {CacheMode::Use, 17, {"-Xshare:auto", "-Xlog:cds*=off", "-XX:SharedArchiveFile=a.jsa"}},
-        {CacheMode::Use, 25, {"-Xshare:auto", "-Xlog:cds*=off", "-Xlog:aot*=off", "-XX:SharedArchiveFile=a.jsa"}},
-        {CacheMode::Create, 13, {"-Xshare:auto", "-Xlog:cds*=off", "-XX:ArchiveClassesAtExit=a.jsa"}},
+        {CacheMode::Off, ArchiveKind::Dynamic, 17, {}},
+        {CacheMode::Use, ArchiveKind::Dynamic, 17, {"-Xshare:auto", "-Xlog:cds*=off", "-XX:SharedArchiveFile=a.jsa"}},
+        {CacheMode::Use, ArchiveKind::Dynamic, 25,
+         {"-Xshare:auto", "-Xlog:cds*=off", "-Xlog:aot*=off", "-XX:SharedArchiveFile=a.jsa"}},
+        {CacheMode::Create, ArchiveKind::Dynamic, 13, {"-Xshare:auto", "-Xlog:cds*=off", "-XX:ArchiveClassesAtExit=a.jsa"}},
         {CacheMode::Check,
+         ArchiveKind::Dynamic,
          17,
          {"-Xshare:auto", "-Xlog:cds*=off", "-XX:SharedArchiveFile=a.jsa", "-XX:+VerifySharedSpaces",
           "-Xlog:cds=info:file=\"c:\\x y.log\"::filecount=0"}},
+        // The AOT options refuse any -Xshare.
+        {CacheMode::Record, ArchiveKind::Dynamic, 25,
+         {"-Xlog:cds*=off", "-Xlog:aot*=off", "-XX:AOTMode=record", "-XX:AOTConfiguration=a.jsa"}},
+        {CacheMode::Use, ArchiveKind::Aot, 25, {"-Xlog:cds*=off", "-Xlog:aot*=off", "-XX:AOTCache=a.jsa"}},
+        {CacheMode::Check,
+         ArchiveKind::Aot,
+         25,
+         {"-Xlog:cds*=off", "-Xlog:aot*=off", "-XX:AOTCache=a.jsa", "-XX:+VerifySharedSpaces",
+          "-Xlog:aot=info:file=\"c:\\x y.log\"::filecount=0"}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(cacheOptions(c.mode, c.version, "a.jsa", "c:\\x y.log"), c.expected) << c.version;
+        EXPECT_EQ(cacheOptions(c.mode, c.kind, c.version, "a.jsa", "c:\\x y.log"), c.expected) << c.version;
     }
 }
 
@@ -251,7 +259,7 @@ TEST(StartupCacheFolder, WhatTheFilesInTheFolderDecide) {
          [&](Harness& t, const WideString& base) {
              t.fake.files.contents[archive(t, base)] = Harness::archiveBytes(100);
              t.putRecord(archive(t, base), "checked", 100, t.currentKey());
-             t.cache.modifiedAt[archive(t, base)] = 99;
+             t.fake.files.modifiedAt[archive(t, base)] = 99;
          },
          CacheMode::Create, [&](Harness& t, const WideString& base) { EXPECT_FALSE(t.exists(archive(t, base))); }},
         {"archive without a record: rejected",
@@ -260,7 +268,7 @@ TEST(StartupCacheFolder, WhatTheFilesInTheFolderDecide) {
         {"rejected archive that cannot be deleted: plain start",
          [&](Harness& t, const WideString& base) {
              t.fake.files.contents[archive(t, base)] = Harness::archiveBytes(100);
-             t.cache.locked.insert(archive(t, base));
+             t.fake.files.locked.insert(archive(t, base));
          },
          CacheMode::Off, nullptr},
         {"promoted but never mapped: checked again",
@@ -298,8 +306,8 @@ TEST(StartupCacheFolder, WhatTheFilesInTheFolderDecide) {
         {"another live start is creating it: plain start, its file kept",
          [&](Harness& t, const WideString& base) {
              t.fake.files.contents[temporary(t, base, u"17")] = Harness::archiveBytes(10);
-             t.cache.modifiedAt[temporary(t, base, u"17")] = t.cache.clock;
-             t.cache.alive.insert(17);
+             t.fake.files.modifiedAt[temporary(t, base, u"17")] = t.fake.files.clock;
+             t.fake.process.alive.insert(17);
          },
          CacheMode::Off,
          [&](Harness& t, const WideString& base) { EXPECT_TRUE(t.exists(temporary(t, base, u"17"))); }},
@@ -319,8 +327,8 @@ TEST(StartupCacheFolder, WhatTheFilesInTheFolderDecide) {
              t.fake.files.contents[archive(t, base)] = Harness::archiveBytes(100);
              t.putRecord(archive(t, base), "checked", 100, t.currentKey());
              t.fake.files.contents[t.inFolder(base + u".17.start")] = toUtf8(base + u".jsa");
-             t.cache.modifiedAt[t.inFolder(base + u".17.start")] = t.cache.clock;
-             t.cache.alive.insert(17);
+             t.fake.files.modifiedAt[t.inFolder(base + u".17.start")] = t.fake.files.clock;
+             t.fake.process.alive.insert(17);
          },
          CacheMode::Use, nullptr},
         {"an hour-old marker of a live start (a long-running program): the archive is used",
@@ -328,15 +336,15 @@ TEST(StartupCacheFolder, WhatTheFilesInTheFolderDecide) {
              t.fake.files.contents[archive(t, base)] = Harness::archiveBytes(100);
              t.putRecord(archive(t, base), "checked", 100, t.currentKey());
              t.fake.files.contents[t.inFolder(base + u".17.start")] = toUtf8(base + u".jsa");
-             t.cache.modifiedAt[t.inFolder(base + u".17.start")] = t.cache.clock - 5 * 3600;
-             t.cache.alive.insert(17);
+             t.fake.files.modifiedAt[t.inFolder(base + u".17.start")] = t.fake.files.clock - 5 * 3600;
+             t.fake.process.alive.insert(17);
          },
          CacheMode::Use, nullptr},
         {"an hour-old temporary archive of a live process: taken as left behind",
          [&](Harness& t, const WideString& base) {
              t.fake.files.contents[temporary(t, base, u"17")] = Harness::archiveBytes(10);
-             t.cache.modifiedAt[temporary(t, base, u"17")] = t.cache.clock - 5 * 3600;
-             t.cache.alive.insert(17);
+             t.fake.files.modifiedAt[temporary(t, base, u"17")] = t.fake.files.clock - 5 * 3600;
+             t.fake.process.alive.insert(17);
          },
          CacheMode::Create,
          [&](Harness& t, const WideString& base) { EXPECT_FALSE(t.exists(temporary(t, base, u"17"))); }},
@@ -344,7 +352,7 @@ TEST(StartupCacheFolder, WhatTheFilesInTheFolderDecide) {
          [&](Harness& t, const WideString& base) {
              t.fake.files.contents[temporary(t, base, u"17")] = Harness::archiveBytes(100);
              t.putRecord(temporary(t, base, u"17"), "complete", 100, t.currentKey());
-             t.cache.locked.insert(temporary(t, base, u"17"));
+             t.fake.files.locked.insert(temporary(t, base, u"17"));
          },
          CacheMode::Off,
          [&](Harness& t, const WideString& base) { EXPECT_TRUE(t.exists(temporary(t, base, u"17"))); }},
@@ -360,15 +368,15 @@ TEST(StartupCacheFolder, WhatTheFilesInTheFolderDecide) {
              EXPECT_TRUE(t.exists(t.inFolder(u"tool-x/../../secret")));
              EXPECT_TRUE(t.exists(t.inFolder(u"other.txt")));
          }},
-        {"folder not writable: plain start", [](Harness& t, const WideString&) { t.cache.writable = false; },
+        {"folder not writable: plain start", [](Harness& t, const WideString&) { t.fake.files.writable = false; },
          CacheMode::Off, nullptr},
-        {"too little free space: plain start", [](Harness& t, const WideString&) { t.cache.free = 1 << 20; },
+        {"too little free space: plain start", [](Harness& t, const WideString&) { t.fake.files.free = 1 << 20; },
          CacheMode::Off, nullptr},
         {"options that run class data sharing themselves: plain start",
          [](Harness& t, const WideString&) { t.options.push_back("-Xshare:off"); }, CacheMode::Off, nullptr},
         {"no base archive in the runtime: plain start",
          [](Harness& t, const WideString&) {
-             t.cache.known.erase(nativePath(kLibraryFolder) + kPathSeparator + u"classes.jsa");
+             t.fake.files.known.erase(nativePath(kLibraryFolder) + kPathSeparator + u"classes.jsa");
          },
          CacheMode::Off, nullptr},
         {"no cache root: plain start",
@@ -418,7 +426,7 @@ TEST_F(StartupCache, OldArchivesOfTheApplicationBeyondTheNewestTwoAreDeleted) {
                               u"tool-000000000000000d.jsa"};
     for (std::size_t i = 0; i < 4; ++i) {
         fake.files.contents[inFolder(old[i])] = Harness::archiveBytes(10);
-        cache.modifiedAt[inFolder(old[i])] = static_cast<std::int64_t>(10 + i);
+        fake.files.modifiedAt[inFolder(old[i])] = static_cast<std::int64_t>(10 + i);
     }
     fake.files.contents[inFolder(u"other-000000000000000a.jsa")] = Harness::archiveBytes(10);
     prepare();

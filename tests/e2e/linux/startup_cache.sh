@@ -1,6 +1,8 @@
 # The start-up cache with the real JVMs: the first start creates the archive,
 # the second checks it, the third maps it; a changed jar, a damaged archive,
-# a crash marker, an unusable folder, System.exit and two starts at once.
+# a crash marker, an unusable folder, System.exit and two starts at once; a
+# class folder; on 25 and later the AOT cache: recorded, built detached,
+# checked, mapped, rebuilt after a jar changes, dropped when damaged.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 jdk17=/usr/lib/jvm/java-17-openjdk-amd64
@@ -41,6 +43,8 @@ start() {
     TRACE=$(cat "$E2E_TMP/trace" 2>/dev/null)
 }
 archives() { (cd "$folder" 2>/dev/null && ls -1 -- *.jsa 2>/dev/null); }
+# wait_for FILE: up to 90 s for a detached build to leave FILE.
+wait_for() { for _ in $(seq 180); do [[ -e $1 ]] && return 0; sleep 0.5; done; return 1; }
 loaded_from() { grep -m1 " $1 source: " "$classlog" 2>/dev/null | sed 's/.* source: //'; }
 
 # One JDK through the whole life of an archive.
@@ -67,9 +71,36 @@ life_cycle() {
     check_equal "$name third start: runs" $'count 1\n[three]\n' "$RUN_STDOUT$RUN_STDERR"
     check_contains "$name third start: uses it" "$TRACE" "startup cache: using $(basename "$archive"): its record matches"
     check_not_contains "$name third start: no verification any more" "$TRACE" "VerifySharedSpaces"
+    # From 25 on the third start records the AOT configuration instead (below).
+    ((${3:-17} >= 25)) && return
     check_equal "$name third start: classes from it" "shared objects file (top)" "$(loaded_from corvid.probe.PrintArgs)"
     check_equal "$name: the folder holds the archive, its record and nothing else" \
         "$(basename "$archive") $(basename "$archive").meta" "$(cd "$folder" && echo *)"
+}
+
+# The AOT cache after life_cycle's third start (25 and later): that start
+# recorded, a detached build made the cache, the next start checks it, the
+# one after maps it.
+aot_cycle() {
+    local name=$1 label=$2 aot
+    aot=${archive%.jsa}.aot
+    check_contains "$name $label: the third start records" "$TRACE" "startup cache: recording the AOT configuration"
+    check_contains "$name $label: ... and starts the build" "$TRACE" "a detached build makes the AOT cache"
+    check_not_contains "$name $label: ... without the archive" "$TRACE" "SharedArchiveFile"
+    check "$name $label: the detached build leaves the AOT cache" wait_for "$aot"
+    check "$name $label: ... and ends" wait_for_gone "$folder" '*.build'
+    start four
+    check_equal "$name $label: fourth start runs" $'0\ncount 1\n[four]\n' "$RUN_STATUS"$'\n'"$RUN_STDOUT$RUN_STDERR"
+    check_contains "$name $label: fourth start checks the AOT cache" "$TRACE" "startup cache: checked $(basename "$aot")"
+    start five
+    check_equal "$name $label: fifth start runs" $'0\ncount 1\n[five]\n' "$RUN_STATUS"$'\n'"$RUN_STDOUT$RUN_STDERR"
+    check_contains "$name $label: fifth start maps it" "$TRACE" "-XX:AOTCache=$aot"
+    check_equal "$name $label: classes from the AOT cache" "shared objects file" "$(loaded_from corvid.probe.PrintArgs)"
+}
+# wait_for_gone FOLDER GLOB: up to 90 s until no file matches.
+wait_for_gone() {
+    for _ in $(seq 180); do compgen -G "$1/$2" >/dev/null || return 0; sleep 0.5; done
+    return 1
 }
 
 life_cycle "$jdk17" "JDK 17"
@@ -213,7 +244,82 @@ for jdk in /usr/lib/jvm/*; do
     fi
 done
 if [[ -n $newest ]]; then
-    life_cycle "$newest" "JDK $newest_version"
+    life_cycle "$newest" "JDK $newest_version" "$newest_version"
+    ((newest_version >= 25)) && aot_cycle "JDK $newest_version" "AOT"
 else
     echo "skipped: no JDK newer than 17 in /usr/lib/jvm"
 fi
+
+# ---- a class folder on the class path: every start plain, nothing changed ------------------------
+mkdir -p "$E2E_TMP/app/classes" "$E2E_TMP/app/late"
+echo "x=1" >"$E2E_TMP/app/classes/settings.properties"
+for jdk in "$jdk17" ${newest:+"$newest"}; do
+    configure "$jdk" corvid.probe.PrintArgs "folder-$(basename "$jdk")"
+    sed -i 's/^Class Path=probes.jar/Class Path=classes:probes.jar/' "$E2E_TMP/app/app.ini"
+    outputs=""
+    for n in 1 2 3 4; do
+        start "f$n"
+        outputs+="$RUN_STATUS $RUN_STDOUT$RUN_STDERR|"
+    done
+    check_equal "$(basename "$jdk") class folder: four plain starts, exit 0, clean output" \
+        "0 count 1"$'\n'"[f1]"$'\n'"|0 count 1"$'\n'"[f2]"$'\n'"|0 count 1"$'\n'"[f3]"$'\n'"|0 count 1"$'\n'"[f4]"$'\n'"|" "$outputs"
+    check_contains "$(basename "$jdk") class folder: said so" "$TRACE" \
+        "startup cache: off: the class path folder $E2E_TMP/app/classes is not empty"
+
+    # A folder that fills while the program runs: the JVM refuses the archive
+    # as it ends; the start keeps its code and its output.
+    configure "$jdk" corvid.probe.Lingering "late-$(basename "$jdk")"
+    sed -i 's/^Class Path=probes.jar/Class Path=late:probes.jar/' "$E2E_TMP/app/app.ini"
+    rm -f "$E2E_TMP/app/late/"*
+    start "$E2E_TMP/app/late/done"
+    check_equal "$(basename "$jdk") folder filled during the start: exit 0, the program's output only" \
+        $'0\nmain returned\nworker done\n' "$RUN_STATUS"$'\n'"$RUN_STDOUT$RUN_STDERR"
+    check_contains "$(basename "$jdk") folder filled during the start: the refusal is traced" "$TRACE" \
+        "the JVM refused the archive at exit; the start ends with 0"
+    check_equal "$(basename "$jdk") folder filled during the start: nothing left" "" "$(cd "$folder" && ls)"
+done
+
+[[ -n $newest ]] && ((newest_version >= 25)) || { echo "skipped: the AOT cache needs a JDK 25 or later"; exit 0; }
+
+# ---- the AOT cache (25 and later), after its first cycle above --------------------------------
+configure "$newest" corvid.probe.PrintArgs "life-JDK $newest_version"
+aot=${archive%.jsa}.aot
+check_equal "AOT: the folder holds both caches and their records" \
+    "$(basename "$aot") $(basename "$aot").meta $(basename "$archive") $(basename "$archive").meta" \
+    "$(cd "$folder" && echo *)"
+
+# A jar changed in place: a new key, so neither cache is used and both are
+# made anew; System.exit keeps its code in every mode on the way (creating,
+# checking, recording, checking and using the AOT cache). The main class is
+# not part of the key.
+configure "$newest" corvid.probe.Exit "life-JDK $newest_version"
+old_aot=$(basename "$aot")
+touch -d '2002-02-02' "$E2E_TMP/app/probes.jar"
+codes="" outputs=""
+for n in 1 2 3 4 5; do
+    start 7
+    codes+="$RUN_STATUS " outputs+="$RUN_STDOUT$RUN_STDERR"
+    ((n == 1)) && check_contains "AOT, jar changed: a new archive is created" "$TRACE" "startup cache: creating app-"
+    ((n == 3)) && check_contains "AOT, jar changed: recorded again" "$TRACE" "recording the AOT configuration"
+    ((n == 3)) && check "AOT, jar changed: the build ends" wait_for_gone "$folder" '*.aotconf'
+    ((n < 5)) && check_not_contains "AOT, jar changed, start $n: the old AOT cache is not used" "$TRACE" "$old_aot"
+done
+check_equal "AOT with System.exit(7): the code in all five modes" "7 7 7 7 7 " "$codes"
+check_equal "AOT with System.exit(7): the program's output only" \
+    $'exiting with 7\nexiting with 7\nexiting with 7\nexiting with 7\nexiting with 7\n' "$outputs"
+check_contains "AOT, jar changed: the fifth start maps a new AOT cache" "$TRACE" "startup cache: using app-"
+check_not_contains "AOT, jar changed: ... not the old one" "$TRACE" "$old_aot"
+check_equal "AOT, jar changed: classes from it" "shared objects file" "$(loaded_from corvid.probe.Exit)"
+
+# A damaged AOT cache is dropped; the archive is used and the key recorded anew.
+aot=$(cd "$folder" && ls -t -- *.aot | head -1)
+aot=$folder/$aot
+chmod u+w "$aot"
+printf 'UUUUUUUU' | dd of="$aot" bs=1 seek=30000 conv=notrunc status=none
+start 3
+check_equal "damaged AOT cache: the code and the output" $'3\nexiting with 3\n' "$RUN_STATUS"$'\n'"$RUN_STDOUT$RUN_STDERR"
+check_contains "damaged AOT cache: dropped" "$TRACE" "deleted $(basename "$aot"): it was changed after its record was written"
+check_equal "damaged AOT cache: the archive is used instead" "shared objects file (top)" "$(loaded_from corvid.probe.Exit)"
+start 0
+check_contains "damaged AOT cache: the next start records anew" "$TRACE" "startup cache: recording the AOT configuration"
+wait_for_gone "$folder" '*.aotconf'
