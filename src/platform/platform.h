@@ -45,6 +45,9 @@ public:
     virtual ModulePath modulePath() = 0;
     virtual bool isNtPlatform() = 0;
     virtual bool setCurrentDirectory(const WideString& folder) = 0;
+    // Names the process for the taskbar, which then groups and pins its
+    // windows under this name; false where the system has no such name.
+    virtual bool setAppUserModelId(const WideString& id) = 0;
     // The thread's last system error code, captured right after a failing call.
     virtual std::uint32_t lastError() = 0;
 };

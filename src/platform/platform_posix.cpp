@@ -32,6 +32,9 @@ public:
 
     bool setCurrentDirectory(const WideString& folder) override { return chdir(toNarrow(folder).c_str()) == 0; }
 
+    // Desktops on Linux tell applications apart by their windows' class.
+    bool setAppUserModelId(const WideString&) override { return false; }
+
     std::uint32_t lastError() override { return static_cast<std::uint32_t>(errno); }
 };
 

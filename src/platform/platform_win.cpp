@@ -39,6 +39,17 @@ public:
 
     bool setCurrentDirectory(const WideString& folder) override { return SetCurrentDirectoryW(wide(folder)) != 0; }
 
+    // Looked up rather than imported: the call exists from Windows 7 on. The
+    // launcher imports shell32 already, so it is loaded.
+    bool setAppUserModelId(const WideString& id) override {
+        using SetId = HRESULT(WINAPI*)(PCWSTR);
+        const HMODULE shell = GetModuleHandleW(L"shell32.dll");
+        const auto set = shell ? reinterpret_cast<SetId>(
+                                     reinterpret_cast<void*>(GetProcAddress(shell, "SetCurrentProcessExplicitAppUserModelID")))
+                               : nullptr;
+        return set && SUCCEEDED(set(wide(id)));
+    }
+
     std::uint32_t lastError() override { return GetLastError(); }
 };
 
