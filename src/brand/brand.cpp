@@ -86,10 +86,14 @@ bool writeFile(const std::string& name, const Bytes& data, const std::string& li
     return true;
 }
 
+// The same file, or (the output not existing yet) the same name.
 bool samePath(const std::string& a, const std::string& b) {
     std::error_code error;
     if (fs::equivalent(pathOf(a), pathOf(b), error)) return true;
-    return fs::weakly_canonical(pathOf(a), error) == fs::weakly_canonical(pathOf(b), error);
+    const fs::path first = fs::weakly_canonical(pathOf(a), error);
+    if (error) return false;
+    const fs::path second = fs::weakly_canonical(pathOf(b), error);
+    return !error && first == second;
 }
 
 // 0 parsed, 2 bad usage (message in `error`).

@@ -3,6 +3,7 @@
 #endif
 
 #include <algorithm>
+#include <string>
 
 #include "platform/platform.h"
 #include "platform/win_handles.h"
@@ -39,11 +40,14 @@ public:
 
     bool setCurrentDirectory(const WideString& folder) override { return SetCurrentDirectoryW(wide(folder)) != 0; }
 
-    // Looked up rather than imported: the call exists from Windows 7 on. The
-    // launcher imports shell32 already, so it is loaded.
+    // Looked up rather than imported: the call exists from Windows 7 on.
+    // Loaded by its full path, as the console variant does not import it.
     bool setAppUserModelId(const WideString& id) override {
         using SetId = HRESULT(WINAPI*)(PCWSTR);
-        const HMODULE shell = GetModuleHandleW(L"shell32.dll");
+        wchar_t folder[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return false;
+        const HMODULE shell = LoadLibraryW((std::wstring(folder, length) + L"\\shell32.dll").c_str());
         const auto set = shell ? reinterpret_cast<SetId>(
                                      reinterpret_cast<void*>(GetProcAddress(shell, "SetCurrentProcessExplicitAppUserModelID")))
                                : nullptr;

@@ -15,6 +15,7 @@ done
 dir=$E2E_TMP/brand
 mkdir -p "$dir"
 cp "$input_exe" "$dir/in.exe"
+chmod +x "$dir/in.exe"
 convert -size 64x64 xc:'#1060c0' -define icon:auto-resize=256,48,32,16 "$dir/app.ico"
 original=$(sha256sum <"$dir/in.exe")
 

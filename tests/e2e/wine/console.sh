@@ -50,3 +50,11 @@ check_equal "a program runs: System.err is the console's" $'arguments: 2\r\n' "$
 write_file "$dir/world.txt" "class app/Main main=exit:7"
 wine_run "${world[@]}" "$dir/tool.exe"
 check_equal "System.exit: its code" 7 "$RUN_STATUS"
+
+# The taskbar identity is set before the JVM starts (the trace says whether
+# the system took it).
+write_file "$dir/world.txt" "class app/Main main=print"
+write_file "$dir/tool.ini" "$runtime_ini"$'[Application]\r\nApp User Model ID=Example.Tool.2\r\n'
+wine_run "${world[@]}" CORVID_TRACE="$(win "$dir/trace.txt")" "$dir/tool.exe"
+check_equal "App User Model ID: exit code" 0 "$RUN_STATUS"
+check_contains "App User Model ID: set" "$(cat "$dir/trace.txt" 2>/dev/null)" $' app user model id Example.Tool.2\n'
