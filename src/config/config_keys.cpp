@@ -113,6 +113,7 @@ bool loadConfiguration(Launcher& launcher) {
 
     launcher.failureCheck = equalsIgnoringAsciiCase(read(u"Application", u"Failure Check"), u"Yes");
     launcher.overrideWorkingDir = equalsIgnoringAsciiCase(read(u"Application", u"Override WorkingDir"), u"Yes");
+    launcher.appUserModelId = read(u"Application", u"App User Model ID");
     launcher.systemPath = read(kRuntimeSection, u"System Path");
     launcher.libraryPath = read(kRuntimeSection, u"Library Path");
     return true;

@@ -36,6 +36,12 @@ bool Launcher::initialize() {
     if (singleInstance && !isFirstInstance) return true;
     if (!loadConfiguration(*this)) return false;
     if (overrideWorkingDir) applyWorkingDirOverride(*this);
+    // Before any window (the runtime dialog, the splash, the application's)
+    // exists, so the taskbar files them all under the application's name.
+    if (!appUserModelId.empty()) {
+        const bool set = platform.process.setAppUserModelId(appUserModelId);
+        if (trace.enabled()) trace.line(u"app user model id " + appUserModelId + (set ? u"" : u" (not set)"));
+    }
     jvmLibraryPath = selectRuntime(*this);
     return !jvmLibraryPath.empty();
 }

@@ -49,6 +49,9 @@ public:
     // The path resolved against the current directory, as the system's
     // full-path rules do; the path unchanged when that fails.
     virtual WideString absolutePath(const WideString& path) = 0;
+    // Names the process for the taskbar, which then groups and pins its
+    // windows under this name; false where the system has no such name.
+    virtual bool setAppUserModelId(const WideString& id) = 0;
     // The thread's last system error code, captured right after a failing call.
     virtual std::uint32_t lastError() = 0;
 

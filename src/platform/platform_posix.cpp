@@ -52,6 +52,9 @@ public:
         return full + path;
     }
 
+    // Desktops on Linux tell applications apart by their windows' class.
+    bool setAppUserModelId(const WideString&) override { return false; }
+
     std::uint32_t lastError() override { return static_cast<std::uint32_t>(errno); }
 
     std::uint32_t processId() override { return static_cast<std::uint32_t>(getpid()); }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -57,6 +58,20 @@ public:
             }
             full.resize(length);
         }
+    }
+
+    // Looked up rather than imported: the call exists from Windows 7 on.
+    // Loaded by its full path, as the console variant does not import it.
+    bool setAppUserModelId(const WideString& id) override {
+        using SetId = HRESULT(WINAPI*)(PCWSTR);
+        wchar_t folder[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return false;
+        const HMODULE shell = LoadLibraryW((std::wstring(folder, length) + L"\\shell32.dll").c_str());
+        const auto set = shell ? reinterpret_cast<SetId>(
+                                     reinterpret_cast<void*>(GetProcAddress(shell, "SetCurrentProcessExplicitAppUserModelID")))
+                               : nullptr;
+        return set && SUCCEEDED(set(wide(id)));
     }
 
     std::uint32_t lastError() override { return GetLastError(); }

@@ -107,6 +107,7 @@ public:
     WideString systemPath;
     bool failureCheck = false;
     bool overrideWorkingDir = false;
+    WideString appUserModelId;  // [Application] "App User Model ID"
     std::uint64_t threadStackSize = 0;
     // Closes the Java runtime's own splash screen when it was used.
     void (*closeJavaSplashHook)() = nullptr;

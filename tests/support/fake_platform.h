@@ -44,6 +44,11 @@ public:
         directoryChanges.push_back(folder);
         return directoryChangeSucceeds;
     }
+    WideList appUserModelIds;
+    bool setAppUserModelId(const WideString& id) override {
+        appUserModelIds.push_back(id);
+        return true;
+    }
     std::uint32_t lastError() override { return error; }
 
     std::uint32_t pid = 4242;

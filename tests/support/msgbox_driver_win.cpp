@@ -45,6 +45,17 @@
 //   sleep MS
 // Exit codes: 0 every step done, 1 no such dialog within the time (or it
 // closed before a step that needs it), 2 bad arguments, 3 wait-gone timed out.
+//
+// Resources mode reads an executable's version record and icon as the shell
+// does, and prints them one a line:
+//
+//   corvid_uidriver resources FILE.exe
+//
+//     fixed FILEVERSION PRODUCTVERSION        (A.B.C.D each)
+//     string KEY VALUE                        (the first translation's table)
+//     icons N                                 (icon groups)
+//     large|small WxH RRGGBB                  (the first icon, its centre pixel)
+// Exit codes: 0 read, 1 no version record, 2 bad arguments.
 #ifndef _WIN32
 #error "msgbox_driver_win.cpp is for the Windows build only"
 #endif
@@ -54,6 +65,8 @@
 
 #include "platform/win_handles.h"
 #include "platform/windows_api.h"
+
+#include <shellapi.h>
 #include "support/win_test_tool.h"
 
 namespace {
@@ -395,10 +408,88 @@ int runDialogSteps(int argc, wchar_t** argv) {
     return 0;
 }
 
+// ---- resources mode ------------------------------------------------------
+
+std::wstring versionText(DWORD ms, DWORD ls) {
+    return std::to_wstring(HIWORD(ms)) + L"." + std::to_wstring(LOWORD(ms)) + L"." + std::to_wstring(HIWORD(ls)) +
+           L"." + std::to_wstring(LOWORD(ls));
+}
+
+std::wstring iconText(HICON icon) {
+    ICONINFO info{};
+    if (!icon || !GetIconInfo(icon, &info)) return L"none";
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = bitmap.bmWidth;
+    format.bmiHeader.biHeight = -bitmap.bmHeight;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    std::wstring pixels(static_cast<std::size_t>(bitmap.bmWidth) * bitmap.bmHeight * 2, L'\0');
+    const HDC screen = GetDC(nullptr);
+    GetDIBits(screen, info.hbmColor, 0, bitmap.bmHeight, pixels.data(), &format, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    const auto* rgb = reinterpret_cast<const BYTE*>(pixels.data()) +
+                      (static_cast<std::size_t>(bitmap.bmHeight / 2) * bitmap.bmWidth + bitmap.bmWidth / 2) * 4;
+    wchar_t colour[8];
+    swprintf(colour, 8, L"%02x%02x%02x", rgb[2], rgb[1], rgb[0]);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return std::to_wstring(bitmap.bmWidth) + L"x" + std::to_wstring(bitmap.bmHeight) + L" " + colour;
+}
+
+int readResources(const wchar_t* file) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(file, &ignored);
+    std::wstring block(size / sizeof(wchar_t) + 1, L'\0');
+    if (size == 0 || !GetFileVersionInfoW(file, 0, size, block.data())) {
+        fail(L"no version record in " + std::wstring(file));
+        return 1;
+    }
+    std::wstring out;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed) {
+        out += L"fixed " + versionText(fixed->dwFileVersionMS, fixed->dwFileVersionLS) + L" " +
+               versionText(fixed->dwProductVersionMS, fixed->dwProductVersionLS) + L"\n";
+    }
+    WORD* translation = nullptr;
+    if (VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) &&
+        length >= 4) {
+        wchar_t table[16];
+        swprintf(table, 16, L"%04x%04x", translation[0], translation[1]);
+        for (const wchar_t* key : {L"CompanyName", L"FileDescription", L"FileVersion", L"InternalName", L"LegalCopyright",
+                                   L"OriginalFilename", L"ProductName", L"ProductVersion"}) {
+            wchar_t* value = nullptr;
+            const std::wstring path = L"\\StringFileInfo\\" + std::wstring(table) + L"\\" + key;
+            if (VerQueryValueW(block.data(), path.c_str(), reinterpret_cast<void**>(&value), &length) && value) {
+                out += L"string " + std::wstring(key) + L" " + value + L"\n";
+            }
+        }
+    }
+    out += L"icons " + std::to_wstring(ExtractIconExW(file, -1, nullptr, nullptr, 0)) + L"\n";
+    HICON large = nullptr;
+    HICON smallIcon = nullptr;
+    ExtractIconExW(file, 0, &large, &smallIcon, 1);
+    out += L"large " + iconText(large) + L"\nsmall " + iconText(smallIcon) + L"\n";
+    if (large) DestroyIcon(large);
+    if (smallIcon) DestroyIcon(smallIcon);
+    writeUtf8(STD_OUTPUT_HANDLE, out);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc > 1 && std::wcscmp(argv[1], L"dialog") == 0) return runDialogSteps(argc, argv);
+    if (argc > 1 && std::wcscmp(argv[1], L"resources") == 0) {
+        if (argc != 3) {
+            fail(L"usage: corvid_uidriver resources FILE.exe");
+            return 2;
+        }
+        return readResources(argv[2]);
+    }
     Target target;
     DWORD timeout = 10000;
     bool withTitle = false;

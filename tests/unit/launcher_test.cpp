@@ -79,6 +79,21 @@ TEST(WorkingDirOverride, ChangesToTheExecutablesFolderOnlyWhenItCan) {
     }
 }
 
+TEST(AppUserModelId, IsSetWhenConfiguredBeforeTheRuntimeIsSelected) {
+    for (const auto& [line, expected] : {std::pair<WideString, WideList>{u"App User Model ID=Acme.MyApp.2\n", {u"Acme.MyApp.2"}},
+                                         std::pair<WideString, WideList>{u"App User Model ID=\n", {}},
+                                         std::pair<WideString, WideList>{u"", {}}}) {
+        FakePlatform fake;
+        fake.profiles.files[nativePath(u"C:/Apps/Tool/tool.ini")] =
+            u"[Java Runtime Environment]\nMain Class=M\n[Application]\n" + line;
+        Trace trace;
+        Launcher launcher(fake.platform, trace, {});
+        // No runtime is found: the id is set all the same.
+        EXPECT_FALSE(launcher.initialize());
+        EXPECT_EQ(fake.process.appUserModelIds, expected);
+    }
+}
+
 TEST(WorkingDirOverride, HappensBeforeTheRuntimeIsSelected) {
     FakePlatform fake;
     fake.profiles.files[nativePath(u"C:/Apps/Tool/tool.ini")] =
