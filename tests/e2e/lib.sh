@@ -39,7 +39,7 @@
 #   wine_run_msgbox [VAR=value...] EXE [ARGS...]
 #                           runs EXE under wine with WINEDEBUG=-all,+msgbox and
 #                           answers its (first) message box with
-#                           $CORVID_UIDRIVER, tests/support/msgbox_driver_win.cpp (by
+#                           $CORVID_UIDRIVER, tests/support/ui_driver_win.cpp (by
 #                           the image name of EXE: never run two programs of the
 #                           same file name at once). Sets RUN_STATUS,
 #                           RUN_STDOUT, RUN_STDERR like run_captured, and
@@ -53,7 +53,7 @@
 #   wine_run_jre_dialog [VAR=value...] EXE [ARGS...]
 #                           runs EXE under wine and, when its runtime-not-found
 #                           dialog appears, reads it and presses Cancel with
-#                           $CORVID_JREDRIVER (tests/support/jre_dialog_driver_win.cpp).
+#                           $CORVID_UIDRIVER's picker mode.
 #                           Sets RUN_STATUS, RUN_STDOUT, RUN_STDERR, and
 #                           JRE_DIALOG   the dialog's state as the driver's
 #                                        "show" prints it; empty when none
@@ -298,13 +298,13 @@ wine_run_msgbox() {
 wine_run_jre_dialog() {
     _split_assignments "$@"
     local exe=${_E2E_COMMAND[0]}
-    local driver_exe=${CORVID_JREDRIVER:-$CORVID_BUILD_DIR/tests/corvid_jredriver.exe}
+    : "${CORVID_UIDRIVER:?the Wine build has no corvid_uidriver.exe}"
     env "${_E2E_ASSIGN[@]}" timeout -k 5 "$E2E_TIMEOUT" wine "${_E2E_COMMAND[@]}" \
         >"$E2E_TMP/.stdout" 2>"$E2E_TMP/.stderr" </dev/null &
     local launcher=$!
     : >"$E2E_TMP/.jre"
-    timeout -k 5 "$E2E_TIMEOUT" wine "$driver_exe" --image "$(basename "$exe")" \
-        --timeout $((E2E_TIMEOUT * 1000)) show >"$E2E_TMP/.jre" 2>"$E2E_TMP/.jredriver" </dev/null &
+    timeout -k 5 "$E2E_TIMEOUT" wine "$CORVID_UIDRIVER" picker --image "$(basename "$exe")" \
+        --timeout $((E2E_TIMEOUT * 1000)) show >"$E2E_TMP/.jre" 2>"$E2E_TMP/.driver" </dev/null &
     local driver=$!
     while kill -0 "$launcher" 2>/dev/null && kill -0 "$driver" 2>/dev/null; do sleep 0.1; done
     JRE_DIALOG=""
@@ -314,8 +314,8 @@ wine_run_jre_dialog() {
         wait "$driver" 2>/dev/null || true
     elif wait "$driver"; then
         JRE_DIALOG=$(cat "$E2E_TMP/.jre")
-        timeout -k 5 "$E2E_TIMEOUT" wine "$driver_exe" --image "$(basename "$exe")" cancel </dev/null \
-            2>>"$E2E_TMP/.jredriver" || echo "  (corvid_jredriver: $(cat "$E2E_TMP/.jredriver"))"
+        timeout -k 5 "$E2E_TIMEOUT" wine "$CORVID_UIDRIVER" picker --image "$(basename "$exe")" cancel </dev/null \
+            2>>"$E2E_TMP/.driver" || echo "  (corvid_uidriver: $(cat "$E2E_TMP/.driver"))"
     fi
     RUN_STATUS=0
     wait "$launcher" || RUN_STATUS=$?
