@@ -31,6 +31,24 @@
 #                           default 30) and no stdin; sets RUN_STATUS,
 #                           RUN_STDOUT, RUN_STDERR (exact, trailing line breaks
 #                           kept). A hung command ends with status 124.
+#   perl_write FILE EXPR    writes the value of a Perl expression to FILE as
+#                           bytes (random numbers seeded alike every time;
+#                           $ENV{EOL} is the kind's line end)
+#   kill_at_exit VAR        the process whose id VAR holds when the suite ends
+#                           (a first instance left running, say) is killed
+#
+# The same in both kinds, for the cases in tests/e2e/cases/ that both run:
+#   $E2E_KIND               linux or wine
+#   $EOL                    the line end of configuration files: \n, or \r\n
+#                           under Wine
+#   host_path PATH          PATH as the launcher names it (the Z: drive path
+#                           under Wine)
+#   run_shown [VAR=value...] EXE [ARGS...]
+#                           runs EXE (wine_run_msgbox under Wine) and keeps
+#                           the message it showed for check_shown
+#   check_shown NAME TEXT   the message shown was TEXT: the one line on
+#                           standard error "PROGRAM: TEXT" on Linux; under Wine
+#                           the box's text and the text Wine traced
 #
 # Wine suites additionally (the runner has prepared WINEPREFIX, a persistent
 # wineserver, an X display and WINEDEBUG=-all):
@@ -82,6 +100,9 @@
 set -u
 
 E2E_SUITE=$(basename "${0%.sh}")
+E2E_KIND=$(basename "$(dirname "$0")")
+EOL=$'\n'
+[[ $E2E_KIND == wine ]] && EOL=$'\r\n'
 E2E_PASSED=0
 E2E_FAILED=0
 E2E_TIMEOUT=${CORVID_E2E_TIMEOUT:-30}
@@ -89,12 +110,16 @@ E2E_TIMEOUT=${CORVID_E2E_TIMEOUT:-30}
 : "${CORVID_LAUNCHER:?run suites through tests/e2e/run.sh}"
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/corvid-e2e-XXXXXX")
 E2E_PRIVATE_WINESERVER=""
+_E2E_KILL_AT_EXIT=()
 
 # shellcheck source=wine_env.sh
 source "$(dirname "${BASH_SOURCE[0]}")/wine_env.sh"
 
 _e2e_finish() {
-    local status=$?
+    local status=$? var
+    for var in "${_E2E_KILL_AT_EXIT[@]}"; do
+        [[ -n ${!var:-} ]] && kill -9 "${!var}" 2>/dev/null
+    done
     if [[ -n $E2E_PRIVATE_WINESERVER ]]; then
         WINEPREFIX=$E2E_PRIVATE_WINESERVER wineserver -k 2>/dev/null || true
     fi
@@ -187,6 +212,33 @@ check_not_contains() {
         pass "$name"
     else
         fail "$name" "unexpected: $(_visible "$part")" "in:         $(_visible "$text")"
+    fi
+}
+
+kill_at_exit() {
+    _E2E_KILL_AT_EXIT+=("$1")
+}
+
+perl_write() {
+    EOL=$EOL perl -e 'binmode STDOUT; srand(7); print eval $ARGV[0]; die $@ if $@' "$2" >"$1"
+}
+
+host_path() {
+    if [[ $E2E_KIND == wine ]]; then to_windows_path "$1"; else printf '%s' "$1"; fi
+}
+
+run_shown() {
+    _split_assignments "$@"
+    _E2E_SHOWN_BY=$(basename "${_E2E_COMMAND[0]}")
+    if [[ $E2E_KIND == wine ]]; then wine_run_msgbox "$@"; else run_captured "$@"; fi
+}
+
+check_shown() {
+    if [[ $E2E_KIND == wine ]]; then
+        check_equal "$1" "$2" "$MSGBOX_TEXT"
+        check_equal "$1, traced by Wine" "$2" "$MSGBOX_TRACE"
+    else
+        check_equal "$1" "$_E2E_SHOWN_BY: $2"$'\n' "$RUN_STDERR"
     fi
 }
 
