@@ -13,6 +13,7 @@
 #include "runtime/runtime_search.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
+#include "support/registry_bytes.h"
 
 namespace corvid::testing {
 
@@ -30,18 +31,6 @@ inline const WideString kClient = platformPath(u"bin/client/jvm.dll", u"lib/clie
 inline const WideString kServer = platformPath(u"bin/server/jvm.dll", u"lib/server/libjvm.so");
 inline const WideString kMarker = platformPath(u"bin/java.dll", u"lib/libjava.so");
 inline const WideString kCompiler = platformPath(u"bin/javac.exe", u"bin/javac");
-
-// The bytes a registry string value stores: UTF-16 little-endian, with the
-// terminating NUL unless `terminated` is false.
-inline std::vector<std::uint8_t> registryText(std::u16string_view text, bool terminated = true) {
-    std::vector<std::uint8_t> bytes;
-    for (const char16_t c : text) {
-        bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    if (terminated) bytes.insert(bytes.end(), {0, 0});
-    return bytes;
-}
 
 // A candidate written "tag:version[s][f]": s for isServer, f for isFavoured.
 inline JreCandidate candidate(std::u16string_view spec) {
