@@ -402,7 +402,8 @@ int runDialog(const Options& options) {
                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
             settle(dialog);
         } else if (step == L"maximize" || step == L"restore" || step == L"minimize") {
-            ask(dialog, WM_SYSCOMMAND, step == L"maximize" ? SC_MAXIMIZE : step == L"restore" ? SC_RESTORE : SC_MINIMIZE);
+            const WPARAM command = step == L"maximize" ? SC_MAXIMIZE : step == L"restore" ? SC_RESTORE : SC_MINIMIZE;
+            ask(dialog, WM_SYSCOMMAND, command);
             settle(dialog);
         } else if (step == L"scroll") {
             int id = 0;
@@ -464,7 +465,8 @@ public:
         DWORD pid = 0;
         GetWindowThreadProcessId(owner, &pid);
         process_.reset(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, pid));
-        if (process_) address_ = VirtualAllocEx(process_.get(), nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        if (!process_) return;
+        address_ = VirtualAllocEx(process_.get(), nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     }
     ~RemoteMemory() {
         if (address_) VirtualFreeEx(process_.get(), address_, 0, MEM_RELEASE);
@@ -512,7 +514,8 @@ std::wstring selectedTreeText(HWND picker) {
     request.pszText = reinterpret_cast<wchar_t*>(remote.address() + sizeof(TVITEMW));
     request.cchTextMax = kTextChars;
     wchar_t buffer[kTextChars] = {};
-    if (remote.write(&request, sizeof request) && SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.address())) &&
+    if (remote.write(&request, sizeof request) &&
+        SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.address())) &&
         remote.read(buffer, sizeof buffer - sizeof(wchar_t), sizeof(TVITEMW))) {
         return buffer;
     }
@@ -640,7 +643,9 @@ int runPicker(const Options& options) {
         printState(dialog);
         return 0;
     }
-    if (command == L"browse" || command == L"browse-cancel") return browse(dialog, command == L"browse-cancel", argument);
+    if (command == L"browse" || command == L"browse-cancel") {
+        return browse(dialog, command == L"browse-cancel", argument);
+    }
     if (command == L"hover") return hover(dialog, options);
     if (command == L"click" || command == L"drag-out" || command == L"click-blank") return clickLink(dialog, command);
     if (command == L"ok" || command == L"cancel") {
