@@ -77,11 +77,11 @@ SplashScreenWindow::~SplashScreenWindow() {
     if (bitmap) DeleteObject(bitmap);
 }
 
-LRESULT SplashScreenWindow::processWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+LRESULT SplashScreenWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     switch (message) {
         case WM_PAINT: {
             PAINTSTRUCT paint;
-            const HDC target = BeginPaint(windowHandle(), &paint);
+            const HDC target = BeginPaint(window(), &paint);
             BITMAP size;
             if (target && bitmap && GetObjectW(bitmap, sizeof size, &size)) {
                 const HDC source = CreateCompatibleDC(target);
@@ -90,7 +90,7 @@ LRESULT SplashScreenWindow::processWindowMessage(UINT message, WPARAM wParam, LP
                 SelectObject(source, previous);
                 DeleteDC(source);
             }
-            EndPaint(windowHandle(), &paint);
+            EndPaint(window(), &paint);
             if (!painted && launcher_) {
                 painted = true;
                 traceFirstPaint(*launcher_);
@@ -101,7 +101,7 @@ LRESULT SplashScreenWindow::processWindowMessage(UINT message, WPARAM wParam, LP
             // The bitmap covers the window; erasing first would only flicker.
             return 1;
         default:
-            return BoundWindow::processWindowMessage(message, wParam, lParam);
+            return passOn(message, wParam, lParam);
     }
 }
 

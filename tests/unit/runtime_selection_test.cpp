@@ -4,49 +4,12 @@
 #include "runtime/library_machine.h"
 #include "runtime/runtime_selection.h"
 #include "start/launcher.h"
-#include "support/fake_platform.h"
+#include "support/runtime_world.h"
 
 namespace corvid {
 namespace {
 
-using testing::FakePlatform;
-using testing::nativePath;
-
-#ifdef _WIN32
-const WideString kClient = u"bin\\client\\jvm.dll";
-const WideString kServer = u"bin\\server\\jvm.dll";
-const WideString kMarker = u"bin\\java.dll";
-#else
-const WideString kClient = u"lib/client/libjvm.so";
-const WideString kServer = u"lib/server/libjvm.so";
-const WideString kMarker = u"lib/libjava.so";
-#endif
-
-// A candidate written "tag:version[s][f]": s for isServer, f for isFavoured.
-JreCandidate candidate(std::u16string_view spec) {
-    JreCandidate c;
-    const std::size_t colon = spec.find(u':');
-    c.home = WideString(spec.substr(0, colon));
-    WideString version(spec.substr(colon + 1));
-    while (!version.empty() && (version.back() == u's' || version.back() == u'f')) {
-        (version.back() == u's' ? c.isServer : c.isFavoured) = true;
-        version.pop_back();
-    }
-    c.version.parse(version, 0);
-    return c;
-}
-
-std::vector<JreCandidate> candidates(std::initializer_list<std::u16string_view> specs) {
-    std::vector<JreCandidate> list;
-    for (const auto spec : specs) list.push_back(candidate(spec));
-    return list;
-}
-
-std::string tags(const std::vector<JreCandidate>& list) {
-    std::string out;
-    for (const JreCandidate& c : list) out += toUtf8(c.home);
-    return out;
-}
+using namespace testing;
 
 // ---- ordering ----
 
@@ -184,29 +147,8 @@ TEST(RuntimeNotFoundMessage, ServerOnlyAsksForServerJvm) {
 
 // ---- the sources of a runtime ----
 
-struct Selection {
-    FakePlatform fake;
-    std::string traced;
-    Trace trace{std::make_unique<testing::CollectingOutput>(traced)};
-    Launcher launcher{fake.platform, trace, {}};
-
-    Selection() {
-        launcher.minVersion = readLowerBound(u"any");
-        launcher.maxVersion = readUpperBound(u"any");
-        launcher.preferredVersions = {u""};
-        applyJvmSource(u"", launcher.policy);
-        applyVmProvider(u"", launcher.policy);
-    }
-    void file(std::u16string_view folder, const WideString& relative) {
-        fake.files.existing.insert(nativePath(folder) + relative);
-    }
-    void registered(RegistryRoot root, std::u16string_view name, std::u16string_view home) {
-        fake.runtimes.add(root, name, nativePath(home));
-    }
-};
-
 TEST(SelectRuntime, ConfiguredFolderFirstUnexpanded) {
-    Selection s;
+    SelectionWorld s;
     s.launcher.jrePath = nativePath(u"%JAVA%/rt");
     s.file(u"%JAVA%/rt/", kClient);
     s.file(u"C:/Apps/Tool/", kMarker);
@@ -216,7 +158,7 @@ TEST(SelectRuntime, ConfiguredFolderFirstUnexpanded) {
 }
 
 TEST(SelectRuntime, ConfiguredFolderWithoutServerFallsThrough) {
-    Selection s;
+    SelectionWorld s;
     s.launcher.jvmType = JvmType::ServerOnly;
     s.launcher.jrePath = nativePath(u"/cfg/");
     s.file(u"/cfg/", kClient);
@@ -246,7 +188,7 @@ WideString libraryPath(std::u16string_view spec) {
 
 TEST_P(BesideExecutable, FindsBundledRuntime) {
     const BesideCase& c = GetParam();
-    Selection s;
+    SelectionWorld s;
     s.launcher.jvmType = c.type;
     for (const char16_t* spec : c.files) {
         const std::u16string_view text(spec);
@@ -289,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SelectRuntime, ModulePathFailureIsShownAndSkipsSourceTwo) {
-    Selection s;
+    SelectionWorld s;
     s.fake.process.module = {false, {}, 5};
     s.registered(RegistryRoot::JavaSoftJre, u"1.6", u"/reg");
     s.file(u"/reg/", kClient);
@@ -300,7 +242,7 @@ TEST(SelectRuntime, ModulePathFailureIsShownAndSkipsSourceTwo) {
 }
 
 TEST(SelectRuntime, FavorServerRanksJreAsClientButLoadsServer) {
-    Selection s;
+    SelectionWorld s;
     s.launcher.jvmType = JvmType::FavorServer;
     s.registered(RegistryRoot::JavaSoftJdk, u"1.5", u"/jdk5");
     s.file(u"/jdk5/jre/", kServer);
@@ -316,7 +258,7 @@ TEST(SelectRuntime, FavorServerRanksJreAsClientButLoadsServer) {
 }
 
 TEST(SelectRuntime, NothingFoundIsEmptyAndTraced) {
-    Selection s;
+    SelectionWorld s;
     s.registered(RegistryRoot::JavaSoftJre, u"1.7", u"/jre7");
     s.file(u"/jre7/", kClient);
     s.launcher.maxVersion = readUpperBound(u"1.6");
@@ -328,7 +270,7 @@ TEST(SelectRuntime, NothingFoundIsEmptyAndTraced) {
 }
 
 TEST(SelectRuntime, TraceExplainsThePick) {
-    Selection s;
+    SelectionWorld s;
     s.launcher.preferredVersions = {u"1.5", u"1.6"};
     s.registered(RegistryRoot::JavaSoftJre, u"1.6", u"/jre6");
     s.file(u"/jre6/", kClient);
@@ -378,7 +320,7 @@ std::string libraryFor(LibraryMachine::Kind kind) {
 }
 
 TEST(SelectRuntime, RegisteredLibrariesOfAnotherMachineGiveWay) {
-    Selection s;
+    SelectionWorld s;
     const struct {
         const char16_t* version;
         const char16_t* home;
@@ -398,7 +340,7 @@ TEST(SelectRuntime, RegisteredLibrariesOfAnotherMachineGiveWay) {
 }
 
 TEST(SelectRuntime, ConfiguredLibraryOfAnotherMachineIsNamed) {
-    Selection s;
+    SelectionWorld s;
     s.launcher.jrePath = nativePath(u"/rt32");
     const WideString library = nativePath(u"/rt32/") + kClient;
     s.fake.files.contents[library] = libraryFor(LibraryMachine::Kind::X86);

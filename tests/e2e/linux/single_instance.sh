@@ -16,13 +16,7 @@ install_launcher "$app"
 dir=$E2E_TMP/probe
 FIRST_PID=""
 # A first instance left running by a failed check is ended with the suite.
-_end_first_instance() {
-    local status=$?
-    [[ -n $FIRST_PID ]] && kill -9 "$FIRST_PID" 2>/dev/null
-    (exit "$status")
-    _e2e_finish
-}
-trap _end_first_instance EXIT
+kill_at_exit FIRST_PID
 
 # configure MAIN [APPLICATION_LINES] [VM_PARAMETERS] [LAUNCHER]
 configure() {
@@ -127,26 +121,11 @@ int 1 [-3]
 int 1 [0]
 int 2 [12] [$fits]" "$(record)"
 
-# Twenty at once: each delivered exactly once, each with its own answer.
-declare -A pids
-for i in $(seq 1 20); do
-    "$app" $((100 + i)) "tag$i" >/dev/null 2>&1 </dev/null &
-    pids[$i]=$!
-done
-wrong=()
-for i in $(seq 1 20); do
-    status=0
-    wait "${pids[$i]}" || status=$?
-    [[ $status == $((100 + i)) ]] || wrong+=("start $i ended with $status")
-done
-if [[ ${#wrong[@]} == 0 ]]; then pass "20 at once: every start got its own answer"; else fail "20 at once: every start got its own answer" "${wrong[@]}"; fi
+start_second() { "$app" "$@"; }
+source "$(dirname "${BASH_SOURCE[0]}")/../cases/single_instance.sh"
 rec=$(record)
-missing=()
-for i in $(seq 1 20); do
-    n=$(count_lines "$rec" "int 2 [$((100 + i))] [tag$i]")
-    [[ $n == 1 ]] || missing+=("tag$i delivered $n times")
-done
-if [[ ${#missing[@]} == 0 ]]; then pass "20 at once: each delivered exactly once"; else fail "20 at once: each delivered exactly once" "${missing[@]}"; fi
+recorded_line() { printf 'int 2 [%s] [tag%s]' $((100 + $1)) "$1"; }
+check_delivered_once "$rec" recorded_line
 check_equal "20 at once: nothing else delivered" 25 "$(wc -l <<<"$rec")"
 stop_first 3
 check_equal "int form: the first instance ends with its own code" 3 "$FIRST_STATUS"

@@ -25,13 +25,8 @@ stop=$E2E_TMP/stop
 jvm_env=(CORVID_TEST_JVM_WORLD="$(win "$world")" CORVID_TEST_JVM_LOG="$(win "$log")"
     CORVID_TEST_JVM_STOP="$(win "$stop")" LC_ALL=C.UTF-8)
 FIRST_PID=""
-_end_first_instance() {
-    local status=$?
-    [[ -n $FIRST_PID ]] && kill -9 "$FIRST_PID" 2>/dev/null
-    (exit "$status")
-    _e2e_finish
-}
-trap _end_first_instance EXIT
+# A first instance left running by a failed check is ended with the suite.
+kill_at_exit FIRST_PID
 
 # configure WORLD [APPLICATION_LINES]
 configure() {
@@ -112,18 +107,8 @@ check_equal "int form: 1041 bytes of arguments end with -1" 255 "$RUN_STATUS"
 second 12 "$(printf 'y%.0s' {1..1035})"
 check_equal "int form: exactly 1040 bytes are delivered" 12 "$RUN_STATUS"
 
-declare -A pids
-for i in $(seq 1 20); do
-    env "${jvm_env[@]}" timeout -k 5 60 wine "$app/app.exe" $((100 + i)) "tag$i" >/dev/null 2>&1 </dev/null &
-    pids[$i]=$!
-done
-wrong=()
-for i in $(seq 1 20); do
-    status=0
-    wait "${pids[$i]}" || status=$?
-    [[ $status == $((100 + i)) ]] || wrong+=("start $i ended with $status")
-done
-if [[ ${#wrong[@]} == 0 ]]; then pass "20 at once: every start got its own answer"; else fail "20 at once: every start got its own answer" "${wrong[@]}"; fi
+start_second() { env "${jvm_env[@]}" timeout -k 5 60 wine "$app/app.exe" "$@"; }
+source "$(dirname "${BASH_SOURCE[0]}")/../cases/single_instance.sh"
 
 # ---- a foreign writer of the block ---------------------------------------------------
 run_captured wine "$writer" "$NAME" fill 65
@@ -151,12 +136,8 @@ check_equal "garbage: the first instance still serves once the ids are back" 15 
 stop_first
 check_equal "int form: the first instance ends with its own code" 3 "$FIRST_STATUS"
 out=$(first_out)
-missing=()
-for i in $(seq 1 20); do
-    n=$(count_lines "$out" "tag$i")
-    [[ $n == 1 ]] || missing+=("tag$i delivered $n times")
-done
-if [[ ${#missing[@]} == 0 ]]; then pass "20 at once: each delivered exactly once"; else fail "20 at once: each delivered exactly once" "${missing[@]}"; fi
+printed_line() { printf 'tag%s' "$1"; }
+check_delivered_once "$out" printed_line
 check_equal "int form: nothing of the too long request arrived" 0 "$(grep -c '^11$' <<<"$out")"
 LOG=$(cat "$log")
 check_equal "int form: one call per request (2 + 1 + 20 + 2 garbage + 1)" 26 "$(grep -c '^secondaryMain thread=' <<<"$LOG")"
