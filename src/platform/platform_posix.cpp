@@ -140,10 +140,76 @@ public:
         return content;
     }
 
-#include <ctime>
-#include <dirent.h>
-#include <exception>
-#include <new>
+    std::optional<FileFacts> facts(const WideString& path) override {
+        struct stat info;
+        if (stat(toNarrow(path).c_str(), &info) != 0) return std::nullopt;
+        FileFacts facts;
+        facts.isFolder = S_ISDIR(info.st_mode);
+        facts.size = static_cast<std::uint64_t>(info.st_size);
+        facts.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+        return facts;
+    }
+
+    std::optional<WideString> realPath(const WideString& path) override {
+        char* resolved = ::realpath(toNarrow(path).c_str(), nullptr);
+        if (!resolved) return std::nullopt;
+        WideString result = fromNarrow(resolved);
+        std::free(resolved);
+        return result;
+    }
+
+    std::optional<WideString> currentDirectory() override {
+        char buffer[PATH_MAX];
+        if (!getcwd(buffer, sizeof buffer)) return std::nullopt;
+        return fromNarrow(buffer);
+    }
+
+    bool writeFile(const WideString& path, const std::string& bytes) override {
+        const std::string name = toNarrow(path);
+        UniqueFileDescriptor file(open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (!file) return false;
+        std::size_t written = 0;
+        while (written < bytes.size()) {
+            const ssize_t got = write(file.get(), bytes.data() + written, bytes.size() - written);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            written += static_cast<std::size_t>(got);
+        }
+        const bool ok = close(file.release()) == 0 && written == bytes.size();
+        if (!ok) unlink(name.c_str());
+        return ok;
+    }
+
+    bool rename(const WideString& from, const WideString& to) override {
+        return ::rename(toNarrow(from).c_str(), toNarrow(to).c_str()) == 0;
+    }
+
+    bool remove(const WideString& path) override { return unlink(toNarrow(path).c_str()) == 0; }
+
+    std::optional<std::vector<WideString>> list(const WideString& folder) override {
+        const UniqueDirectory dir(opendir(toNarrow(folder).c_str()));
+        if (!dir) return std::nullopt;
+        std::vector<WideString> names;
+        while (const dirent* entry = readdir(dir.get())) {
+            const std::string_view name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(fromNarrow(name));
+        }
+        return names;
+    }
+
+    std::optional<std::uint64_t> freeSpace(const WideString& folder) override {
+        struct statvfs info;
+        if (statvfs(toNarrow(folder).c_str(), &info) != 0) return std::nullopt;
+        return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+    }
+
+    std::int64_t now() override {
+        timespec time;
+        clock_gettime(CLOCK_REALTIME, &time);
+        return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+    }
+
+    std::int64_t second() override { return 1000000000; }
 };
 
 class PosixEnvironment final : public Environment {
