@@ -1,6 +1,5 @@
 #include "jvm/main_class.h"
 
-#include "cache/cache_files.h"
 #include "cache/startup_cache.h"
 #include "jvm/java_api.h"
 #include "jvm/java_strings.h"
@@ -43,8 +42,6 @@ void traceStep(Launcher& launcher, const char* step, bool ok) {
     if (launcher.trace.enabled()) launcher.trace.line(std::string(step) + (ok ? " ok" : " failed"));
 }
 
-CacheFiles& filesOf(Launcher& launcher) { return launcher.cacheFiles ? *launcher.cacheFiles : systemCacheFiles(); }
-
 WideString temporaryFolder(Launcher& launcher) {
     Environment& environment = launcher.platform.environment;
 #ifdef _WIN32
@@ -65,7 +62,7 @@ WideString temporaryFolder(Launcher& launcher) {
 std::string takeHelperOutput(Launcher& launcher) {
     if (helperOutputPath.empty()) return {};
     std::string text = launcher.platform.files.readFile(helperOutputPath, kHelperOutputLimit).value_or("");
-    filesOf(launcher).remove(helperOutputPath);
+    launcher.platform.files.remove(helperOutputPath);
     helperOutputPath.clear();
     return text;
 }
@@ -126,7 +123,7 @@ bool loadThroughHelper(Launcher& launcher, JNIEnv* env, jclass helper, jmethodID
     UserInterface& ui = launcher.platform.ui;
     const WideString target = mainTarget(launcher);
     helperOutputPath = temporaryFolder(launcher) + kPathSeparator + u"corvid-main-check-" +
-                       fromAscii(std::to_string(filesOf(launcher).processId())) + u".txt";
+                       fromAscii(std::to_string(launcher.platform.process.processId())) + u".txt";
     jobject capture = openPrintStream(helperOutputPath, env);
     if (!capture) {
         env->ExceptionClear();

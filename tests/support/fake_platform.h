@@ -50,6 +50,13 @@ public:
         return true;
     }
     std::uint32_t lastError() override { return error; }
+    // Relative paths are taken from this folder (it ends with a separator).
+    WideString currentDirectory = nativePath(u"C:/Users/Ada/Documents/");
+    WideString absolutePath(const WideString& path) override {
+        const bool relative = !path.empty() && path.front() != u'/' && path.front() != u'\\' &&
+                              path.find(u':') == WideString::npos;
+        return relative ? currentDirectory + path : path;
+    }
 
     std::uint32_t pid = 4242;
     std::set<std::uint32_t> alive;

@@ -59,15 +59,6 @@ inline std::string tags(const std::vector<JreCandidate>& list) {
     return out;
 }
 
-class CollectingOutput final : public TraceOutput {
-public:
-    explicit CollectingOutput(std::string& text) : text_(text) {}
-    void write(std::string_view line) override { (text_ += line) += '\n'; }
-
-private:
-    std::string& text_;
-};
-
 struct RuntimeWorld {
     FakePlatform fake;
     std::string traced;

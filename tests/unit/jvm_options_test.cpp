@@ -277,7 +277,7 @@ TEST_F(BuildJvmOptions, MainFormsGiveTheClassPathTheModuleAndTheCommandProperty)
         launcher.mainModule = c.mainModule;
         launcher.mainJar = c.mainJar;
         launcher.arguments = c.arguments;
-        EXPECT_TRUE(buildJvmOptions(launcher)) << c.name;
+        EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built) << c.name;
         EXPECT_EQ(launcher.jvmOptions, c.expected) << c.name;
     }
     EXPECT_TRUE(fake.ui.boxes.empty());

@@ -37,6 +37,7 @@ protected:
                                       {u"DATA", u"D:\\data"}};
         launcher.productName = u"Tool";
         launcher.productCode = u"1";
+        launcher.mainClass = u"app/Main";
     }
     WideString optionsFile = nativePath(u"C:/Users/u/AppData/Tool/1/tool.vmoptions");
     FakePlatform fake;
@@ -47,9 +48,10 @@ protected:
 TEST_F(AppendUserOptions, ComeAfterTheConfiguredOnesWithSharesAndReferences) {
     configure(u"User Options=yes\n");
     fake.files.contents[optionsFile] = "# mine\n-Xmx25P\n-Dwhere=%DATA%\\a b\n-Xss2m\n";
-    ASSERT_TRUE(buildJvmOptions(launcher));
+    ASSERT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
     EXPECT_EQ(launcher.jvmOptions, (JvmOptionList{"-Djava.class.path=a.jar", "-Xmx1g", "-Xmx2097152K",
-                                                  "-Dwhere=D:\\data\\a b", "-Xss2m"}));
+                                                  "-Dwhere=D:\\data\\a b", "-Xss2m",
+                                                  "-Dsun.java.command=app.Main"}));
     EXPECT_EQ(launcher.threadStackSize, 2u << 20);
 }
 
@@ -59,15 +61,16 @@ TEST_F(AppendUserOptions, NothingIsReadWhenOffForServicesOrWithoutAFile) {
         configure(ini);
         launcher.isService = ini.find(u"service") != WideString::npos;
         launcher.jvmOptions.clear();
-        ASSERT_TRUE(buildJvmOptions(launcher));
-        EXPECT_EQ(launcher.jvmOptions, (JvmOptionList{"-Djava.class.path=a.jar", "-Xmx1g"})) << toUtf8(ini);
+        ASSERT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
+        EXPECT_EQ(launcher.jvmOptions, (JvmOptionList{"-Djava.class.path=a.jar", "-Xmx1g", "-Dsun.java.command=app.Main"}))
+            << toUtf8(ini);
     }
     configure(u"User Options=Yes\n");
     fake.files.contents.clear();
     launcher.isService = false;
     launcher.jvmOptions.clear();
-    ASSERT_TRUE(buildJvmOptions(launcher));
-    EXPECT_EQ(launcher.jvmOptions.size(), 2u);
+    ASSERT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
+    EXPECT_EQ(launcher.jvmOptions.size(), 3u);
 }
 
 }  // namespace
