@@ -3,10 +3,10 @@
 #
 #   tools/build.sh [linux] [windows] [asan] [fuzz]
 #
-# linux: the native launcher and its tests; windows: corvid.exe cross-built
-# with MinGW-w64, with its tests for Wine; asan: the Linux tests with
-# AddressSanitizer and UndefinedBehaviorSanitizer; fuzz: the libFuzzer
-# targets, built with clang.
+# linux: the native launcher, corvid-brand and the tests; windows: corvid.exe,
+# corvidc.exe and corvid-brand.exe cross-built with MinGW-w64, with their
+# tests for Wine; asan: the Linux tests with AddressSanitizer and
+# UndefinedBehaviorSanitizer; fuzz: the libFuzzer targets, built with clang.
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
