@@ -58,7 +58,7 @@ options=$(log_options)
 temporary=$(sed -n 's/^-XX:ArchiveClassesAtExit=//p' <<<"$options")
 check_equal "first start: the cache's options after the configured ones" \
     "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "-Xshare:auto" "-Xlog:cds*=off" \
-        "-XX:ArchiveClassesAtExit=$temporary" "exit (extraInfo set)")" "$options"
+        "-XX:ArchiveClassesAtExit=$temporary")" "$options"
 if [[ $temporary =~ ^"$windows_folder"\\app-[0-9a-f]{16}\.[0-9]+\.tmp$ ]]; then
     pass "first start: the archive is made under %LOCALAPPDATA%\\Cache Test\\$code"
 else
@@ -74,7 +74,7 @@ archive=${temporary%.*.tmp}.jsa
 check_equal "second start: checks it once with verification, its cds log in the cache folder" \
     "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "-Xshare:auto" "-Xlog:cds*=off" \
         "-XX:SharedArchiveFile=$archive" "-XX:+VerifySharedSpaces" \
-        "-Xlog:cds=info:file=\"${archive%.jsa}.PID.log\"::filecount=0" "exit (extraInfo set)")" \
+        "-Xlog:cds=info:file=\"${archive%.jsa}.PID.log\"::filecount=0")" \
     "$(sed 's/\.[0-9]*\.log"::filecount=0$/.PID.log"::filecount=0/' <<<"$options")"
 check_contains "second start: mapped the archive" "$LOG" "archive mapped $archive"
 check_equal "second start: the archive and its record remain" "app-H.jsa app-H.jsa.meta " "$(in_folder)"
@@ -86,7 +86,7 @@ options=$(log_options)
 check_equal "third start: System.exit's code" 5 "$RUN_STATUS"
 check_equal "third start: maps the archive, no verification" \
     "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "-Xshare:auto" "-Xlog:cds*=off" \
-        "-XX:SharedArchiveFile=$archive" "exit (extraInfo set)")" "$options"
+        "-XX:SharedArchiveFile=$archive")" "$options"
 check_contains "third start: the exit hook ran" "$LOG" "exit hook 5"
 check_equal "third start: the marker is cleared by the hook" "app-H.jsa app-H.jsa.meta " "$(in_folder)"
 
@@ -104,8 +104,8 @@ check_contains "25, third start: records" "$(log_options)" "-XX:AOTMode=record"
 for _ in $(seq 120); do compgen -G "$folder/*.aot" >/dev/null && ! compgen -G "$folder/*.build" >/dev/null && break; sleep 0.5; done
 build_log=$(cat "$log" 2>/dev/null)
 check_contains "25, build: the create step with the recorded configuration" "$build_log" "option -XX:AOTMode=create"
-check_contains "25, build: detached, windowless, below normal priority, no standard output" "$build_log" \
-    "aot create console=none priority=16384 stdout=none"
+check_contains "25, build: detached, windowless, below normal priority, no standard output" \
+    "$(grep '^aot create' <<<"$build_log")" "aot create console=none priority=16384 stdout=none"
 check_equal "25, build: the cache under %LOCALAPPDATA%, the configuration gone" \
     "app-H.aot app-H.aot.meta app-H.jsa app-H.jsa.meta " "$(in_folder)"
 launch four
@@ -113,7 +113,7 @@ check_contains "25, fourth start: checks the AOT cache" "$LOG" "aot cache mapped
 launch five
 check_equal "25, fifth start: maps it" \
     "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "-Xlog:cds*=off" "-Xlog:aot*=off" \
-        "-XX:AOTCache=$(sed -n 's/^-XX:AOTCache=//p' <<<"$(log_options)")" "exit (extraInfo set)")" "$(log_options)"
+        "-XX:AOTCache=$(sed -n 's/^-XX:AOTCache=//p' <<<"$(log_options)")")" "$(log_options)"
 check_contains "25, fifth start: from %LOCALAPPDATA%" "$(log_options)" "-XX:AOTCache=$windows_folder\\app-"
 printf 'IMPLEMENTOR="corvid"\r\nJAVA_VERSION="17.0.9"\r\n' >"$runtime/release"
 
