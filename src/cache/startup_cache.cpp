@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <utility>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "config/config_file.h"
 #include "jvm/jvm_loader.h"
