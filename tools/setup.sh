@@ -12,9 +12,11 @@ packages=(
     wine wine64                                         # Windows tests
     fonts-wine libxrender1 libxrandr2 libxcursor1 libxi6 libxinerama1 libxcomposite1 libxfixes3  # what Wine's windows use
     xvfb xauth x11-utils util-linux                     # a display for them (Xvfb, xauth, xdpyinfo, mcookie)
-    imagemagick                                         # screenshots of that display (import)
+    imagemagick                                         # screenshots of that display (import), test icons (convert)
+    osslsigncode openssl                                # signing a branded executable in the tests
     openjdk-17-jdk-headless                             # a Java runtime and javac for the sample and JVM tests
     openjdk-17-jre                                      # the runtime's splash library (lib/libsplashscreen.so)
+    openjfx                                             # JavaFX for the main-forms suite's JavaFX application
     perl coreutils findutils                            # the test scripts
     locales                                             # locale sources the Wine suites compile with localedef
     clang clang-14 libclang-rt-14-dev                   # the fuzz preset: clang with libFuzzer and the sanitizer runtimes

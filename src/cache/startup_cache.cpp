@@ -10,6 +10,7 @@
 #include "config/config_file.h"
 #include "jvm/jvm_loader.h"
 #include "jvm/jvm_output.h"
+#include "jvm/jvm_path.h"
 #include "jvm/process_environment.h"
 #include "runtime/release_file.h"
 #include "start/launcher.h"
@@ -21,6 +22,7 @@ namespace {
 constexpr WideView kRuntimeSection = u"Java Runtime Environment";
 constexpr std::string_view kRecordHeader = "corvid startup cache 1\n";
 constexpr std::string_view kClassPathOption = "-Djava.class.path=";
+constexpr std::string_view kJavaCommandOption = "-Dsun.java.command=";
 // What the JVM's cds log says once the archive's regions are in place.
 constexpr std::string_view kMappedLine = "Mapped dynamic region";
 // ... and once the AOT cache is in place.
@@ -664,7 +666,12 @@ std::optional<std::string> cacheKey(Launcher& launcher, FileSystem& files, const
         const auto facts = files.facts(entry);
         key += " " + (facts ? factsText(*facts) : std::string("missing")) + "\n";
     }
-    for (const std::string& option : launcher.jvmOptions) key += "option " + option + "\n";
+    for (const std::string& option : launcher.jvmOptions) {
+        // The program's name and arguments, which change from start to start
+        // and do not shape the archive.
+        if (startsWith(option, kJavaCommandOption)) continue;
+        key += "option " + option + "\n";
+    }
     return key;
 }
 
@@ -742,6 +749,15 @@ void prepareStartupCache(Launcher& launcher) {
     if (mode == CacheMode::Off) return;
     if (mode == CacheMode::Use && supportsAotCache(feature)) mode = decideAot(start, *names, *key, state);
 
+    // The JVM opens the archive through the narrow form of its path.
+    const auto jvmFolder = jvmOpenablePath(systemShortPaths(), *folder);
+    if (!jvmFolder || !fitsNarrow(start.current_)) {
+        traceLine(launcher, u"plain start: the archive's path cannot be passed to Java");
+        return;
+    }
+    const auto forJvm = [&](const WideString& path) {
+        return path.empty() ? std::string() : toNarrow(*jvmFolder + path.substr(folder->size()));
+    };
     const WideString pid = decimal(launcher.platform.process.processId());
     const WideString marker = start.path(start.current_ + u"." + pid + u".start");
     const WideString archiveName = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
@@ -756,7 +772,7 @@ void prepareStartupCache(Launcher& launcher) {
     state.keyOptions = launcher.jvmOptions.size();
     if (mode == CacheMode::Check) state.checkLog = start.path(start.current_ + u"." + pid + u".log");
     for (std::string& option :
-         cacheOptions(mode, state.kind, *feature, toNarrow(state.archive), toNarrow(state.checkLog))) {
+         cacheOptions(mode, state.kind, *feature, forJvm(state.archive), forJvm(state.checkLog))) {
         launcher.jvmOptions.push_back(std::move(option));
     }
     launcher.jvmExitHook = &startupCacheExitHook;

@@ -77,6 +77,13 @@ bool loadConfiguration(Launcher& launcher) {
     Platform& platform = launcher.platform;
     Trace& trace = launcher.trace;
     if (trace.enabled()) trace.line(u"configuration file " + *file);
+    // Without this check every key reads as empty and the first message would
+    // blame a missing main class instead of the missing file.
+    if (!platform.files.findFirst(*file)) {
+        if (trace.enabled()) trace.line("the configuration file does not exist");
+        showError(platform.ui, launcher.owner(), formatMessage(platform.ui, MessageId::ConfigFileMissing, {*file}));
+        return false;
+    }
     const auto read = [&](WideView section, WideView key) {
         WideString value = readConfigValue(platform, *file, section, key);
         if (trace.enabled()) trace.line(u"[" + WideString(section) + u"] " + WideString(key) + u" = \"" + value + u"\"");
@@ -96,7 +103,9 @@ bool loadConfiguration(Launcher& launcher) {
     applyVmProvider(read(kRuntimeSection, u"VM Provider"), launcher.policy);
 
     launcher.mainClass = read(kRuntimeSection, u"Main Class");
-    if (launcher.mainClass.empty()) {
+    launcher.mainModule = read(kRuntimeSection, u"Main Module");
+    launcher.mainJar = read(kRuntimeSection, u"Main Jar");
+    if (launcher.mainClass.empty() && launcher.mainModule.empty() && launcher.mainJar.empty()) {
         showError(platform.ui, launcher.owner(), loadMessage(platform.ui, MessageId::MainClassMissing));
         return false;
     }
@@ -104,6 +113,7 @@ bool loadConfiguration(Launcher& launcher) {
 
     launcher.failureCheck = equalsIgnoringAsciiCase(read(u"Application", u"Failure Check"), u"Yes");
     launcher.overrideWorkingDir = equalsIgnoringAsciiCase(read(u"Application", u"Override WorkingDir"), u"Yes");
+    launcher.appUserModelId = read(u"Application", u"App User Model ID");
     launcher.systemPath = read(kRuntimeSection, u"System Path");
     launcher.libraryPath = read(kRuntimeSection, u"Library Path");
     return true;

@@ -8,7 +8,8 @@ namespace corvid {
 class Launcher;
 
 // Reads every initialisation key into the launcher. False when the file path
-// cannot be formed or "Main Class" is missing (message 210 shown).
+// cannot be formed or none of "Main Class", "Main Module" and "Main Jar" is
+// set (message 210 shown).
 bool loadConfiguration(Launcher& launcher);
 
 // Splits at every separator; empty pieces stay, and a text without any

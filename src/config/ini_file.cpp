@@ -64,21 +64,87 @@ WideView unquote(WideView value) {
 
 }  // namespace
 
+namespace {
+
+bool startsWithUtf16Bom(std::string_view bytes) {
+    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+           static_cast<unsigned char>(bytes[1]) == 0xFE;
+}
+
+// Well-formed UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
+bool isUtf8(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const unsigned char lead = static_cast<unsigned char>(bytes[i]);
+        std::size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (lead < 0x80) length = 1;
+        else if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+        else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (i + length > bytes.size()) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const unsigned char c = static_cast<unsigned char>(bytes[i + k]);
+            if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+// Narrow text decoded line by line, so that every line start, line text end
+// and line break maps onto its byte offset (the only places an edit touches);
+// the units inside a line map to the line's start.
+WideString decodeNarrowLines(std::string_view bytes, std::vector<std::size_t>* offsets) {
+    WideString content;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t stop = bytes.find_first_of("\r\n", start);
+        if (stop == std::string_view::npos) stop = bytes.size();
+        const WideString line = fromNarrow(bytes.substr(start, stop - start));
+        if (offsets) offsets->insert(offsets->end(), line.size(), start);
+        content += line;
+        if (stop < bytes.size()) {
+            if (offsets) offsets->push_back(stop);
+            content.push_back(static_cast<char16_t>(bytes[stop]));
+            ++stop;
+        }
+        start = stop;
+    }
+    if (offsets) offsets->push_back(bytes.size());
+    return content;
+}
+
+}  // namespace
+
+IniEncoding detectIniEncoding(std::string_view bytes) {
+    if (startsWithUtf16Bom(bytes)) return IniEncoding::Utf16LeBom;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return IniEncoding::Utf8Bom;
+    return isUtf8(bytes) ? IniEncoding::Utf8 : IniEncoding::Ansi;
+}
+
 IniText decodeIniBytes(std::string_view bytes) {
     IniText text;
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
-        text.encoding = IniEncoding::Utf16LeBom;
-        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            text.content.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                                         (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-        }
-        return text;
+    text.encoding = detectIniEncoding(bytes);
+    switch (text.encoding) {
+        case IniEncoding::Utf16LeBom:
+            for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+                text.content.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                                             (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+            }
+            break;
+        case IniEncoding::Utf8Bom: text.content = fromUtf8(bytes.substr(3)); break;
+        case IniEncoding::Utf8: text.content = fromUtf8(bytes); break;
+        case IniEncoding::Ansi: text.content = decodeNarrowLines(bytes, nullptr); break;
     }
-    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        text.encoding = IniEncoding::Utf8Bom;
-        bytes.remove_prefix(3);
-    }
-    text.content = fromUtf8(bytes);
     return text;
 }
 
@@ -94,6 +160,8 @@ std::string encodeIniText(const IniText& text) {
         }
         case IniEncoding::Utf8Bom:
             return "\xEF\xBB\xBF" + toUtf8(text.content);
+        case IniEncoding::Ansi:
+            return toNarrow(text.content);
         case IniEncoding::Utf8:
             break;
     }
@@ -169,12 +237,15 @@ WideString setIniValue(WideView content, WideView section, WideView key, WideVie
     return result;
 }
 
-std::string setIniValueInBytes(std::string_view bytes, WideView section, WideView key, WideView value) {
+std::optional<std::string> setIniValueInBytes(std::string_view bytes, WideView section, WideView key,
+                                              WideView value) {
     const IniText decoded = decodeIniBytes(bytes);
-    // Where each character of the decoded content starts in the bytes.
+    // Where each unit of the decoded content starts in the bytes.
     std::vector<std::size_t> offsets;
     if (decoded.encoding == IniEncoding::Utf16LeBom) {
         for (std::size_t i = 0; i <= decoded.content.size(); ++i) offsets.push_back(2 + 2 * i);
+    } else if (decoded.encoding == IniEncoding::Ansi) {
+        decodeNarrowLines(bytes, &offsets);
     } else {
         const std::size_t bom = decoded.encoding == IniEncoding::Utf8Bom ? 3 : 0;
         fromUtf8(bytes.substr(bom), offsets);
@@ -187,6 +258,11 @@ std::string setIniValueInBytes(std::string_view bytes, WideView section, WideVie
             inserted.push_back(static_cast<char>(c & 0xFF));
             inserted.push_back(static_cast<char>(c >> 8));
         }
+    } else if (decoded.encoding == IniEncoding::Ansi) {
+        inserted = toNarrow(edit.text);
+        // The code page would put its default character where a name it
+        // cannot hold was: the value would read back as another path.
+        if (fromNarrow(inserted) != edit.text) return std::nullopt;
     } else {
         inserted = toUtf8(edit.text);
     }

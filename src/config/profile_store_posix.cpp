@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <string>
 
-#include "config/ini_file.h"
 #include "config/profile_store.h"
 
 namespace corvid {
@@ -41,35 +40,25 @@ bool replaceFile(const std::string& path, const std::string& bytes) {
     return true;
 }
 
-class IniProfileStore final : public ProfileStore {
-public:
-    WideString read(const WideString& file, const WideString& section, const WideString& key,
-                    std::size_t capacity) override {
-        const auto bytes = readFile(toNarrow(file));
-        if (!bytes || capacity == 0) return {};
-        WideString value = findIniValue(decodeIniBytes(*bytes).content, section, key).value_or(WideString());
-        if (value.size() > capacity - 1) value.resize(capacity - 1);
-        return value;
-    }
-
-    bool write(const WideString& file, const WideString& section, const WideString& key,
-               const WideString& value) override {
-        const std::string path = toNarrow(file);
-        // Only the bytes of the value's line change: a byte elsewhere that is
-        // not valid UTF-8 would not survive decoding and encoding the whole file.
-        // A file that exists but cannot be read is not replaced by one that
-        // holds only this value.
+class PosixProfileStore final : public IniFileProfileStore {
+protected:
+    FileBytes readBytes(const WideString& file) override {
         errno = 0;
-        const auto bytes = readFile(path);
-        if (!bytes && errno != ENOENT) return false;
-        return replaceFile(path, setIniValueInBytes(bytes.value_or(std::string()), section, key, value));
+        auto bytes = readFile(toNarrow(file));
+        const bool missing = !bytes && errno == ENOENT;
+        return {missing, std::move(bytes)};
     }
+    bool replaceBytes(const WideString& file, const std::string& bytes) override {
+        return replaceFile(toNarrow(file), bytes);
+    }
+    // UTF-8 holds every name and is what Linux programs write.
+    std::string newFileBytes() override { return {}; }
 };
 
 }  // namespace
 
 ProfileStore& systemProfileStore() {
-    static IniProfileStore store;
+    static PosixProfileStore store;
     return store;
 }
 

@@ -74,6 +74,13 @@ void jvmCreatedForInstances(Launcher& launcher) {
     if (host) host->jvmCreated(launcher.javaVm);
 }
 
+void jvmDestroyedForInstances(Launcher& launcher) {
+    const auto host = launcher.instanceChannel ? launcher.instanceChannel->host() : nullptr;
+    if (!host) return;
+    host->closeGate();
+    if (launcher.trace.enabled()) launcher.trace.line("single instance: the JVM is gone, requests are no longer served");
+}
+
 // ---- the first instance's shared part ----------------------------------------
 
 InstanceHost::InstanceHost(Launcher& launcher) : launcher_(launcher), trace_(&launcher.trace) {}
@@ -163,10 +170,13 @@ bool callSecondaryMain(InstanceHost& host, const WideString& mainClassName, JNIE
     const bool intForm = method == nullptr;
     if (intForm) method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)I");
     if (!method) {
-        // The NoSuchMethodError stays pending and is described on the way out.
-        if (tracing) host.trace("forwarded request dropped: no secondaryMain");
+        // Left unanswered, the second start would wait for this instance's
+        // end while its document is lost: it learns at once that nobody took it.
+        clearPending(env);
+        request.reply(-1);
+        if (tracing) host.trace("forwarded request answered -1: the main class has no secondaryMain, which single-instance mode needs");
         env->DeleteLocalRef(mainClass);
-        return false;
+        return true;
     }
     const WideList arguments = unpackArguments(request.arguments.data(), request.arguments.size());
     jobjectArray array = newJavaStringArray(arguments, env);

@@ -17,9 +17,12 @@ std::int32_t waitForReply(Launcher& launcher);
 void closeInstanceChannel(Launcher& launcher);
 
 // The first instance's JVM exists: forwarded requests that came earlier have
-// waited for it and go ahead. They are served until closeInstanceChannel,
-// after DestroyJavaVM. Does nothing outside a first instance.
+// waited for it and go ahead. Does nothing outside a first instance.
 void jvmCreatedForInstances(Launcher& launcher);
+// DestroyJavaVM has returned: no forwarded request reaches the JVM any more,
+// and later ones learn the first instance's exit code. Does nothing outside
+// a first instance.
+void jvmDestroyedForInstances(Launcher& launcher);
 
 // What the two [Application] keys ask for, and why, for the trace.
 enum class InstanceSwitch { On, NotAsked, Service };

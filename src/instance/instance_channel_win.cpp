@@ -18,6 +18,7 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 #include <optional>
 
 #include "instance/instance_host.h"
@@ -269,6 +270,14 @@ HandOverResult handOver(const WideString& name, InstanceBlock* block, UINT messa
     // The reply is a thread message: the queue must exist before the post.
     PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     std::memcpy(block->argumentList, packed.data(), packed.size());
+    // The foreground lock keeps a process that the user did not just start
+    // from taking the foreground; this start may pass its right on, so that
+    // secondaryMain can bring the document's window to the front.
+    const bool allowed = AllowSetForegroundWindow(processId) != FALSE;
+    if (trace.enabled()) {
+        trace.line(std::string("second instance: the first instance ") +
+                   (allowed ? "may take the foreground" : "was not allowed the foreground"));
+    }
     bool posted = false;
     while (!(posted = PostThreadMessageW(threadId, messageId, GetCurrentThreadId(), 0) != FALSE)) {
         // The listener's queue may not exist yet.

@@ -81,7 +81,8 @@ private:
 
 // The worker's body: attach, find the main class, call the void or the int
 // secondaryMain with the unpacked arguments, reply, describe what is
-// pending, detach. Requests that cannot be served are dropped unanswered.
+// pending, detach. A main class without secondaryMain is answered -1 at once;
+// other requests that cannot be served are dropped unanswered.
 void serveRequest(InstanceHost& host, ForwardRequest& request);
 
 // A platform channel, held by the launcher from openInstanceChannel to

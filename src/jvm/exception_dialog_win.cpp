@@ -4,6 +4,7 @@
 
 #include "jvm/exception_dialog.h"
 
+#include "platform/dpi_awareness_win.h"
 #include "resources/resource_ids.h"
 #include "ui/dialog.h"
 #include "ui/dialog_layout.h"
@@ -76,6 +77,8 @@ private:
 }  // namespace
 
 int showExceptionDialog(const WideString& traceText, std::uint16_t language) {
+    // This is the Java thread: it gets its own awareness back afterwards.
+    const PerMonitorDpiScope dpi;
     ExceptionDialog dialog(traceText);
     return static_cast<int>(dialog.showModal(GetActiveWindow(), IDD_EXCEPTION, language));
 }

@@ -33,12 +33,13 @@ std::uint32_t javaThreadMain(Launcher& launcher) {
     redirectStandardStreams(launcher);
     // Forwarded starts that came early have waited for the JVM until now.
     jvmCreatedForInstances(launcher);
-    const bool ran = invokeMainClass(launcher);
+    const MainOutcome outcome = invokeMainClass(launcher);
     // Detached on every path: a thread that ends still attached would count
     // as a live program thread, and DestroyJavaVM would wait for it forever.
     const jint detached = launcher.javaVm->DetachCurrentThread();
     if (launcher.trace.enabled()) launcher.trace.line("DetachCurrentThread returned " + std::to_string(detached));
-    return ran && detached == JNI_OK ? 0 : 1;
+    if (outcome == MainOutcome::NotStarted || detached != JNI_OK) return 1;
+    return outcome == MainOutcome::Threw ? kJavaThreadMainThrew : 0;
 }
 
 std::int32_t runJavaThread(Launcher& launcher) {

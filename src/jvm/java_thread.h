@@ -8,9 +8,13 @@ namespace corvid {
 
 class Launcher;
 
+// The Java thread's exit code when an exception escaped main and nothing
+// stopped the program: the process ends with 1 once its other threads end.
+inline constexpr std::int32_t kJavaThreadMainThrew = 2;
+
 // Runs the Java thread with threadStackSize (asked from the JVM library when
 // not configured) and returns its exit code: 0 when main was called and the
-// thread detached, 1 otherwise.
+// thread detached, kJavaThreadMainThrew when main threw, 1 otherwise.
 std::int32_t runJavaThread(Launcher& launcher);
 // The thread's body.
 std::uint32_t javaThreadMain(Launcher& launcher);

@@ -5,6 +5,7 @@
 
 #include "cache/startup_cache.h"
 #include "jvm/jvm_output.h"
+#include "jvm/standard_output_hold.h"
 #include "jvm/main_class.h"
 #include "start/launcher.h"
 #include "start/messages.h"
@@ -59,7 +60,8 @@ void JNICALL jvmAbortHook() {
     const WideString message = formatMessage(
         ui, MessageId::JniExceptionWithReason,
         {loadMessage(ui, MessageId::CreateJavaVmFailed), loadMessage(ui, MessageId::JniReasonUnknown)});
-    endFailedStart(*launcher, withJvmText(message, takeCapturedJvmOutput()));
+    // A missing module of the boot layer is reported on standard output.
+    endFailedStart(*launcher, withJvmText(message, takeCapturedJvmOutput() + releaseStandardOutput(false)));
 }
 
 }  // namespace corvid

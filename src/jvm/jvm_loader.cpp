@@ -3,8 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "instance/instance_channel.h"
 #include "jvm/java_api.h"
+#include "jvm/jvm_hooks.h"
 #include "jvm/jvm_output.h"
+#include "jvm/standard_output_hold.h"
 #include "start/launcher.h"
 
 namespace corvid {
@@ -66,11 +69,9 @@ bool createJavaVm(Launcher& launcher) {
     // reach the output hook.
     std::vector<JavaVMOption> options = {
         {const_cast<char*>("vfprintf"), reinterpret_cast<void*>(&jvmVfprintfHook)},
+        {const_cast<char*>("exit"), reinterpret_cast<void*>(&jvmExitHook)},
+        {const_cast<char*>("abort"), reinterpret_cast<void*>(&jvmAbortHook)},
     };
-    // The JVM calls the "exit" option's function from System.exit.
-    if (launcher.jvmExitHook) {
-        options.push_back({const_cast<char*>("exit"), reinterpret_cast<void*>(launcher.jvmExitHook)});
-    }
     for (const std::string& option : launcher.jvmOptions) options.push_back({const_cast<char*>(option.c_str()), nullptr});
     JavaVMInitArgs arguments{};
     arguments.version = JNI_VERSION_1_2;
@@ -81,13 +82,14 @@ bool createJavaVm(Launcher& launcher) {
     if (trace.enabled()) {
         trace.line(u"JVM options: " + decimal(static_cast<std::int64_t>(launcher.jvmOptions.size())));
         for (const std::string& option : launcher.jvmOptions) trace.line("  " + option);
-        trace.line("  and the launcher's vfprintf hook");
-        if (launcher.jvmExitHook) trace.line("  exit (the launcher's exit hook)");
+        trace.line("  and the launcher's vfprintf, exit and abort hooks");
         trace.line("calling JNI_CreateJavaVM");
     }
     // What the JVM says while it is created is held back: it belongs in the
     // message when creation fails, and is printed once otherwise.
     setJvmOutputMode(JvmOutputMode::Capture);
+    holdStandardOutput();
+    hostJvm(launcher, JvmStage::Creating);
     JavaVM* vm = nullptr;
     void* env = nullptr;
     const jint result = launcher.createJavaVmEntry ? asCreateJavaVm(launcher.createJavaVmEntry)(&vm, &env, &arguments)
@@ -97,11 +99,13 @@ bool createJavaVm(Launcher& launcher) {
     if (result == JNI_OK && vm && env) {
         launcher.javaVm = vm;
         launcher.jniEnv = static_cast<JNIEnv*>(env);
+        setJvmStage(JvmStage::Running);
         releaseCapturedJvmOutput();
         setJvmOutputMode(JvmOutputMode::PassThrough);
+        releaseStandardOutput(true);
         return true;
     }
-    const std::string jvmText = takeCapturedJvmOutput();
+    const std::string jvmText = takeCapturedJvmOutput() + releaseStandardOutput(false);
     setJvmOutputMode(JvmOutputMode::PassThrough);
     UserInterface& ui = launcher.platform.ui;
     const auto reasonId = jniErrorReason(result);
@@ -117,6 +121,9 @@ void destroyJavaVm(Launcher& launcher) {
     if (!launcher.javaVm) return;
     if (launcher.trace.enabled()) launcher.trace.line("DestroyJavaVM: waiting for the program's threads");
     const jint result = launcher.javaVm->DestroyJavaVM();
+    // Before anything else of teardown: a forwarded request must never
+    // attach to a destroyed JVM, which another runtime may answer by crashing.
+    jvmDestroyedForInstances(launcher);
     launcher.javaVm = nullptr;
     launcher.jniEnv = nullptr;
     if (launcher.trace.enabled()) launcher.trace.line(u"DestroyJavaVM returned " + decimal(result));

@@ -1,8 +1,12 @@
 #include "jvm/jvm_options.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "config/config_file.h"
+#include "jvm/jvm_path.h"
+#include "jvm/process_environment.h"
+#include "jvm/user_options.h"
 #include "start/launcher.h"
 #include "start/messages.h"
 
@@ -14,9 +18,79 @@ constexpr char16_t kQuote = u'"';
 constexpr char16_t kSpace = u' ';
 constexpr WideView kClassPathOption = u"-Djava.class.path=";
 constexpr WideView kStackSizePrefix = u"-Xss";
+constexpr WideView kJavaCommandOption = u"-Dsun.java.command=";
 
 std::size_t findFrom(WideView text, char16_t c, std::size_t from) {
     return from >= text.size() ? WideView::npos : text.find(c, from);
+}
+
+struct OptionForm {
+    WideView written;
+    WideView joined;
+};
+constexpr OptionForm kOptionsTakingNextToken[] = {
+    {u"--module-path", u"--module-path"},
+    {u"-p", u"--module-path"},
+    {u"--upgrade-module-path", u"--upgrade-module-path"},
+    {u"--add-modules", u"--add-modules"},
+    {u"--limit-modules", u"--limit-modules"},
+    {u"--add-exports", u"--add-exports"},
+    {u"--add-opens", u"--add-opens"},
+    {u"--add-reads", u"--add-reads"},
+    {u"--patch-module", u"--patch-module"},
+    {u"--enable-native-access", u"--enable-native-access"},
+};
+
+bool isPathSeparator(char16_t c) {
+#ifdef _WIN32
+    return c == u'\\' || c == u'/';
+#else
+    return c == u'/';
+#endif
+}
+
+bool isJarName(WideView name) {
+    if (name.size() <= 4) return false;
+    const WideView extension = name.substr(name.size() - 4);
+#ifdef _WIN32
+    return equalsIgnoringAsciiCase(extension, u".jar");
+#else
+    return extension == u".jar" || extension == u".JAR";
+#endif
+}
+
+std::vector<WideView> splitList(WideView text, char16_t separator) {
+    std::vector<WideView> pieces;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find(separator, start);
+        pieces.push_back(text.substr(start, end == WideView::npos ? WideView::npos : end - start));
+        if (end == WideView::npos) return pieces;
+        start = end + 1;
+    }
+}
+
+// The jars a wildcard entry stands for, or nothing when it is no wildcard or
+// its folder cannot be listed.
+std::optional<WideList> wildcardJars(FileSystem& files, WideView entry) {
+    if (entry.empty() || entry.back() != u'*') return std::nullopt;
+    const WideView prefix = entry.substr(0, entry.size() - 1);
+    if (!prefix.empty() && !isPathSeparator(prefix.back())) return std::nullopt;
+    // The folder as a listing takes it: "*" alone is the current one, and only
+    // a root keeps its separator.
+    WideString folder = prefix.empty() ? WideString(u".") : WideString(prefix);
+    if (folder.size() > 1 && isPathSeparator(folder.back()) && folder[folder.size() - 2] != u':') folder.pop_back();
+    const auto names = files.list(folder);
+    if (!names) return std::nullopt;
+    WideList jars;
+    for (const WideString& name : *names) {
+        if (!isJarName(name)) continue;
+        WideString jar = WideString(prefix) + name;
+        const auto facts = files.facts(prefix.empty() ? folder + kPathSeparator + name : jar);
+        if (facts && !facts->isFolder) jars.push_back(std::move(jar));
+    }
+    std::sort(jars.begin(), jars.end());
+    return jars;
 }
 
 }  // namespace
@@ -125,6 +199,47 @@ std::optional<std::uint64_t> parseStackSize(WideView text) {
     return list.numbers.front() * unit;
 }
 
+std::optional<WideView> optionTakingNextToken(WideView token) {
+    for (const OptionForm& form : kOptionsTakingNextToken) {
+        if (token == form.written) return form.joined;
+    }
+    return std::nullopt;
+}
+
+std::optional<WideString> joinOptionValues(WideList& tokens, std::size_t from) {
+    WideList joined(tokens.begin(), tokens.begin() + static_cast<std::ptrdiff_t>(std::min(from, tokens.size())));
+    for (std::size_t i = joined.size(); i < tokens.size(); ++i) {
+        const auto name = optionTakingNextToken(tokens[i]);
+        if (!name) {
+            joined.push_back(std::move(tokens[i]));
+            continue;
+        }
+        if (i + 1 == tokens.size()) return tokens[i];
+        joined.push_back(WideString(*name) + u"=" + tokens[i + 1]);
+        ++i;
+    }
+    tokens = std::move(joined);
+    return std::nullopt;
+}
+
+WideString expandClassPathWildcards(FileSystem& files, WideView classPath, char16_t listSeparator) {
+    WideString result;
+    bool first = true;
+    const auto append = [&](WideView entry) {
+        if (!first) result += listSeparator;
+        result += entry;
+        first = false;
+    };
+    for (const WideView entry : splitList(classPath, listSeparator)) {
+        if (const auto jars = wildcardJars(files, entry)) {
+            for (const WideString& jar : *jars) append(jar);
+        } else {
+            append(entry);
+        }
+    }
+    return result;
+}
+
 void addVmParameter(Launcher& launcher, WideString token, WideList& tokens) {
     removeQuotes(token);
     if (isMemoryPercentOption(token)) applyMemoryPercent(token, launcher.platform.memory);
@@ -136,38 +251,85 @@ void addVmParameter(Launcher& launcher, WideString token, WideList& tokens) {
     tokens.push_back(std::move(token));
 }
 
+WideString mainTarget(const Launcher& launcher) {
+    switch (launcher.mainForm()) {
+        case MainForm::Module: return launcher.mainModule;
+        case MainForm::Jar: return launcher.mainJar;
+        case MainForm::Class: break;
+    }
+    WideString name = launcher.mainClass;
+    std::replace(name.begin(), name.end(), u'/', u'.');
+    return name;
+}
+
+WideString javaCommandOption(const Launcher& launcher) {
+    WideString option = WideString(kJavaCommandOption) + mainTarget(launcher);
+    for (const WideString& argument : launcher.arguments) option += u" " + argument;
+    return option;
+}
+
 void expandEnvironment(Environment& environment, WideString& text) {
     if (auto expanded = environment.expand(text)) text = std::move(*expanded);
 }
 
-bool buildJvmOptions(Launcher& launcher) {
+JvmOptionsResult buildJvmOptions(Launcher& launcher) {
     Platform& platform = launcher.platform;
     // Initialisation found the file already; no second message if that fails now.
     const ModulePath module = platform.process.modulePath();
     const auto file = module.ok ? configFilePathFor(module.path) : std::nullopt;
-    if (!file) return false;
+    if (!file) return JvmOptionsResult::Incomplete;
 
-    const WideString classPath = readConfigValue(platform, *file, u"Class Path", u"Class Path");
-    if (classPath.empty()) {
+    // A runnable jar is its own class path, as with java -jar; a module may
+    // do without one.
+    const MainForm form = launcher.mainForm();
+    if (form == MainForm::Jar) expandEnvironment(platform.environment, launcher.mainJar);
+    WideString classPath =
+        form == MainForm::Jar ? launcher.mainJar : readConfigValue(platform, *file, u"Class Path", u"Class Path");
+    if (classPath.empty() && form == MainForm::Class) {
         showError(platform.ui, launcher.owner(), loadMessage(platform.ui, MessageId::ClassPathMissing));
-        return false;
+        return JvmOptionsResult::Incomplete;
     }
-    WideList tokens{WideString(kClassPathOption) + classPath};
+    if (form != MainForm::Jar) {
+        // Wildcards are expanded after the references, so `%APP%\lib\*` works.
+        expandEnvironment(platform.environment, classPath);
+        classPath = expandClassPathWildcards(platform.files, classPath, kSearchPathSeparator);
+    }
+    WideList tokens;
+    if (form == MainForm::Module) {
+        tokens.push_back(u"-Djdk.module.main=" + launcher.mainModule.substr(0, launcher.mainModule.find(u'/')));
+    }
     for (WideString& token :
          splitVmParameters(readConfigValue(platform, *file, u"Java Runtime Environment", u"Virtual Machine Parameters"))) {
         addVmParameter(launcher, std::move(token), tokens);
     }
+    appendUserOptions(launcher, *file, tokens);
+    if (const auto dangling = joinOptionValues(tokens, 0)) {
+        if (launcher.trace.enabled()) launcher.trace.line(u"option without its value: " + *dangling);
+        UserInterface& ui = platform.ui;
+        showErrorText(ui, launcher.owner(), loadMessage(ui, MessageId::OptionValueMissing), *dangling);
+        return JvmOptionsResult::Refused;
+    }
+    if (!classPath.empty()) {
+        // A path the narrow form cannot hold goes by its short name.
+        const auto classPathForJvm = pathListForJvm(launcher, classPath);
+        if (!classPathForJvm) return JvmOptionsResult::Refused;
+        launcher.jvmOptions.push_back(toNarrow(WideString(kClassPathOption) + *classPathForJvm));
+    }
     // Expanding after the split keeps a value with spaces or quotes one option.
+    bool commandSet = false;
     for (WideString& token : tokens) {
         expandEnvironment(platform.environment, token);
+        commandSet = commandSet || token.compare(0, kJavaCommandOption.size(), kJavaCommandOption) == 0;
         launcher.jvmOptions.push_back(toNarrow(token));
     }
+    // The arguments go in as given: nothing of theirs is expanded.
+    if (!commandSet) launcher.jvmOptions.push_back(toNarrow(javaCommandOption(launcher)));
 
     launcher.outputFile = readConfigValue(platform, *file, u"Application", u"Output File");
     if (!launcher.outputFile.empty()) expandEnvironment(platform.environment, launcher.outputFile);
     launcher.errorFile = readConfigValue(platform, *file, u"Application", u"Error File");
     if (!launcher.errorFile.empty()) expandEnvironment(platform.environment, launcher.errorFile);
-    return true;
+    return JvmOptionsResult::Built;
 }
 
 }  // namespace corvid

@@ -14,10 +14,27 @@ namespace corvid {
 
 class Launcher;
 
-// Appends the class path option and the VM parameters to jvmOptions and reads
-// the redirection files. False when the configuration file path cannot be
-// formed (silently) or no class path is configured (message 209 shown).
-bool buildJvmOptions(Launcher& launcher);
+enum class JvmOptionsResult {
+    Built,
+    // A main class without a class path (message shown), or the configuration
+    // file path cannot be formed (silently): the JVM still starts, without
+    // these options.
+    Incomplete,
+    // The options cannot be handed to the JVM (message shown): the start fails.
+    Refused,
+};
+
+// Appends the class path option (the jar with "Main Jar"), the main module,
+// the VM parameters and sun.java.command to jvmOptions and reads the
+// redirection files.
+JvmOptionsResult buildJvmOptions(Launcher& launcher);
+
+// The program as java names it: the main class with dots, the jar, or
+// module[/class].
+WideString mainTarget(const Launcher& launcher);
+// -Dsun.java.command= followed by the program and its arguments, separated
+// by blanks, as java sets it for tools that name running programs.
+WideString javaCommandOption(const Launcher& launcher);
 
 // The tokens of the parameter text, quotes still in them: only U+0020
 // separates, and spaces inside a closed quote pair do not.
@@ -27,6 +44,22 @@ void removeQuotes(WideString& token);
 // Quote removal, the memory share and the stack size for one token, which is
 // then appended to tokens.
 void addVmParameter(Launcher& launcher, WideString token, WideList& tokens);
+
+// java's options that take their value from the next token (`-p X`,
+// `--add-opens X`). The JVM itself accepts only `--name=value`, so each such
+// token is joined with the one after it. Returns the long name the joined
+// option takes (`-p` gives `--module-path`); nothing for any other token.
+std::optional<WideView> optionTakingNextToken(WideView token);
+// Joins every such token from `from` on with the token after it, in place.
+// Returns the name of one that has nothing after it.
+std::optional<WideString> joinOptionValues(WideList& tokens, std::size_t from);
+
+// The class path with every wildcard entry (`lib/*`, `lib\*` on Windows, `*`
+// alone) replaced by the .jar files of its folder in name order, as java -cp
+// expands them: not recursively, letter case of ".jar" ignored on Windows. An
+// entry whose folder cannot be listed stays as written; a folder without jars
+// contributes nothing.
+WideString expandClassPathWildcards(FileSystem& files, WideView classPath, char16_t listSeparator);
 
 // -Xms, -Xmx or -Xss ending in P/p (share of physical memory) or T/t (share of
 // the free address space).

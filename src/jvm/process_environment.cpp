@@ -2,6 +2,7 @@
 
 #include "config/config_file.h"
 #include "jvm/jvm_options.h"
+#include "jvm/jvm_path.h"
 #include "start/launcher.h"
 
 namespace corvid {
@@ -83,6 +84,33 @@ WideString buildSearchPath(Environment& environment, const WideString& systemPat
     return path;
 }
 
+namespace {
+
+// Each folder in the form the JVM can open. The list holds the inherited
+// Path, whose folders need not exist: one with no such form is left out
+// rather than ending the start, as the JVM could not have opened it either.
+WideString libraryPathForJvm(Launcher& launcher, WideView list) {
+    WideString result;
+    bool kept = false;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t end = list.find(kSearchPathSeparator, start);
+        if (end == WideView::npos) end = list.size();
+        const WideView entry = list.substr(start, end - start);
+        if (const auto mapped = jvmOpenablePath(systemShortPaths(), entry)) {
+            if (kept) result += kSearchPathSeparator;
+            result += *mapped;
+            kept = true;
+        } else if (launcher.trace.enabled()) {
+            launcher.trace.line(u"library path entry left out, its name cannot be passed to Java: " + WideString(entry));
+        }
+        if (end == list.size()) return result;
+        start = end + 1;
+    }
+}
+
+}  // namespace
+
 void prepareEnvironment(Launcher& launcher) {
     Environment& environment = launcher.platform.environment;
     Trace& trace = launcher.trace;
@@ -97,7 +125,7 @@ void prepareEnvironment(Launcher& launcher) {
         const WideString moduleFolder = getModuleFolder(launcher).value_or(WideString());
         // Built before Path changes, so it holds the Path the process started with.
         const WideString value = buildLibraryPath(environment, launcher.libraryPath, moduleFolder, library);
-        launcher.jvmOptions.push_back(toNarrow(u"-Djava.library.path=" + value));
+        launcher.jvmOptions.push_back(toNarrow(u"-Djava.library.path=" + libraryPathForJvm(launcher, value)));
     }
 
     const WideString searchPath = buildSearchPath(environment, launcher.systemPath, library);

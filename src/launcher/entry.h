@@ -13,6 +13,10 @@ namespace corvid {
 // -1 when initialisation fails, otherwise the run phase's result.
 std::int32_t runLauncher(Platform& platform, ProcessArguments processArguments);
 
+// The console variant's platform on Windows: the system's, but message boxes
+// and the runtime-not-found dialog become lines on standard error.
+Platform& consolePlatform();
+
 class Launcher;
 // Makes the executable's folder the current directory; any failure is ignored.
 void applyWorkingDirOverride(Launcher& launcher);

@@ -36,6 +36,12 @@ bool Launcher::initialize() {
     if (singleInstance && !isFirstInstance) return true;
     if (!loadConfiguration(*this)) return false;
     if (overrideWorkingDir) applyWorkingDirOverride(*this);
+    // Before any window (the runtime dialog, the splash, the application's)
+    // exists, so the taskbar files them all under the application's name.
+    if (!appUserModelId.empty()) {
+        const bool set = platform.process.setAppUserModelId(appUserModelId);
+        if (trace.enabled()) trace.line(u"app user model id " + appUserModelId + (set ? u"" : u" (not set)"));
+    }
     jvmLibraryPath = selectRuntime(*this);
     return !jvmLibraryPath.empty();
 }
@@ -46,11 +52,15 @@ std::int32_t Launcher::run() {
     prepareEnvironment(*this);
     if (!loadJvmLibrary(*this)) return -1;
     // A missing class path has been reported; the JVM still starts without it.
-    buildJvmOptions(*this);
+    if (buildJvmOptions(*this) == JvmOptionsResult::Refused) return -1;
     prepareStartupCache(*this);
-    if (runJavaThread(*this) == 0) {
-        startupCacheDestroying(*this, 0);
-        return 0;
+    const std::int32_t javaThread = runJavaThread(*this);
+    // As java ends after an exception escaped main: with 1, once teardown has
+    // waited for the program's other threads.
+    const std::int32_t result = javaThread == 0 ? 0 : javaThread == kJavaThreadMainThrew ? 1 : -1;
+    if (result != -1) {
+        startupCacheDestroying(*this, result);
+        return result;
     }
     closeJavaSplash(*this);
     return -1;

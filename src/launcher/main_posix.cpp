@@ -7,6 +7,7 @@
 // Linux hands over the arguments already split; they reach the Java program
 // exactly as given.
 int main(int argc, char** argv) {
+    corvid::installFatalErrorHandlers();
     corvid::ProcessArguments process;
     process.split.emplace();
     for (int i = 1; i < argc; ++i) process.split->push_back(corvid::fromNarrow(argv[i]));

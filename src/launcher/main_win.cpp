@@ -7,6 +7,7 @@
 
 // The windowed entry point: no console, no window of its own.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    corvid::installFatalErrorHandlers();
     // The current directory may be any folder a document was opened from;
     // no library (the JVM's dependencies included) is ever taken from it.
     SetDllDirectoryW(L"");

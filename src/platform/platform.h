@@ -46,6 +46,12 @@ public:
     virtual ModulePath modulePath() = 0;
     virtual bool isNtPlatform() = 0;
     virtual bool setCurrentDirectory(const WideString& folder) = 0;
+    // The path resolved against the current directory, as the system's
+    // full-path rules do; the path unchanged when that fails.
+    virtual WideString absolutePath(const WideString& path) = 0;
+    // Names the process for the taskbar, which then groups and pins its
+    // windows under this name; false where the system has no such name.
+    virtual bool setAppUserModelId(const WideString& id) = 0;
     // The thread's last system error code, captured right after a failing call.
     virtual std::uint32_t lastError() = 0;
 
@@ -181,6 +187,24 @@ Environment& systemEnvironment();
 Libraries& systemLibraries();
 Threads& systemThreads();
 Memory& systemMemory();
+
+// Makes running out of memory, and an exception that nothing catches, end
+// the process at once with exit code -1, showing nothing (the C runtime
+// would show its own error box). The entry points call it first.
+void installFatalErrorHandlers();
+
+// ---- Short names of paths -------------------------------------------------
+// Text handed to the JVM travels in the thread's ANSI code page on Windows; a
+// path that the code page cannot hold reaches the JVM by its short name.
+class ShortPaths {
+public:
+    virtual ~ShortPaths() = default;
+    // The file system's short form of an existing path (each component that
+    // has a short name given by it); nullopt when the system gives none.
+    virtual std::optional<WideString> shortPath(const WideString& path) = 0;
+};
+ShortPaths& systemShortPaths();
+// ---------------------------------------------------------------------------
 
 // The path separator of folder paths handed between subsystems: a backslash
 // on Windows, a slash on Linux.

@@ -8,6 +8,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
+#include <dirent.h>
+#include <exception>
+#include <new>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -38,6 +41,19 @@ public:
     bool isNtPlatform() override { return true; }
 
     bool setCurrentDirectory(const WideString& folder) override { return chdir(toNarrow(folder).c_str()) == 0; }
+
+    WideString absolutePath(const WideString& path) override {
+        if (path.empty() || path.front() == u'/') return path;
+        char* current = getcwd(nullptr, 0);
+        if (!current) return path;
+        WideString full = fromNarrow(current);
+        std::free(current);
+        if (!endsWith(full, u'/')) full += u'/';
+        return full + path;
+    }
+
+    // Desktops on Linux tell applications apart by their windows' class.
+    bool setAppUserModelId(const WideString&) override { return false; }
 
     std::uint32_t lastError() override { return static_cast<std::uint32_t>(errno); }
 
@@ -215,7 +231,15 @@ public:
     }
 };
 
+// Nothing that needs memory or a lock: the process may be out of both.
+[[noreturn]] void endAtOnce() { std::_Exit(-1); }
+
 }  // namespace
+
+void installFatalErrorHandlers() {
+    std::set_new_handler(endAtOnce);
+    std::set_terminate(endAtOnce);
+}
 
 Process& systemProcess() {
     static PosixProcess process;
@@ -230,6 +254,21 @@ FileSystem& systemFileSystem() {
 Environment& systemEnvironment() {
     static PosixEnvironment environment;
     return environment;
+}
+
+namespace {
+
+// UTF-8 holds every path: nothing ever asks for a short name.
+class PosixShortPaths final : public ShortPaths {
+public:
+    std::optional<WideString> shortPath(const WideString&) override { return std::nullopt; }
+};
+
+}  // namespace
+
+ShortPaths& systemShortPaths() {
+    static PosixShortPaths paths;
+    return paths;
 }
 
 }  // namespace corvid

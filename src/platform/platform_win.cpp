@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -44,6 +45,34 @@ public:
     }
 
     bool setCurrentDirectory(const WideString& folder) override { return SetCurrentDirectoryW(wide(folder)) != 0; }
+
+    WideString absolutePath(const WideString& path) override {
+        // A longer path reports the room it needs: ask again until it fits.
+        WideString full(MAX_PATH, u'\0');
+        for (;;) {
+            const DWORD length = GetFullPathNameW(wide(path), static_cast<DWORD>(full.size()), wide(full.data()), nullptr);
+            if (length == 0) return path;
+            if (length < full.size()) {
+                full.resize(length);
+                return full;
+            }
+            full.resize(length);
+        }
+    }
+
+    // Looked up rather than imported: the call exists from Windows 7 on.
+    // Loaded by its full path, as the console variant does not import it.
+    bool setAppUserModelId(const WideString& id) override {
+        using SetId = HRESULT(WINAPI*)(PCWSTR);
+        wchar_t folder[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return false;
+        const HMODULE shell = LoadLibraryW((std::wstring(folder, length) + L"\\shell32.dll").c_str());
+        const auto set = shell ? reinterpret_cast<SetId>(
+                                     reinterpret_cast<void*>(GetProcAddress(shell, "SetCurrentProcessExplicitAppUserModelID")))
+                               : nullptr;
+        return set && SUCCEEDED(set(wide(id)));
+    }
 
     std::uint32_t lastError() override { return GetLastError(); }
 
@@ -238,7 +267,19 @@ public:
     }
 };
 
+// Nothing that needs memory, a window or a lock: the process may be out of
+// all three. TerminateProcess skips the libraries' detach code as well.
+[[noreturn]] void endAtOnce() {
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(-1));
+    ExitProcess(static_cast<UINT>(-1));
+}
+
 }  // namespace
+
+void installFatalErrorHandlers() {
+    std::set_new_handler(endAtOnce);
+    std::set_terminate(endAtOnce);
+}
 
 Process& systemProcess() {
     static Win32Process process;
@@ -253,6 +294,28 @@ FileSystem& systemFileSystem() {
 Environment& systemEnvironment() {
     static Win32Environment environment;
     return environment;
+}
+
+namespace {
+
+class Win32ShortPaths final : public ShortPaths {
+public:
+    std::optional<WideString> shortPath(const WideString& path) override {
+        const DWORD size = GetShortPathNameW(wide(path), nullptr, 0);
+        if (size == 0) return std::nullopt;
+        WideString result(size, u'\0');
+        const DWORD length = GetShortPathNameW(wide(path), wide(result.data()), size);
+        if (length == 0 || length >= size) return std::nullopt;
+        result.resize(length);
+        return result;
+    }
+};
+
+}  // namespace
+
+ShortPaths& systemShortPaths() {
+    static Win32ShortPaths paths;
+    return paths;
 }
 
 }  // namespace corvid

@@ -6,6 +6,7 @@
 #include "config/config_keys.h"
 #include "platform/platform.h"
 #include "platform/trace.h"
+#include "runtime/library_machine.h"
 #include "runtime/release_file.h"
 #include "start/launcher.h"
 
@@ -99,11 +100,14 @@ public:
         const JvmType lookupType = !kit && rules_.type == JvmType::FavorServer ? JvmType::Default : rules_.type;
         bool isServer = false;
         WideString home = folder;
-        if (findJvmLibrary(files, home, lookupType, isServer).empty()) {
+        WideString library = findJvmLibrary(files, home, lookupType, isServer);
+        if (library.empty()) {
             home = folder + WideString(kKitRuntimeFolder) + kPathSeparator;
-            if (findJvmLibrary(files, home, lookupType, isServer).empty()) {
-                return drop("no JVM library in it or its jre folder", true);
-            }
+            library = findJvmLibrary(files, home, lookupType, isServer);
+            if (library.empty()) return drop("no JVM library in it or its jre folder", true);
+        }
+        if (const LibraryMachine machine = readLibraryMachine(files, library); !fitsLauncher(machine)) {
+            return drop(toUtf8(library) + " is a " + toUtf8(describeMachine(machine)) + " library", true);
         }
         for (std::size_t i = 0; i < found_.candidates.size(); ++i) {
             if (sameFolder(found_.candidates[i].home, home)) {

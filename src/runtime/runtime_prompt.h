@@ -1,6 +1,6 @@
 // The last source of a runtime: asking the user. On Windows this is the
-// modal runtime-not-found dialog; on Linux, which has no dialog, one line on
-// standard error and a refusal.
+// modal runtime-not-found dialog; on Linux and in the Windows console
+// variant, which show no dialog, one line on standard error and a refusal.
 #pragma once
 
 #include "platform/text.h"
@@ -38,5 +38,18 @@ public:
 };
 
 RuntimePrompt& systemRuntimePrompt();
+
+// No dialog: the message and where to get a runtime, as one error line
+// through `ui`; the start then ends as after Cancel. Linux's prompt, and the
+// Windows console variant's.
+class ConsoleRuntimePrompt final : public RuntimePrompt {
+public:
+    explicit ConsoleRuntimePrompt(UserInterface& ui) : ui_(ui) {}
+    RuntimePromptResult ask(const WideString& message, const WideString& downloadUrl, JvmType type,
+                            FileSystem& files) override;
+
+private:
+    UserInterface& ui_;
+};
 
 }  // namespace corvid

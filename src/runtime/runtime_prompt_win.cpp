@@ -4,6 +4,7 @@
 
 #include <objbase.h>
 
+#include "platform/dpi_awareness_win.h"
 #include "resources/resource_ids.h"
 #include "runtime/jre_not_found_dialog_win.h"
 #include "runtime/runtime_prompt.h"
@@ -23,6 +24,7 @@ public:
         const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
         RuntimePromptResult result;
         {
+            const PerMonitorDpiScope dpi;
             JreNotFoundDialog dialog(message, type, downloadUrl, files);
             const INT_PTR answer = dialog.showModal(GetActiveWindow(), IDD_JRE_NOT_FOUND,
                                                     tableLanguageFor(systemUserInterface().threadLanguage()));

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <cstdlib>
 #include <dirent.h>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 
@@ -22,6 +24,16 @@ namespace {
 bool exists(const std::string& path) {
     struct stat info;
     return stat(path.c_str(), &info) == 0;
+}
+
+// Links such as default-java and java-1.17.0-openjdk-amd64 name one runtime
+// under several names: it is listed once, under the name it really has.
+std::string realPathOf(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return path;
+    std::string real(resolved);
+    std::free(resolved);
+    return real;
 }
 
 std::string withoutTrailingSlashes(std::string folder) {
@@ -42,6 +54,7 @@ public:
         const bool wantKits = root == RegistryRoot::JavaSoftJdk;
         bool anyOpened = false;
         std::vector<RegistrySubkey> subkeys;
+        std::set<std::string> seen;
         for (const WideString& wideFolder : searchedFolders(trace)) {
             const std::string folder = withoutTrailingSlashes(toNarrow(wideFolder));
             UniqueDirectory dir(opendir(folder.c_str()));
@@ -60,7 +73,12 @@ public:
                 trace.line("  runtime folder " + folder + " opened, " + std::to_string(names.size()) + " entries");
             }
             for (const std::string& name : names) {
-                const std::string path = folder == "/" ? "/" + name : folder + "/" + name;
+                const std::string named = folder == "/" ? "/" + name : folder + "/" + name;
+                const std::string path = realPathOf(named);
+                if (!seen.insert(path).second) {
+                    if (trace.enabled()) trace.line("  " + named + ": the runtime " + path + " again, skipped");
+                    continue;
+                }
                 const auto version = readReleaseVersion(systemFileSystem(), fromNarrow(path));
                 if (!version) {
                     if (trace.enabled()) trace.line("  " + path + ": no JAVA_VERSION in a release file, not a runtime");

@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "platform/trace.h"
+#include "runtime/library_machine.h"
 #include "runtime/runtime_registry.h"
 
 namespace corvid {
@@ -149,8 +150,15 @@ std::vector<JreCandidate> searchInstalledRuntimes(Platform& platform, Trace& tra
 #endif
             }
             bool isServer = false;
-            if (findJvmLibrary(platform.files, folder, lookupType, isServer).empty()) {
+            const WideString library = findJvmLibrary(platform.files, folder, lookupType, isServer);
+            if (library.empty()) {
                 drop("no JVM library in " + toUtf8(folder));
+                continue;
+            }
+            // Runtimes of several architectures often stay registered side by
+            // side: one this process cannot load gives way to the next.
+            if (const LibraryMachine machine = readLibraryMachine(platform.files, library); !fitsLauncher(machine)) {
+                drop(toUtf8(library) + " is a " + toUtf8(describeMachine(machine)) + " library");
                 continue;
             }
             candidates.push_back({version, folder, isServer, rule.favoured});

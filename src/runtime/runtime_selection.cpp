@@ -5,6 +5,7 @@
 
 #include "config/config_file.h"
 #include "runtime/current_runtimes.h"
+#include "runtime/library_machine.h"
 #include "runtime/runtime_prompt.h"
 #include "runtime/runtime_registry.h"
 #include "start/launcher.h"
@@ -37,6 +38,19 @@ WideString formatBound(const JavaVersion& bound) {
     const bool majorOnly = p[1] == JavaVersion::kOpenUpper && p[2] == JavaVersion::kOpenUpper &&
                            p[3] == JavaVersion::kOpenUpper && p[0] != JavaVersion::kOpenUpper;
     return majorOnly ? fromAscii(std::to_string(p[0])) : bound.format();
+}
+
+// A library of another architecture would fail in the loader with a bare
+// error number: the user learns instead which library it is and what it is.
+bool fitsOrReported(Launcher& launcher, const WideString& library) {
+    const LibraryMachine machine = readLibraryMachine(launcher.platform.files, library);
+    if (fitsLauncher(machine)) return true;
+    UserInterface& ui = launcher.platform.ui;
+    const WideString text = formatMessage(ui, MessageId::JvmLibraryWrongMachine,
+                                          {library, describeMachine(machine), describeMachine(launcherMachine())});
+    if (launcher.trace.enabled()) launcher.trace.line(text);
+    showError(ui, launcher.owner(), text);
+    return false;
 }
 
 void traceLibrary(Trace& trace, const char* source, const WideString& folder, const WideString& library) {
@@ -133,7 +147,7 @@ WideString fromUser(Launcher& launcher) {
     // OK is only enabled while the folder holds a library, but any program may
     // send the dialog an OK: an empty "JRE Path" in the per-user file would hide
     // the application's own one on every later start.
-    if (answer.library.empty()) return {};
+    if (answer.library.empty() || !fitsOrReported(launcher, answer.library)) return {};
     storeJrePath(launcher, answer.folder);
     return answer.library;
 }
@@ -182,10 +196,21 @@ WideString buildRuntimeNotFoundMessage(UserInterface& ui, const JavaVersion& low
 WideString selectRuntime(Launcher& launcher) {
     WideString library = fromConfiguredFolder(launcher);
     if (library.empty()) library = fromExecutableFolder(launcher);
-    if (library.empty()) library = fromRegisteredRuntimes(launcher);
-    if (library.empty() && launcher.trace.enabled()) launcher.trace.line("no runtime found");
-    if (library.empty()) library = fromUser(launcher);
-    return library;
+    if (!library.empty()) {
+        if (!fitsOrReported(launcher, library)) return {};
+    } else {
+        library = fromRegisteredRuntimes(launcher);
+        if (!library.empty() && !fitsOrReported(launcher, library)) return {};
+        if (library.empty() && launcher.trace.enabled()) launcher.trace.line("no runtime found");
+        if (library.empty()) library = fromUser(launcher);
+    }
+    if (library.empty()) return library;
+    // A relative "JRE Path" was found from the current directory, but the
+    // system loads a relative library path along the DLL search path only,
+    // which leaves the current directory out.
+    WideString full = launcher.platform.process.absolutePath(library);
+    if (full != library && launcher.trace.enabled()) launcher.trace.line(u"JVM library " + library + u" is " + full);
+    return full;
 }
 
 }  // namespace corvid

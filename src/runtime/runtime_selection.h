@@ -14,7 +14,8 @@ namespace corvid {
 class Launcher;
 class UserInterface;
 
-// The full path of the JVM library, or empty when no runtime was found.
+// The full path of the JVM library (a relative one resolved against the
+// current directory), or empty when no runtime was found.
 WideString selectRuntime(Launcher& launcher);
 
 // Orders by exchanging neighbours (n passes): favoured first when

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "config/config_file.h"
+#include "jvm/jvm_path.h"
 #include "splash/splash_window.h"
 #include "start/launcher.h"
 
@@ -98,9 +99,16 @@ bool startJavaSplash(Launcher& launcher, const WideString& libraryPath) {
         traceLine(launcher, u"the runtime's library lacks an entry");
         return false;
     }
+    // The library takes the picture's path in the narrow form; one it cannot
+    // hold leaves the picture to the launcher's own window.
+    const auto picture = jvmOpenablePath(systemShortPaths(), launcher.splashImagePath);
+    if (!picture) {
+        traceLine(launcher, u"the picture's path cannot be passed to the runtime's library");
+        return false;
+    }
     init();
-    reinterpret_cast<SplashLoadFileEntry>(loadFile)(toNarrow(launcher.splashImagePath).c_str());
-    reinterpret_cast<SplashSetFileJarNameEntry>(setFileJarName)(toNarrow(launcher.splashImagePath).c_str(), "");
+    reinterpret_cast<SplashLoadFileEntry>(loadFile)(toNarrow(*picture).c_str());
+    reinterpret_cast<SplashSetFileJarNameEntry>(setFileJarName)(toNarrow(*picture).c_str(), "");
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <olectl.h>
 #include <wincodec.h>
 
+#include "platform/dpi_awareness_win.h"
 #include "platform/win_handles.h"
 #include "splash/splash_screen.h"
 #include "splash/splash_window.h"
@@ -76,11 +77,11 @@ SplashScreenWindow::~SplashScreenWindow() {
     if (bitmap) DeleteObject(bitmap);
 }
 
-LRESULT SplashScreenWindow::processWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+LRESULT SplashScreenWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     switch (message) {
         case WM_PAINT: {
             PAINTSTRUCT paint;
-            const HDC target = BeginPaint(windowHandle(), &paint);
+            const HDC target = BeginPaint(window(), &paint);
             BITMAP size;
             if (target && bitmap && GetObjectW(bitmap, sizeof size, &size)) {
                 const HDC source = CreateCompatibleDC(target);
@@ -89,7 +90,7 @@ LRESULT SplashScreenWindow::processWindowMessage(UINT message, WPARAM wParam, LP
                 SelectObject(source, previous);
                 DeleteDC(source);
             }
-            EndPaint(windowHandle(), &paint);
+            EndPaint(window(), &paint);
             if (!painted && launcher_) {
                 painted = true;
                 traceFirstPaint(*launcher_);
@@ -100,7 +101,7 @@ LRESULT SplashScreenWindow::processWindowMessage(UINT message, WPARAM wParam, LP
             // The bitmap covers the window; erasing first would only flicker.
             return 1;
         default:
-            return BoundWindow::processWindowMessage(message, wParam, lParam);
+            return passOn(message, wParam, lParam);
     }
 }
 
@@ -273,6 +274,8 @@ namespace {
 
 DWORD WINAPI splashThreadMain(LPVOID parameter) {
     auto& launcher = *static_cast<Launcher*>(parameter);
+    // The picture is measured at the monitor's dpi, and the window made for it.
+    const PerMonitorDpiScope dpi;
     const bool shadow = wantsSplashShadow(launcher.splashShadow);
     const HWND window = createSplashWindow(*launcher.splashWindow, launcher.splashImagePath, shadow, &launcher);
     launcher.ownerWindow.store(window);

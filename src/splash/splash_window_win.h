@@ -29,7 +29,7 @@ public:
 protected:
     // WM_PAINT is one copy of the bitmap; the background is never erased;
     // there is no timer and no input handling.
-    LRESULT processWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
 
 private:
     void traceFirstPaint(Launcher& launcher);

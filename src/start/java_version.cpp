@@ -94,7 +94,8 @@ JavaVersion readLowerBound(WideView text) {
 }
 
 JavaVersion readUpperBound(WideView text) {
-    if (text == u"any") return JavaVersion::openUpper();
+    // A missing bound means no bound: 0.0.0.0 would admit no runtime at all.
+    if (text == u"any" || text.empty()) return JavaVersion::openUpper();
     JavaVersion version;
     version.parse(text, JavaVersion::kOpenUpper);
     return version;

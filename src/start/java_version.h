@@ -30,8 +30,9 @@ struct JavaVersion {
     bool isPrefixOf(const JavaVersion& v) const;
 };
 
-// The configured bounds: the exact text "any" opens them; anything else is
-// read with fill 0 (lower) or 65535 (upper), a failed read leaving 0.0.0.0.
+// The configured bounds: the exact text "any" opens them, and so does an empty
+// upper bound; anything else is read with fill 0 (lower) or 65535 (upper), a
+// failed read leaving 0.0.0.0.
 JavaVersion readLowerBound(WideView text);
 JavaVersion readUpperBound(WideView text);
 

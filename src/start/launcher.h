@@ -35,6 +35,10 @@ using JvmOptionList = std::vector<std::string>;
 
 enum class JvmType { Default, ServerOnly, FavorServer };
 
+// How the program is named, as java takes it: a class on the class path, a
+// runnable jar (-jar), or a module with its main class (-m).
+enum class MainForm { Class, Jar, Module };
+
 // Which registered runtimes may be searched and which are favoured.
 struct RuntimeSearchPolicy {
     bool allowJdk = false;
@@ -74,6 +78,14 @@ public:
     // Belongs to the Java thread; used on no other thread.
     JNIEnv_* jniEnv = nullptr;
     WideString mainClass;
+    // "Main Module" (module or module/class) and "Main Jar" as written; the
+    // jar's %NAME% references are expanded with the JVM options.
+    WideString mainModule;
+    WideString mainJar;
+    // The first configured of "Main Module", "Main Jar", "Main Class".
+    MainForm mainForm() const {
+        return !mainModule.empty() ? MainForm::Module : !mainJar.empty() ? MainForm::Jar : MainForm::Class;
+    }
     JavaVersion minVersion;
     JavaVersion maxVersion;
     WideList arguments;
@@ -95,6 +107,7 @@ public:
     WideString systemPath;
     bool failureCheck = false;
     bool overrideWorkingDir = false;
+    WideString appUserModelId;  // [Application] "App User Model ID"
     std::uint64_t threadStackSize = 0;
     // Closes the Java runtime's own splash screen when it was used.
     void (*closeJavaSplashHook)() = nullptr;

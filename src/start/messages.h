@@ -41,10 +41,14 @@ enum class MessageId : std::uint16_t {
     JniReasonNoMemory = 228,
     JniReasonExists = 229,
     JniReasonInvalid = 230,
+    ConfigFileMissing = 231,
+    JvmLibraryWrongMachine = 232,
+    PathNotPassable = 233,
+    OptionValueMissing = 234,
 };
 
 inline constexpr std::uint16_t kFirstMessageId = 202;
-inline constexpr std::uint16_t kLastMessageId = 230;
+inline constexpr std::uint16_t kLastMessageId = 234;
 
 // The five languages of the table, as Windows language identifiers.
 inline constexpr std::uint16_t kLanguageGerman = 1031;

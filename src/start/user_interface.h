@@ -23,4 +23,12 @@ public:
 
 UserInterface& systemUserInterface();
 
+// The Windows console variant's interface: the system's texts and language,
+// with every message box written to standard error instead (Windows only).
+UserInterface& consoleUserInterface();
+
+// What a windowless build writes for a message box: "program: text" and a
+// line break, the text's own line breaks turned into blanks.
+WideString consoleErrorLine(WideView program, WideView text);
+
 }  // namespace corvid

@@ -32,15 +32,9 @@ namespace {
 
 class ConsoleUserInterface final : public UserInterface {
 public:
-    // A windowless stand-in for the message box: one line on standard error
-    // with the program's name; the text's line breaks become blanks.
+    // A windowless stand-in for the message box: one line on standard error.
     int showMessageBox(WindowHandle, const WideString& text) override {
-        WideString line = text;
-        while (!line.empty() && (line.back() == u'\n' || line.back() == u'\r')) line.pop_back();
-        for (char16_t& c : line) {
-            if (c == u'\n' || c == u'\r') c = u' ';
-        }
-        const std::string out = std::string(program_invocation_short_name) + ": " + toUtf8(line) + "\n";
+        const std::string out = toUtf8(consoleErrorLine(fromNarrow(program_invocation_short_name), text));
         return std::fwrite(out.data(), 1, out.size(), stderr) == out.size() ? 1 : 0;
     }
 

@@ -2,6 +2,7 @@
 #error "user_interface_win.cpp is for the Windows build only"
 #endif
 
+#include "platform/dpi_awareness_win.h"
 #include "platform/windows_api.h"
 #include "start/user_interface.h"
 
@@ -12,6 +13,8 @@ namespace {
 class Win32UserInterface final : public UserInterface {
 public:
     int showMessageBox(WindowHandle owner, const WideString& text) override {
+        // Any thread may report, the Java thread among them.
+        const PerMonitorDpiScope dpi;
         // No title of our own: the system shows its default "Error" caption.
         return MessageBoxW(static_cast<HWND>(owner), wide(text), nullptr, MB_OK | MB_ICONERROR);
     }

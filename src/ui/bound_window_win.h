@@ -1,7 +1,9 @@
-// A window bound to the C++ object that handles its messages, without thunks:
-// the object's address travels in CreateWindowExW's creation parameter, is
-// kept in the window's user data from WM_NCCREATE on, and is cleared on
-// WM_NCDESTROY. No exception leaves the window procedure.
+// Windows, dialogs and existing controls bound to the C++ object that handles
+// their messages, without thunks. The object arrives with the window
+// (CreateWindowExW's creation parameter on WM_NCCREATE, a dialog's
+// initialisation parameter on WM_INITDIALOG, or subclass() for a control that
+// exists already), is kept in a window property until WM_NCDESTROY, and gets
+// every message in between through handleMessage, which must not throw.
 #pragma once
 
 #ifndef _WIN32
@@ -19,39 +21,38 @@ public:
     BoundWindow& operator=(const BoundWindow&) = delete;
     virtual ~BoundWindow() = default;
 
-    // The window, from its first message until WM_NCDESTROY.
-    HWND windowHandle() const noexcept { return windowHandle_; }
+    // The window, from its first bound message until WM_NCDESTROY.
+    HWND window() const noexcept { return window_; }
 
-    // The class's window procedure: pass `this` as CreateWindowExW's last
-    // argument.
-    static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-        auto* self = reinterpret_cast<BoundWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (message == WM_NCCREATE) {
-            const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-            self = static_cast<BoundWindow*>(create->lpCreateParams);
-            if (self) {
-                self->windowHandle_ = window;
-                SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-            }
-        }
-        // Messages before WM_NCCREATE (WM_GETMINMAXINFO) have no object yet.
-        if (!self) return DefWindowProcW(window, message, wParam, lParam);
-        const LRESULT result = self->processWindowMessage(message, wParam, lParam);
-        if (message == WM_NCDESTROY) {
-            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-            self->windowHandle_ = nullptr;
-        }
-        return result;
-    }
+    // A window class's procedure: pass `this` as CreateWindowExW's last argument.
+    static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    // A dialog procedure: pass `this` as the dialog's initialisation parameter.
+    static INT_PTR CALLBACK dialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
 protected:
-    // Handles one message; what it does not handle goes to DefWindowProcW.
-    virtual LRESULT processWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-        return DefWindowProcW(windowHandle_, message, wParam, lParam);
-    }
+    // Takes over the procedure of a window that exists; false, and the window
+    // unchanged, when it cannot. Its destruction gives the procedure back.
+    bool subclass(HWND window) noexcept;
+
+    // One message. A dialog answers as a dialog procedure does (TRUE when
+    // handled, FALSE for the system's handling); other windows return the
+    // message's result and hand what they do not handle to passOn.
+    virtual LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept = 0;
+
+    // What the window does without its object: DefWindowProcW, a subclassed
+    // control's own procedure, or FALSE for a dialog.
+    LRESULT passOn(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
 private:
-    HWND windowHandle_ = nullptr;
+    enum class Kind { Window, Dialog, Control };
+
+    bool bind(HWND window, Kind kind, WNDPROC previous) noexcept;
+    LRESULT deliver(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    static LRESULT CALLBACK controlProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+
+    HWND window_ = nullptr;
+    Kind kind_ = Kind::Window;
+    WNDPROC previous_ = nullptr;
 };
 
 }  // namespace corvid

@@ -18,9 +18,6 @@ namespace corvid {
 
 namespace {
 
-// The control object, found from its window.
-constexpr wchar_t kObjectProperty[] = L"corvid.HyperLinkControl";
-
 // The hand with its index finger up, rows 0 to 21 of a 32 x 32 cursor (AND
 // mask, XOR mask; the leftmost pixel is the most significant bit of the
 // first byte). The remaining rows are transparent.
@@ -54,31 +51,21 @@ HyperLinkControl::~HyperLinkControl() {
 }
 
 void HyperLinkControl::attach(HWND window) noexcept {
-    if (!window || window_) return;
-    if (!SetPropW(window, kObjectProperty, this)) return;
-    SetLastError(0);
-    const LONG_PTR previous = SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&windowProc));
-    if (previous == 0 && GetLastError() != 0) {
-        RemovePropW(window, kObjectProperty);
-        return;
-    }
-    window_ = window;
-    previousProc_ = reinterpret_cast<WNDPROC>(previous);
-    initialize();
+    if (subclass(window)) initialize();
 }
 
 void HyperLinkControl::initialize() noexcept {
     // A static reports clicks only with the notify style.
     wchar_t className[8] = {};
-    GetClassNameW(window_, className, 8);
+    GetClassNameW(window(), className, 8);
     if (CompareStringOrdinal(className, -1, L"static", -1, TRUE) == CSTR_EQUAL) {
-        const LONG_PTR style = GetWindowLongPtrW(window_, GWL_STYLE);
-        if (!(style & SS_NOTIFY)) SetWindowLongPtrW(window_, GWL_STYLE, style | SS_NOTIFY);
+        const LONG_PTR style = GetWindowLongPtrW(window(), GWL_STYLE);
+        if (!(style & SS_NOTIFY)) SetWindowLongPtrW(window(), GWL_STYLE, style | SS_NOTIFY);
     }
 
     makeHandCursor();
 
-    normalFont_ = reinterpret_cast<HFONT>(SendMessageW(GetParent(window_), WM_GETFONT, 0, 0));
+    normalFont_ = reinterpret_cast<HFONT>(SendMessageW(GetParent(window()), WM_GETFONT, 0, 0));
     if (!normalFont_) normalFont_ = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
     if (normalFont_ && !linkFont_) {
         LOGFONTW font{};
@@ -93,13 +80,13 @@ void HyperLinkControl::initialize() noexcept {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     toolTip_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                               CW_USEDEFAULT, window_, nullptr, moduleInstance(), nullptr);
+                               CW_USEDEFAULT, window(), nullptr, moduleInstance(), nullptr);
 
     if (!label_) {
-        const int length = GetWindowTextLengthW(window_);
+        const int length = GetWindowTextLengthW(window());
         if (length > 0) {
             WideString text(static_cast<std::size_t>(length) + 1, u'\0');
-            text.resize(static_cast<std::size_t>(GetWindowTextW(window_, wide(text.data()), length + 1)));
+            text.resize(static_cast<std::size_t>(GetWindowTextW(window(), wide(text.data()), length + 1)));
             if (!text.empty()) label_ = std::move(text);
         }
     }
@@ -113,7 +100,7 @@ void HyperLinkControl::initialize() noexcept {
         TTTOOLINFOW tool{};
         tool.cbSize = TTTOOLINFOW_V2_SIZE;
         tool.uFlags = 0;
-        tool.hwnd = window_;
+        tool.hwnd = window();
         tool.uId = 1;
         tool.rect = linkRect_;
         tool.hinst = moduleInstance();
@@ -139,7 +126,7 @@ void HyperLinkControl::makeHandCursor() noexcept {
 }
 
 UINT HyperLinkControl::alignmentFlags() const noexcept {
-    switch (alignmentOfStatic(static_cast<std::uint32_t>(GetWindowLongPtrW(window_, GWL_STYLE)))) {
+    switch (alignmentOfStatic(static_cast<std::uint32_t>(GetWindowLongPtrW(window(), GWL_STYLE)))) {
     case TextAlignment::Center:
         return DT_CENTER;
     case TextAlignment::Right:
@@ -158,10 +145,10 @@ const WideString* HyperLinkControl::shownText() const noexcept {
 
 void HyperLinkControl::computeLinkRect() noexcept {
     RECT client{};
-    GetClientRect(window_, &client);
+    GetClientRect(window(), &client);
     RECT measured = client;
     const WideString* text = shownText();
-    const WindowDeviceContext dc(window_);
+    const WindowDeviceContext dc(window());
     if (dc && text) {
         const HGDIOBJ font = linkFont_ ? static_cast<HGDIOBJ>(linkFont_) : GetCurrentObject(dc.get(), OBJ_FONT);
         const SelectedObject selected(dc.get(), font);
@@ -170,7 +157,7 @@ void HyperLinkControl::computeLinkRect() noexcept {
     const TextRect placed =
         placeMeasuredText({client.left, client.top, client.right, client.bottom},
                           {measured.left, measured.top, measured.right, measured.bottom},
-                          alignmentOfStatic(static_cast<std::uint32_t>(GetWindowLongPtrW(window_, GWL_STYLE))));
+                          alignmentOfStatic(static_cast<std::uint32_t>(GetWindowLongPtrW(window(), GWL_STYLE))));
     linkRect_ = {placed.left, placed.top, placed.right, placed.bottom};
 }
 
@@ -187,12 +174,12 @@ bool HyperLinkControl::inLinkRect(POINT point) const noexcept { return PtInRect(
 
 void HyperLinkControl::paint(HDC dc) noexcept {
     RECT client{};
-    GetClientRect(window_, &client);
+    GetClientRect(window(), &client);
     const auto brush = reinterpret_cast<HBRUSH>(
-        SendMessageW(GetParent(window_), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(window_)));
+        SendMessageW(GetParent(window()), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(window())));
     if (brush) FillRect(dc, &client, brush);
     SetBkMode(dc, TRANSPARENT);
-    const COLORREF colour = !IsWindowEnabled(window_) ? GetSysColor(COLOR_GRAYTEXT)
+    const COLORREF colour = !IsWindowEnabled(window()) ? GetSysColor(COLOR_GRAYTEXT)
                             : visited_                 ? visitedColour_
                                                        : linkColour_;
     const COLORREF previousColour = SetTextColor(dc, colour);
@@ -202,7 +189,7 @@ void HyperLinkControl::paint(HDC dc) noexcept {
         RECT area = linkRect_;
         DrawTextW(dc, wide(*text), -1, &area, DT_WORDBREAK | alignmentFlags());
     }
-    if (GetFocus() == window_) DrawFocusRect(dc, &linkRect_);
+    if (GetFocus() == window()) DrawFocusRect(dc, &linkRect_);
     SetTextColor(dc, previousColour);
     if (previousFont) SelectObject(dc, previousFont);
 }
@@ -213,37 +200,19 @@ void HyperLinkControl::openTarget() noexcept {
         ShellExecuteW(nullptr, L"open", wide(*target_), nullptr, nullptr, SW_SHOWNORMAL));
     if (result <= 32) return;
     visited_ = true;
-    InvalidateRect(window_, nullptr, TRUE);
+    InvalidateRect(window(), nullptr, TRUE);
 }
 
-LRESULT HyperLinkControl::passOn(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    return CallWindowProcW(previousProc_, window_, message, wParam, lParam);
-}
-
-LRESULT CALLBACK HyperLinkControl::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    auto* self = static_cast<HyperLinkControl*>(GetPropW(window, kObjectProperty));
-    if (!self) return DefWindowProcW(window, message, wParam, lParam);
-    if (message != WM_NCDESTROY) return self->handle(message, wParam, lParam);
-    // The window goes away before the control object: give the window its
-    // own procedure back and forget it.
-    const WNDPROC previous = self->previousProc_;
-    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
-    RemovePropW(window, kObjectProperty);
-    self->window_ = nullptr;
-    self->toolTip_ = nullptr;
-    return CallWindowProcW(previous, window, message, wParam, lParam);
-}
-
-LRESULT HyperLinkControl::handle(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+LRESULT HyperLinkControl::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (message >= WM_MOUSEFIRST && message <= WM_MOUSEWHEEL && toolTip_ && IsWindow(toolTip_)) {
-        MSG relayed{window_, message, wParam, lParam, 0, {0, 0}};
+        MSG relayed{window(), message, wParam, lParam, 0, {0, 0}};
         SendMessageW(toolTip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
     }
     const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
     switch (message) {
     case WM_SETCURSOR: {
         POINT cursor{};
-        if (target_ && GetCursorPos(&cursor) && ScreenToClient(window_, &cursor) && inLinkRect(cursor)) return TRUE;
+        if (target_ && GetCursorPos(&cursor) && ScreenToClient(window(), &cursor) && inLinkRect(cursor)) return TRUE;
         return passOn(message, wParam, lParam);
     }
     case WM_MOUSEMOVE:
@@ -254,12 +223,12 @@ LRESULT HyperLinkControl::handle(UINT message, WPARAM wParam, LPARAM lParam) noe
         return passOn(message, wParam, lParam);
     case WM_LBUTTONDOWN:
         if (inLinkRect(at)) {
-            SetFocus(window_);
-            SetCapture(window_);
+            SetFocus(window());
+            SetCapture(window());
         }
         return 0;
     case WM_LBUTTONUP:
-        if (GetCapture() == window_) {
+        if (GetCapture() == window()) {
             ReleaseCapture();
             if (inLinkRect(at)) openTarget();
         }
@@ -271,24 +240,24 @@ LRESULT HyperLinkControl::handle(UINT message, WPARAM wParam, LPARAM lParam) noe
         return DLGC_WANTCHARS;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        InvalidateRect(window_, nullptr, TRUE);
+        InvalidateRect(window(), nullptr, TRUE);
         return 0;
     case WM_SETFONT:
         normalFont_ = reinterpret_cast<HFONT>(wParam);
         if (lParam) {
-            InvalidateRect(window_, nullptr, TRUE);
-            UpdateWindow(window_);
+            InvalidateRect(window(), nullptr, TRUE);
+            UpdateWindow(window());
         }
         return 0;
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(normalFont_);
     case WM_ENABLE:
-        InvalidateRect(window_, nullptr, TRUE);
-        UpdateWindow(window_);
+        InvalidateRect(window(), nullptr, TRUE);
+        UpdateWindow(window());
         return 0;
     case WM_SIZE:
         computeLinkRect();
-        InvalidateRect(window_, nullptr, TRUE);
+        InvalidateRect(window(), nullptr, TRUE);
         return 0;
     case WM_UPDATEUISTATE:
         return 0;
@@ -299,9 +268,9 @@ LRESULT HyperLinkControl::handle(UINT message, WPARAM wParam, LPARAM lParam) noe
             paint(reinterpret_cast<HDC>(wParam));
         } else {
             PAINTSTRUCT ps;
-            if (HDC dc = BeginPaint(window_, &ps)) {
+            if (HDC dc = BeginPaint(window(), &ps)) {
                 paint(dc);
-                EndPaint(window_, &ps);
+                EndPaint(window(), &ps);
             }
         }
         return 0;

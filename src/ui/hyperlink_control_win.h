@@ -2,7 +2,8 @@
 // colour with an underlined copy of the dialog's font, a hand cursor and a
 // tooltip with the target over the text, and the target opened with the
 // shell's "open" verb on a click (or Space or Enter while it has the focus).
-// The control subclasses the existing window; it creates none of its own.
+// The control subclasses the existing window (see BoundWindow); it creates
+// none of its own.
 #pragma once
 
 #ifndef _WIN32
@@ -13,17 +14,16 @@
 
 #include "platform/text.h"
 #include "platform/windows_api.h"
+#include "ui/bound_window_win.h"
 
 namespace corvid {
 
-class HyperLinkControl {
+class HyperLinkControl final : public BoundWindow {
 public:
     HyperLinkControl() = default;
-    HyperLinkControl(const HyperLinkControl&) = delete;
-    HyperLinkControl& operator=(const HyperLinkControl&) = delete;
     // Releases the cursor and the link font; the window must be gone or
     // detached (its destruction detaches it).
-    ~HyperLinkControl();
+    ~HyperLinkControl() override;
 
     // Subclasses `window` and sets the link up. When the window procedure
     // cannot be replaced the window stays a plain static text. Every other
@@ -31,9 +31,7 @@ public:
     void attach(HWND window) noexcept;
 
 private:
-    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    LRESULT passOn(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
 
     void initialize() noexcept;
     void makeHandCursor() noexcept;
@@ -45,8 +43,6 @@ private:
     UINT alignmentFlags() const noexcept;
     const WideString* shownText() const noexcept;
 
-    HWND window_ = nullptr;
-    WNDPROC previousProc_ = nullptr;
     std::optional<WideString> label_;
     std::optional<WideString> target_;
     HCURSOR handCursor_ = nullptr;

@@ -31,6 +31,24 @@
 #                           default 30) and no stdin; sets RUN_STATUS,
 #                           RUN_STDOUT, RUN_STDERR (exact, trailing line breaks
 #                           kept). A hung command ends with status 124.
+#   perl_write FILE EXPR    writes the value of a Perl expression to FILE as
+#                           bytes (random numbers seeded alike every time;
+#                           $ENV{EOL} is the kind's line end)
+#   kill_at_exit VAR        the process whose id VAR holds when the suite ends
+#                           (a first instance left running, say) is killed
+#
+# The same in both kinds, for the cases in tests/e2e/cases/ that both run:
+#   $E2E_KIND               linux or wine
+#   $EOL                    the line end of configuration files: \n, or \r\n
+#                           under Wine
+#   host_path PATH          PATH as the launcher names it (the Z: drive path
+#                           under Wine)
+#   run_shown [VAR=value...] EXE [ARGS...]
+#                           runs EXE (wine_run_msgbox under Wine) and keeps
+#                           the message it showed for check_shown
+#   check_shown NAME TEXT   the message shown was TEXT: the one line on
+#                           standard error "PROGRAM: TEXT" on Linux; under Wine
+#                           the box's text and the text Wine traced
 #
 # Wine suites additionally (the runner has prepared WINEPREFIX, a persistent
 # wineserver, an X display and WINEDEBUG=-all):
@@ -39,7 +57,7 @@
 #   wine_run_msgbox [VAR=value...] EXE [ARGS...]
 #                           runs EXE under wine with WINEDEBUG=-all,+msgbox and
 #                           answers its (first) message box with
-#                           $CORVID_UIDRIVER, tests/support/msgbox_driver_win.cpp (by
+#                           $CORVID_UIDRIVER, tests/support/ui_driver_win.cpp (by
 #                           the image name of EXE: never run two programs of the
 #                           same file name at once). Sets RUN_STATUS,
 #                           RUN_STDOUT, RUN_STDERR like run_captured, and
@@ -53,7 +71,7 @@
 #   wine_run_jre_dialog [VAR=value...] EXE [ARGS...]
 #                           runs EXE under wine and, when its runtime-not-found
 #                           dialog appears, reads it and presses Cancel with
-#                           $CORVID_JREDRIVER (tests/support/jre_dialog_driver_win.cpp).
+#                           $CORVID_UIDRIVER's picker mode.
 #                           Sets RUN_STATUS, RUN_STDOUT, RUN_STDERR, and
 #                           JRE_DIALOG   the dialog's state as the driver's
 #                                        "show" prints it; empty when none
@@ -82,6 +100,9 @@
 set -u
 
 E2E_SUITE=$(basename "${0%.sh}")
+E2E_KIND=$(basename "$(dirname "$0")")
+EOL=$'\n'
+[[ $E2E_KIND == wine ]] && EOL=$'\r\n'
 E2E_PASSED=0
 E2E_FAILED=0
 E2E_TIMEOUT=${CORVID_E2E_TIMEOUT:-30}
@@ -89,12 +110,16 @@ E2E_TIMEOUT=${CORVID_E2E_TIMEOUT:-30}
 : "${CORVID_LAUNCHER:?run suites through tests/e2e/run.sh}"
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/corvid-e2e-XXXXXX")
 E2E_PRIVATE_WINESERVER=""
+_E2E_KILL_AT_EXIT=()
 
 # shellcheck source=wine_env.sh
 source "$(dirname "${BASH_SOURCE[0]}")/wine_env.sh"
 
 _e2e_finish() {
-    local status=$?
+    local status=$? var
+    for var in "${_E2E_KILL_AT_EXIT[@]}"; do
+        [[ -n ${!var:-} ]] && kill -9 "${!var}" 2>/dev/null
+    done
     if [[ -n $E2E_PRIVATE_WINESERVER ]]; then
         WINEPREFIX=$E2E_PRIVATE_WINESERVER wineserver -k 2>/dev/null || true
     fi
@@ -187,6 +212,33 @@ check_not_contains() {
         pass "$name"
     else
         fail "$name" "unexpected: $(_visible "$part")" "in:         $(_visible "$text")"
+    fi
+}
+
+kill_at_exit() {
+    _E2E_KILL_AT_EXIT+=("$1")
+}
+
+perl_write() {
+    EOL=$EOL perl -e 'binmode STDOUT; srand(7); print eval $ARGV[0]; die $@ if $@' "$2" >"$1"
+}
+
+host_path() {
+    if [[ $E2E_KIND == wine ]]; then to_windows_path "$1"; else printf '%s' "$1"; fi
+}
+
+run_shown() {
+    _split_assignments "$@"
+    _E2E_SHOWN_BY=$(basename "${_E2E_COMMAND[0]}")
+    if [[ $E2E_KIND == wine ]]; then wine_run_msgbox "$@"; else run_captured "$@"; fi
+}
+
+check_shown() {
+    if [[ $E2E_KIND == wine ]]; then
+        check_equal "$1" "$2" "$MSGBOX_TEXT"
+        check_equal "$1, traced by Wine" "$2" "$MSGBOX_TRACE"
+    else
+        check_equal "$1" "$_E2E_SHOWN_BY: $2"$'\n' "$RUN_STDERR"
     fi
 }
 
@@ -298,13 +350,13 @@ wine_run_msgbox() {
 wine_run_jre_dialog() {
     _split_assignments "$@"
     local exe=${_E2E_COMMAND[0]}
-    local driver_exe=${CORVID_JREDRIVER:-$CORVID_BUILD_DIR/tests/corvid_jredriver.exe}
+    : "${CORVID_UIDRIVER:?the Wine build has no corvid_uidriver.exe}"
     env "${_E2E_ASSIGN[@]}" timeout -k 5 "$E2E_TIMEOUT" wine "${_E2E_COMMAND[@]}" \
         >"$E2E_TMP/.stdout" 2>"$E2E_TMP/.stderr" </dev/null &
     local launcher=$!
     : >"$E2E_TMP/.jre"
-    timeout -k 5 "$E2E_TIMEOUT" wine "$driver_exe" --image "$(basename "$exe")" \
-        --timeout $((E2E_TIMEOUT * 1000)) show >"$E2E_TMP/.jre" 2>"$E2E_TMP/.jredriver" </dev/null &
+    timeout -k 5 "$E2E_TIMEOUT" wine "$CORVID_UIDRIVER" picker --image "$(basename "$exe")" \
+        --timeout $((E2E_TIMEOUT * 1000)) show >"$E2E_TMP/.jre" 2>"$E2E_TMP/.driver" </dev/null &
     local driver=$!
     while kill -0 "$launcher" 2>/dev/null && kill -0 "$driver" 2>/dev/null; do sleep 0.1; done
     JRE_DIALOG=""
@@ -314,8 +366,8 @@ wine_run_jre_dialog() {
         wait "$driver" 2>/dev/null || true
     elif wait "$driver"; then
         JRE_DIALOG=$(cat "$E2E_TMP/.jre")
-        timeout -k 5 "$E2E_TIMEOUT" wine "$driver_exe" --image "$(basename "$exe")" cancel </dev/null \
-            2>>"$E2E_TMP/.jredriver" || echo "  (corvid_jredriver: $(cat "$E2E_TMP/.jredriver"))"
+        timeout -k 5 "$E2E_TIMEOUT" wine "$CORVID_UIDRIVER" picker --image "$(basename "$exe")" cancel </dev/null \
+            2>>"$E2E_TMP/.driver" || echo "  (corvid_uidriver: $(cat "$E2E_TMP/.driver"))"
     fi
     RUN_STATUS=0
     wait "$launcher" || RUN_STATUS=$?

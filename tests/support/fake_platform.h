@@ -10,6 +10,7 @@
 
 #include "config/profile_store.h"
 #include "platform/platform.h"
+#include "platform/trace.h"
 #include "runtime/runtime_prompt.h"
 #include "runtime/runtime_registry.h"
 #include "start/user_interface.h"
@@ -18,6 +19,16 @@ namespace corvid::testing {
 
 // "/" replaced by the platform's path separator.
 WideString nativePath(WideView path);
+
+// A trace that collects its lines in a string, one line each.
+class CollectingOutput final : public TraceOutput {
+public:
+    explicit CollectingOutput(std::string& text) : text_(text) {}
+    void write(std::string_view line) override { (text_ += line) += '\n'; }
+
+private:
+    std::string& text_;
+};
 
 class FakeProcess final : public Process {
 public:
@@ -32,6 +43,11 @@ public:
     bool setCurrentDirectory(const WideString& folder) override {
         directoryChanges.push_back(folder);
         return directoryChangeSucceeds;
+    }
+    WideList appUserModelIds;
+    bool setAppUserModelId(const WideString& id) override {
+        appUserModelIds.push_back(id);
+        return true;
     }
     std::uint32_t lastError() override { return error; }
 
@@ -70,9 +86,13 @@ public:
 
     bool isFile(const WideString& path) const { return contents.count(path) || known.count(path); }
 
+    // The profile store's files, which exist for findFirst as well.
+    const std::map<WideString, WideString>* profileFiles = nullptr;
+
     bool findFirst(const WideString& path) override {
         lookups.push_back(path);
-        return existing.count(path) != 0 || contents.count(path) != 0;
+        return existing.count(path) != 0 || contents.count(path) != 0 ||
+               (profileFiles != nullptr && profileFiles->count(path) != 0);
     }
     bool createDirectory(const WideString& path) override {
         createdDirectories.push_back(path);
@@ -257,6 +277,8 @@ struct FakePlatform {
     FakeMemory memory;
     FakeRuntimePrompt runtimePrompt;
     Platform platform{process, files, environment, profiles, ui, runtimes, libraries, threads, memory, runtimePrompt};
+
+    FakePlatform() { files.profileFiles = &profiles.files; }
 };
 
 }  // namespace corvid::testing

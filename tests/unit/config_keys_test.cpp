@@ -111,7 +111,7 @@ TEST_F(LoadConfiguration, DefaultsWhenOnlyTheMainClassIsGiven) {
     writeConfig(u"[Java Runtime Environment]\nMain Class=Main\n");
     ASSERT_TRUE(loadConfiguration(launcher));
     EXPECT_EQ(launcher.minVersion.count, 0);
-    EXPECT_EQ(launcher.maxVersion.parts, (std::array<std::int32_t, 4>{0, 0, 0, 0}));
+    EXPECT_EQ(launcher.maxVersion.parts, JavaVersion::openUpper().parts);  // no upper bound
     EXPECT_EQ(launcher.preferredVersions, WideList{u""});
     EXPECT_EQ(launcher.jvmType, JvmType::Default);
     EXPECT_TRUE(launcher.policy.favorSource && launcher.policy.allowJdk && launcher.policy.allowJre);
@@ -127,6 +127,27 @@ TEST_F(LoadConfiguration, MissingMainClassShows210AndStopsReading) {
     EXPECT_EQ(fake.ui.boxes[0].text, u"Main class was not specified in INI file.");
     EXPECT_FALSE(launcher.failureCheck);
     EXPECT_EQ(launcher.libraryPath, u"");
+}
+
+TEST_F(LoadConfiguration, AMainModuleOrJarTakesThePlaceOfTheMainClass) {
+    const std::pair<WideString, MainForm> cases[] = {
+        {u"Main Module=app/app.Main\n", MainForm::Module},
+        {u"Main Jar=app.jar\n", MainForm::Jar},
+        {u"Main Class=a.Main\nMain Jar=app.jar\nMain Module=app\n", MainForm::Module},
+    };
+    for (const auto& [keys, form] : cases) {
+        writeConfig((u"[Java Runtime Environment]\n" + keys).c_str());
+        EXPECT_TRUE(loadConfiguration(launcher)) << toUtf8(keys);
+        EXPECT_EQ(launcher.mainForm(), form) << toUtf8(keys);
+    }
+    EXPECT_TRUE(fake.ui.boxes.empty());
+}
+
+TEST_F(LoadConfiguration, MissingFileIsNamedInsteadOfTheMainClass) {
+    fake.ui.language = 0x0407;
+    EXPECT_FALSE(loadConfiguration(launcher));
+    ASSERT_EQ(fake.ui.boxes.size(), 1u);
+    EXPECT_EQ(fake.ui.boxes[0].text, u"Die Konfigurationsdatei " + configFile + u" wurde nicht gefunden.");
 }
 
 TEST_F(LoadConfiguration, ExactWordsAreCaseSensitive) {
@@ -168,7 +189,11 @@ TEST_F(LoadConfiguration, JrePathComesFromTheUserFileWhenItExists) {
     for (const auto& c : cases) {
         fake.files.existing.clear();
         if (c.userFileExists) fake.files.existing.insert(userFile);
-        fake.profiles.files[userFile] = c.userFileText;
+        if (c.userFileExists) {
+            fake.profiles.files[userFile] = c.userFileText;
+        } else {
+            fake.profiles.files.erase(userFile);
+        }
         fake.process.nt = c.nt;
         writeConfig((WideString(config) + u"[Application]\nApplication Type=" + c.applicationType + u"\n").c_str());
         ASSERT_TRUE(loadConfiguration(launcher)) << c.name;

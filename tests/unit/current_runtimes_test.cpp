@@ -7,63 +7,25 @@
 #include "runtime/current_runtimes.h"
 #include "runtime/runtime_selection.h"
 #include "start/launcher.h"
-#include "support/fake_platform.h"
+#include "support/runtime_world.h"
 
 namespace corvid {
 namespace {
 
-using testing::FakePlatform;
-using testing::nativePath;
-
-#ifdef _WIN32
-const WideString kClient = u"bin\\client\\jvm.dll";
-const WideString kServer = u"bin\\server\\jvm.dll";
-const WideString kCompiler = u"bin\\javac.exe";
-#else
-const WideString kClient = u"lib/client/libjvm.so";
-const WideString kServer = u"lib/server/libjvm.so";
-const WideString kCompiler = u"bin/javac";
-#endif
+using namespace testing;
 
 constexpr RegistryHive kMachine = RegistryHive::LocalMachine;
 constexpr RegistryHive kUser = RegistryHive::CurrentUser;
 
-class CollectingOutput final : public TraceOutput {
-public:
-    explicit CollectingOutput(std::string& text) : text_(text) {}
-    void write(std::string_view line) override { (text_ += line) += '\n'; }
-
-private:
-    std::string& text_;
-};
-
-struct Stage {
-    FakePlatform fake;
-    std::string traced;
-    Trace trace{std::make_unique<CollectingOutput>(traced)};
+struct Stage : RuntimeWorld {
     CurrentSearchRules rules{JavaVersion::openLower(), JavaVersion::openUpper(), {}, JvmType::Default};
 
-    Stage() {
-        applyJvmSource(u"", rules.policy);
-        applyVmProvider(u"", rules.policy);
-    }
-    // A runtime folder ("/"-separated) with a release file (unless version is
-    // null) and the given files, relative to it.
-    WideString runtime(std::u16string_view folder, const char* version, std::vector<WideString> files) {
-        const WideString home = nativePath(folder);
-        if (version) {
-            fake.files.contents[home + kPathSeparator + u"release"] =
-                std::string("IMPLEMENTOR=\"x\"\nJAVA_VERSION=\"") + version + "\"\nOS_ARCH=\"x64\"\n";
-        }
-        for (const WideString& file : files) fake.files.existing.insert(home + kPathSeparator + file);
-        return home;
-    }
+    Stage() { applyJvmSource(u"", rules.policy); }
     std::vector<JreCandidate> registrations() {
         CurrentFindings found;
         searchCurrentRegistrations(fake.platform, trace, rules, currentRegistrations(), found);
         return found.candidates;
     }
-    bool traces(const std::string& part) const { return traced.find(part) != std::string::npos; }
 };
 
 // ---- where each installer registers ----
@@ -211,16 +173,6 @@ RegistryValue rawValue(std::uint32_t type, std::vector<std::uint8_t> data) {
     return value;
 }
 
-std::vector<std::uint8_t> utf16(std::u16string_view text, bool terminated) {
-    std::vector<std::uint8_t> bytes;
-    for (const char16_t c : text) {
-        bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    if (terminated) bytes.insert(bytes.end(), {0, 0});
-    return bytes;
-}
-
 TEST(CurrentRegistrations, MalformedValuesDropOnlyTheirEntry) {
     struct Case {
         const char* name;
@@ -230,8 +182,8 @@ TEST(CurrentRegistrations, MalformedValuesDropOnlyTheirEntry) {
     const WideString good = nativePath(u"/rt/good");
     const Case cases[] = {
         {"number", rawValue(4, {1, 0, 0, 0}), "Path is not a string"},
-        {"unterminated", rawValue(kRegistryString, utf16(good, false)), "Path lacks its terminating NUL"},
-        {"over-long", rawValue(kRegistryString, utf16(WideString(kMaxJavaHomeLength + 1, u'a'), true)),
+        {"unterminated", rawValue(kRegistryString, registryText(good, false)), "Path lacks its terminating NUL"},
+        {"over-long", rawValue(kRegistryString, registryText(WideString(kMaxJavaHomeLength + 1, u'a'), true)),
          "Path is longer than a path can be"},
         {"empty", rawValue(kRegistryString, {0, 0}), "Path is empty"},
     };
@@ -307,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"Defaults", u"", u"", u"any", u"any", JvmType::Default, "Ks Kc Kc "},
         RuleCase{"BothBoundsIncluded", u"", u"", u"11.0.21", u"17.0.9", JvmType::Default, "Ks Kc -- "},
         RuleCase{"UpperWithFill", u"", u"", u"any", u"11", JvmType::Default, "-- Kc Kc "},
-        RuleCase{"MissingUpperBound", u"", u"", u"", u"", JvmType::Default, "-- -- -- "},
+        RuleCase{"MissingUpperBound", u"", u"", u"", u"", JvmType::Default, "Ks Kc Kc "},
         RuleCase{"OnlyJdk", u"only_JDK", u"", u"any", u"any", JvmType::Default, "Ks -- -- "},
         RuleCase{"FavorJdkSearchesBoth", u"favor_JDK", u"", u"any", u"any", JvmType::Default, "Ks kc kc "},
         RuleCase{"OnlyJreCoversZuluJre", u"only_JRE", u"", u"any", u"any", JvmType::Default, "-- Kc Kc "},
@@ -487,25 +439,6 @@ TEST(CurrentFolders, VariablesChooseThePatterns) {
 
 // ---- within the selection: only after the legacy roots, and the switch ----
 
-struct Selection {
-    FakePlatform fake;
-    std::string traced;
-    Trace trace{std::make_unique<CollectingOutput>(traced)};
-    Launcher launcher{fake.platform, trace, {}};
-
-    Selection() {
-        launcher.minVersion = readLowerBound(u"any");
-        launcher.maxVersion = readUpperBound(u"any");
-        launcher.preferredVersions = {u""};
-        applyJvmSource(u"", launcher.policy);
-        applyVmProvider(u"", launcher.policy);
-    }
-    void configure(const WideString& lines) {
-        fake.profiles.files[*configFilePathFor(fake.process.module.path)] =
-            u"[Java Runtime Environment]\r\n" + lines + u"\r\n";
-    }
-};
-
 struct StageCase {
     const char* name;
     const char16_t* minimum;
@@ -520,7 +453,7 @@ class SecondStage : public ::testing::TestWithParam<StageCase> {};
 
 TEST_P(SecondStage, RunsOnlyWhenTheLegacyRootsYieldNothing) {
     const StageCase& c = GetParam();
-    Selection s;
+    SelectionWorld s;
     s.configure(c.switchLine);
     s.launcher.minVersion = readLowerBound(c.minimum);
     s.launcher.preferredVersions = {c.preferred};

@@ -43,7 +43,8 @@ TEST(IniWrite, BytesChangeOnlyWhereTheValueGoes) {
          std::string("\xFF\xFE[\0S\0]\0\n\0K\0=\0n\0e\0w\0\r\0\n\0!", 25)},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(testing::PrintToString(setIniValueInBytes(c.before, u"S", u"K", u"new")), testing::PrintToString(c.after))
+        EXPECT_EQ(testing::PrintToString(setIniValueInBytes(c.before, u"S", u"K", u"new").value_or("(none)")),
+                  testing::PrintToString(c.after))
             << c.name;
     }
 }
@@ -62,6 +63,50 @@ TEST(IniEncoding, KeepsTheFilesEncodingWhenWritingBack) {
     EXPECT_EQ(decodeIniBytes("[S]\nk=\xC3\xBC").content, u"[S]\nk=\u00FC");
     // An odd trailing byte of a UTF-16 file is ignored rather than misread.
     EXPECT_EQ(decodeIniBytes(std::string("\xFF\xFEk\0=", 5)).content, u"k");
+}
+
+TEST(IniEncoding, DecidedByMarkThenByValidUtf8) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        IniEncoding encoding;
+    } cases[] = {
+        {"UTF-16LE mark", std::string("\xFF\xFE[\0", 4), IniEncoding::Utf16LeBom},
+        {"UTF-8 mark, invalid bytes after it", "\xEF\xBB\xBF[S]\n\xE9", IniEncoding::Utf8Bom},
+        {"Notepad's UTF-8", "[S]\r\nJRE Path=C:\\Zo\xC3\xAB\\jre\r\n", IniEncoding::Utf8},
+        {"four-byte sequence", "k=\xF0\x9D\x84\x9E", IniEncoding::Utf8},
+        {"plain ASCII", "[S]\nk=v\n", IniEncoding::Utf8},
+        {"Latin-1 letter", "k=Zo\xEB", IniEncoding::Ansi},
+        {"Latin-1 pair that looks like a lead byte", "k=\xC3\x28", IniEncoding::Ansi},
+        {"overlong form", "k=\xC0\xAF", IniEncoding::Ansi},
+        {"encoded surrogate", "k=\xED\xA0\x80", IniEncoding::Ansi},
+        {"sequence cut at the end", "k=\xE2\x82", IniEncoding::Ansi},
+    };
+    for (const auto& c : cases) EXPECT_EQ(detectIniEncoding(c.bytes), c.encoding) << c.name;
+    EXPECT_EQ(decodeIniBytes("[S]\nk=Zo\xC3\xAB").content, u"[S]\nk=Zo\u00EB");
+}
+
+TEST(IniWrite, ValuesKeepTheFilesEncoding) {
+    const struct {
+        const char* name;
+        std::string before;
+        const char16_t* value;
+        const char* after;  // nullptr: the file cannot hold the value
+    } cases[] = {
+        {"UTF-8 file", "[S]\nA=\xC3\xBC\n", u"C:\\Zo\u00EB", "[S]\nA=\xC3\xBC\nK=C:\\Zo\xC3\xAB\r\n"},
+        {"ASCII file becomes UTF-8", "[S]\n", u"\u5E94\u7528", "[S]\nK=\xE5\xBA\x94\xE7\x94\xA8\r\n"},
+        {"ANSI file, ASCII value", "; \xE9\n[S]\nK=\xE9\n", u"plain", "; \xE9\n[S]\nK=plain\n"},
+    };
+    for (const auto& c : cases) {
+        const auto written = setIniValueInBytes(c.before, u"S", u"K", c.value);
+        ASSERT_TRUE(written.has_value()) << c.name;
+        EXPECT_EQ(testing::PrintToString(*written), testing::PrintToString(std::string(c.after))) << c.name;
+        EXPECT_EQ(findIniValue(decodeIniBytes(*written).content, u"S", u"K"), c.value) << c.name;
+    }
+#ifdef _WIN32
+    // No ANSI code page holds both Cyrillic and Han: the file is left alone.
+    EXPECT_FALSE(setIniValueInBytes("; \xE9\n[S]\n", u"S", u"K", u"\u0416\u5E94").has_value());
+#endif
 }
 
 TEST(IniRead, ToleratesMalformedLines) {

@@ -10,6 +10,7 @@
 #include "instance/instance_channel.h"
 #include "instance/instance_host.h"
 #include "jvm/java_api.h"
+#include "jvm/jvm_loader.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
 
@@ -213,6 +214,44 @@ TEST(InstanceGate, ClosingReleasesEveryWaitingRequest) {
     for (auto& worker : workers) worker.join();
     EXPECT_EQ(attaches.load(), 0);
     for (const auto& request : requests) EXPECT_EQ(request.drops.load(), 1);
+}
+
+// A first instance's channel that only holds the shared part.
+class HostOnlyChannel final : public InstanceChannel {
+public:
+    explicit HostOnlyChannel(Launcher& launcher) : host_(std::make_shared<InstanceHost>(launcher)) {}
+    std::int32_t waitForReply() override { return -1; }
+    void close() override { host_->closeGate(); }
+    std::shared_ptr<InstanceHost> host() override { return host_; }
+
+private:
+    std::shared_ptr<InstanceHost> host_;
+};
+
+// Teardown's later steps (the start-up cache, stopping the listener) take
+// time; the gate must already be shut when DestroyJavaVM returns.
+TEST(InstanceGate, ClosesWhenDestroyJavaVmReturns) {
+    static GateFixture* fixture = nullptr;
+    static CountingRequest* duringDestroy = nullptr;
+    GateFixture f;
+    fixture = &f;
+    f.table.DestroyJavaVM = [](JavaVM*) -> jint {
+        // The program's last thread still runs: a request is let in.
+        serveRequest(*fixture->launcher.instanceChannel->host(), *duringDestroy);
+        return JNI_OK;
+    };
+    CountingRequest during, after;
+    duringDestroy = &during;
+    f.launcher.singleInstance = f.launcher.isFirstInstance = true;
+    f.launcher.instanceChannel = std::make_shared<HostOnlyChannel>(f.launcher);
+    f.launcher.javaVm = &f.vm;
+    jvmCreatedForInstances(f.launcher);
+    destroyJavaVm(f.launcher);
+    EXPECT_EQ(attaches.load(), 1);
+    serveRequest(*f.launcher.instanceChannel->host(), after);
+    EXPECT_EQ(attaches.load(), 1) << "a request reached the destroyed JVM";
+    EXPECT_EQ(after.drops.load(), 1);
+    EXPECT_EQ(after.replies.load(), 0);
 }
 
 TEST(InstanceChannelOpening, ModeOffOrNoConfigurationPathLeavesNoChannel) {

@@ -92,9 +92,9 @@ TEST(JavaVersionBounds, OnlyExactAnyOpensABound) {
     EXPECT_EQ(readUpperBound(u"any").parts, JavaVersion::openUpper().parts);
     EXPECT_EQ(readUpperBound(u"1.6").parts, (std::array<std::int32_t, 4>{1, 6, 65535, 65535}));
     EXPECT_EQ(readLowerBound(u"1.6").parts, (std::array<std::int32_t, 4>{1, 6, 0, 0}));
-    // A missing upper bound is 0.0.0.0, not open-ended.
-    EXPECT_EQ(readUpperBound(u"").parts, (std::array<std::int32_t, 4>{0, 0, 0, 0}));
-    EXPECT_EQ(readUpperBound(u"").count, 0);
+    // A missing upper bound is open-ended, as "any" is.
+    EXPECT_EQ(readUpperBound(u"").parts, JavaVersion::openUpper().parts);
+    EXPECT_EQ(readUpperBound(u"").count, 4);
     EXPECT_EQ(readUpperBound(u"ANY").parts, (std::array<std::int32_t, 4>{0, 0, 0, 0}));
     EXPECT_TRUE(readUpperBound(u"ANY").isOpen());
     EXPECT_FALSE(readUpperBound(u"1.6").isOpen());

@@ -175,7 +175,7 @@ TEST_F(JvmLoading, AnEmptyListCreatesWithTheHooksAlone) {
     createJavaVm(launcher);
     EXPECT_EQ(FakeJvm::createCalls, 1);
     EXPECT_TRUE(FakeJvm::options.empty());
-    EXPECT_EQ(FakeJvm::hooks, (std::vector<std::string>{"vfprintf"}));
+    EXPECT_EQ(FakeJvm::hooks, (std::vector<std::string>{"vfprintf", "exit", "abort"}));
 }
 
 TEST_F(JvmLoading, WhatTheJvmSaysWhileCreatingFollowsTheMessageOnceOrPassesOn) {

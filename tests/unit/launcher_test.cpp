@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "jvm/java_launch.h"
 #include "launcher/entry.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
@@ -21,8 +22,8 @@ TEST(LauncherStart, FailedInitialisationEndsWithMinusOne) {
     } cases[] = {
         {"main class missing", u"C:/Apps/tool.exe", u"[Java Runtime Environment]\nMinimum Version=1.6\n",
          {u"Main class was not specified in INI file."}},
-        {"no configuration file: main class missing", u"C:/Apps/tool.exe", nullptr,
-         {u"Main class was not specified in INI file."}},
+        {"no configuration file: named", u"C:/Apps/tool.exe", nullptr,
+         {u"The configuration file " + nativePath(u"C:/Apps/tool.ini") + u" was not found."}},
 #ifdef _WIN32
         {"path without a dot shows nothing", u"C:/Apps/tool", u"[Java Runtime Environment]\nMain Class=M\n", {}},
 #endif
@@ -78,6 +79,21 @@ TEST(WorkingDirOverride, ChangesToTheExecutablesFolderOnlyWhenItCan) {
     }
 }
 
+TEST(AppUserModelId, IsSetWhenConfiguredBeforeTheRuntimeIsSelected) {
+    for (const auto& [line, expected] : {std::pair<WideString, WideList>{u"App User Model ID=Acme.MyApp.2\n", {u"Acme.MyApp.2"}},
+                                         std::pair<WideString, WideList>{u"App User Model ID=\n", {}},
+                                         std::pair<WideString, WideList>{u"", {}}}) {
+        FakePlatform fake;
+        fake.profiles.files[nativePath(u"C:/Apps/Tool/tool.ini")] =
+            u"[Java Runtime Environment]\nMain Class=M\n[Application]\n" + line;
+        Trace trace;
+        Launcher launcher(fake.platform, trace, {});
+        // No runtime is found: the id is set all the same.
+        EXPECT_FALSE(launcher.initialize());
+        EXPECT_EQ(fake.process.appUserModelIds, expected);
+    }
+}
+
 TEST(WorkingDirOverride, HappensBeforeTheRuntimeIsSelected) {
     FakePlatform fake;
     fake.profiles.files[nativePath(u"C:/Apps/Tool/tool.ini")] =
@@ -86,6 +102,31 @@ TEST(WorkingDirOverride, HappensBeforeTheRuntimeIsSelected) {
     Launcher launcher(fake.platform, trace, {});
     launcher.initialize();
     EXPECT_EQ(fake.process.directoryChanges, WideList{nativePath(u"C:/Apps/Tool")});
+}
+
+// Windows loads a relative library path along the DLL search path, which has
+// no current directory: the JVM library is loaded, and announced to the
+// program, by the full path of what the selection found.
+TEST(RelativeJrePath, IsLoadedAndPublishedAsAFullPath) {
+    FakePlatform fake;
+    fake.profiles.files[nativePath(u"C:/Apps/Tool/tool.ini")] =
+        u"[Java Runtime Environment]\nMain Class=M\nJRE Path=jre\n";
+#ifdef _WIN32
+    const WideString found = u"jre\\bin\\client\\jvm.dll";
+#else
+    const WideString found = u"jre/lib/client/libjvm.so";
+#endif
+    fake.files.existing.insert(found);
+    const WideString full = fake.process.currentDirectory + found;
+    std::string traced;
+    Trace trace{std::make_unique<testing::CollectingOutput>(traced)};
+    Launcher launcher(fake.platform, trace, {});
+    ASSERT_TRUE(launcher.initialize());
+    prepareEnvironment(launcher);
+    loadJvmLibrary(launcher);
+    EXPECT_EQ(fake.libraries.loaded, WideList{full});
+    EXPECT_EQ(fake.environment.variables[u"TAV_JVM_PATH"], full);
+    EXPECT_NE(traced.find("JVM library " + toUtf8(found) + " is " + toUtf8(full)), std::string::npos) << traced;
 }
 
 }  // namespace

@@ -3,22 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "support/registry_bytes.h"
 #include "ui/link_text.h"
 
 namespace corvid {
 namespace {
 
-// The bytes a registry string value stores: UTF-16 little-endian, with the
-// terminating NUL unless `terminated` is false.
-std::vector<std::uint8_t> stored(std::u16string_view text, bool terminated = true) {
-    std::vector<std::uint8_t> bytes;
-    for (const char16_t c : text) {
-        bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    if (terminated) bytes.insert(bytes.end(), {0, 0});
-    return bytes;
-}
+using testing::registryText;
 
 struct ColourCase {
     const char* name;
@@ -37,27 +28,27 @@ TEST_P(ColourValue, ReadsRedGreenBlue) {
 INSTANTIATE_TEST_SUITE_P(
     Values, ColourValue,
     ::testing::Values(
-        ColourCase{"Red", stored(u"255,0,0"), kRegistryString, makeColour(255, 0, 0)},
-        ColourCase{"ChannelOrder", stored(u"1,2,3"), kRegistryString, makeColour(1, 2, 3)},
-        ColourCase{"CutToEightBits", stored(u"300,0,0"), kRegistryString, makeColour(44, 0, 0)},
-        ColourCase{"ExpandableString", stored(u"0,128,0"), kRegistryExpandString, makeColour(0, 128, 0)},
-        ColourCase{"TwoNumbers", stored(u"0,0"), kRegistryString, std::nullopt},
-        ColourCase{"EmptyThird", stored(u"0,0,"), kRegistryString, std::nullopt},
+        ColourCase{"Red", registryText(u"255,0,0"), kRegistryString, makeColour(255, 0, 0)},
+        ColourCase{"ChannelOrder", registryText(u"1,2,3"), kRegistryString, makeColour(1, 2, 3)},
+        ColourCase{"CutToEightBits", registryText(u"300,0,0"), kRegistryString, makeColour(44, 0, 0)},
+        ColourCase{"ExpandableString", registryText(u"0,128,0"), kRegistryExpandString, makeColour(0, 128, 0)},
+        ColourCase{"TwoNumbers", registryText(u"0,0"), kRegistryString, std::nullopt},
+        ColourCase{"EmptyThird", registryText(u"0,0,"), kRegistryString, std::nullopt},
         ColourCase{"NoBytes", {}, kRegistryString, std::nullopt},
         // Eleven characters and the NUL fill the 24 bytes; one more does not fit.
-        ColourCase{"ElevenCharacters", stored(u"100,100,100"), kRegistryString, makeColour(100, 100, 100)},
-        ColourCase{"TwelveCharacters", stored(u" 100,100,100"), kRegistryString, std::nullopt},
-        ColourCase{"BlanksAndSigns", stored(u" +9,\t-2, 7x"), kRegistryString, makeColour(9, 254, 7)},
-        ColourCase{"NoDigitsReadAsZero", stored(u"a,b,c"), kRegistryString, makeColour(0, 0, 0)},
-        ColourCase{"MinusOneFirst", stored(u"-1,0,0"), kRegistryString, std::nullopt},
-        ColourCase{"MinusOneSecond", stored(u"0,-1,0"), kRegistryString, std::nullopt},
-        ColourCase{"MinusOneThirdIsWhite", stored(u"0,0,-1"), kRegistryString, makeColour(0, 0, 255)},
-        ColourCase{"LongNumberCut", stored(u"9999999,0,1"), kRegistryString, makeColour(0x7F, 0, 1)},
-        ColourCase{"NotTerminated", stored(u"255,0,0", false), kRegistryString, std::nullopt},
+        ColourCase{"ElevenCharacters", registryText(u"100,100,100"), kRegistryString, makeColour(100, 100, 100)},
+        ColourCase{"TwelveCharacters", registryText(u" 100,100,100"), kRegistryString, std::nullopt},
+        ColourCase{"BlanksAndSigns", registryText(u" +9,\t-2, 7x"), kRegistryString, makeColour(9, 254, 7)},
+        ColourCase{"NoDigitsReadAsZero", registryText(u"a,b,c"), kRegistryString, makeColour(0, 0, 0)},
+        ColourCase{"MinusOneFirst", registryText(u"-1,0,0"), kRegistryString, std::nullopt},
+        ColourCase{"MinusOneSecond", registryText(u"0,-1,0"), kRegistryString, std::nullopt},
+        ColourCase{"MinusOneThirdIsWhite", registryText(u"0,0,-1"), kRegistryString, makeColour(0, 0, 255)},
+        ColourCase{"LongNumberCut", registryText(u"9999999,0,1"), kRegistryString, makeColour(0x7F, 0, 1)},
+        ColourCase{"NotTerminated", registryText(u"255,0,0", false), kRegistryString, std::nullopt},
         ColourCase{"OddByteCount", {'1', 0, ',', 0, '2', 0, ',', 0, '3', 0, 0}, kRegistryString, std::nullopt},
-        ColourCase{"TextEndsAtFirstNul", stored(std::u16string(u"1,2\0,3", 6)), kRegistryString, std::nullopt},
-        ColourCase{"BinaryType", stored(u"255,0,0"), 3, std::nullopt},
-        ColourCase{"NumberType", stored(u"255,0,0"), 4, std::nullopt}),
+        ColourCase{"TextEndsAtFirstNul", registryText(std::u16string(u"1,2\0,3", 6)), kRegistryString, std::nullopt},
+        ColourCase{"BinaryType", registryText(u"255,0,0"), 3, std::nullopt},
+        ColourCase{"NumberType", registryText(u"255,0,0"), 4, std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct PlaceCase {

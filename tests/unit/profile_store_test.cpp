@@ -76,6 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"commented key", "[A]\n;k=1\n", u"A", u"k", u""},
         ReadCase{"key without value", "[A]\nk\n", u"A", u"k", u""},
         ReadCase{"utf-8 with bom", "\xEF\xBB\xBF[A]\nk=Gr\xC3\xBC\xC3\x9F" "e\n", u"A", u"k", u"Gr\u00FC\u00DFe"},
+        ReadCase{"utf-8 without bom, as Notepad saves it", "[A]\r\nk=C:\\Zo\xC3\xAB\\jre\r\n", u"A", u"k",
+                 u"C:\\Zo\u00EB\\jre"},
         ReadCase{"utf-16le with bom",
                  std::string("\xFF\xFE[\0A\0]\0\r\0\n\0k\0=\0\xFC\0\r\0\n\0", 22), u"A", u"k", u"\u00FC"}));
 
@@ -100,10 +102,12 @@ TEST(RealProfileStoreWrite, CreatesUpdatesAndKeepsOtherKeys) {
     EXPECT_EQ(store.read(file.path(), u"Java Runtime Environment", u"Main Class", 256), u"a.B");
     EXPECT_EQ(store.read(file.path(), u"Other", u"x", 256), u"1");
 
+    // A file the store creates holds any folder name.
     const fs::path fresh = fs::temp_directory_path() / "corvid_profile_fresh.ini";
     fs::remove(fresh);
-    ASSERT_TRUE(store.write(fresh.u16string(), u"Java Runtime Environment", u"JRE Path", u"x"));
-    EXPECT_EQ(store.read(fresh.u16string(), u"Java Runtime Environment", u"JRE Path", 256), u"x");
+    const WideString folder = u"C:\\\u0412\u043B\u0430\u0434\\\u5E94\u7528 Zo\u00EB\\";
+    ASSERT_TRUE(store.write(fresh.u16string(), u"Java Runtime Environment", u"JRE Path", folder));
+    EXPECT_EQ(store.read(fresh.u16string(), u"Java Runtime Environment", u"JRE Path", 256), folder);
     fs::remove(fresh);
 }
 

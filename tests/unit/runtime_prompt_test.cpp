@@ -3,20 +3,15 @@
 #include "runtime/runtime_prompt.h"
 #include "runtime/runtime_selection.h"
 #include "start/launcher.h"
-#include "support/fake_platform.h"
+#include "support/runtime_world.h"
 
 namespace corvid {
 namespace {
 
 using Outcome = RuntimePromptResult::Outcome;
 using testing::FakePlatform;
+using testing::kServer;
 using testing::nativePath;
-
-#ifdef _WIN32
-const WideString kServer = u"bin\\server\\jvm.dll";
-#else
-const WideString kServer = u"lib/server/libjvm.so";
-#endif
 
 // A start on which no earlier source finds a runtime.
 struct NothingFound {

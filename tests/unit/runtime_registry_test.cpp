@@ -149,12 +149,11 @@ TEST_F(RuntimeFolders, ListsRuntimesByReleaseFileInNameOrder) {
 
     const auto runtimes = registry->listSubkeys(RegistryRoot::JavaSoftJre, off);
     ASSERT_TRUE(runtimes);
-    ASSERT_EQ(runtimes->size(), 2u) << "the link is a runtime of its own";
+    ASSERT_EQ(runtimes->size(), 1u) << "the link names the same runtime";
     EXPECT_EQ((*runtimes)[0].name, u"1.8.0_392");
-    EXPECT_EQ((*runtimes)[1].name, u"1.8.0_392");
-    EXPECT_EQ((*runtimes)[1].key, path("c-link"));
-    EXPECT_EQ(decodeJavaHome(registry->readJavaHome(RegistryRoot::JavaSoftJre, (*runtimes)[1])).folder,
-              path("c-link"));
+    EXPECT_EQ((*runtimes)[0].key, path("a-jre"));
+    EXPECT_EQ(decodeJavaHome(registry->readJavaHome(RegistryRoot::JavaSoftJre, (*runtimes)[0])).folder,
+              path("a-jre"));
 
     EXPECT_FALSE(registry->listSubkeys(RegistryRoot::JRockitJre, off));
     EXPECT_FALSE(registry->listSubkeys(RegistryRoot::JRockitJdk, off));

@@ -4,21 +4,12 @@
 
 #include "config/config_keys.h"
 #include "runtime/runtime_search.h"
-#include "support/fake_platform.h"
+#include "support/runtime_world.h"
 
 namespace corvid {
 namespace {
 
-using testing::FakePlatform;
-using testing::nativePath;
-
-#ifdef _WIN32
-const WideString kClient = u"bin\\client\\jvm.dll";
-const WideString kServer = u"bin\\server\\jvm.dll";
-#else
-const WideString kClient = u"lib/client/libjvm.so";
-const WideString kServer = u"lib/server/libjvm.so";
-#endif
+using namespace testing;
 
 // ---- findJvmLibrary ----
 
@@ -106,21 +97,19 @@ class RootSelection : public ::testing::TestWithParam<PolicyCase> {};
 
 TEST_P(RootSelection, FollowsSourceAndProvider) {
     const PolicyCase& c = GetParam();
-    RuntimeSearchPolicy policy;
-    applyJvmSource(c.jvmSource, policy);
-    applyVmProvider(c.vmProvider, policy);
-    FakePlatform fake;
+    RuntimeWorld world;
+    applyJvmSource(c.jvmSource, world.policy);
+    applyVmProvider(c.vmProvider, world.policy);
     // One runtime in every root; its version tells the roots apart.
     const char16_t* versions[] = {u"1.1", u"1.2", u"1.3", u"1.4"};
     for (int i = 0; i < 4; ++i) {
-        const WideString home = nativePath(u"/j") + WideString(1, static_cast<char16_t>(u'0' + i));
-        fake.runtimes.add(kRegistryRoots[i], versions[i], home);
-        fake.files.existing.insert(home + nativePath(u"/") + kClient);
-        fake.files.existing.insert(home + nativePath(u"/jre/") + kClient);
+        const WideString home = u"/j" + WideString(1, static_cast<char16_t>(u'0' + i));
+        world.registered(kRegistryRoots[i], versions[i], home);
+        world.file(home + u"/", kClient);
+        world.file(home + u"/jre/", kClient);
     }
-    Trace off;
-    const auto found = searchInstalledRuntimes(fake.platform, off, JavaVersion::openLower(), JavaVersion::openUpper(),
-                                               policy, JvmType::Default);
+    const auto found = world.installed();
+    const FakeRuntimeRegistry& registry = world.fake.runtimes;
     std::string seen = "----";
     for (const JreCandidate& candidate : found) {
         seen[static_cast<std::size_t>(candidate.version.parts[1] - 1)] = candidate.isFavoured ? 'f' : 's';
@@ -128,9 +117,9 @@ TEST_P(RootSelection, FollowsSourceAndProvider) {
     EXPECT_EQ(seen, c.roots);
     // Only the searched roots are opened, in the order of kRegistryRoots.
     std::string opened = "----";
-    for (const RegistryRoot root : fake.runtimes.listed) opened[static_cast<std::size_t>(root)] = 'x';
+    for (const RegistryRoot root : registry.listed) opened[static_cast<std::size_t>(root)] = 'x';
     for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(opened[i] == 'x', c.roots[i] != '-') << "root " << i;
-    EXPECT_TRUE(std::is_sorted(fake.runtimes.listed.begin(), fake.runtimes.listed.end()));
+    EXPECT_TRUE(std::is_sorted(registry.listed.begin(), registry.listed.end()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -164,24 +153,19 @@ class Bounds : public ::testing::TestWithParam<BoundsCase> {};
 
 TEST_P(Bounds, KeepSubkeysBetweenBoundsAndReadNoOthers) {
     const BoundsCase& c = GetParam();
-    FakePlatform fake;
+    RuntimeWorld world;
     for (const char16_t* name : kBoundNames) {
-        const WideString home = nativePath(u"/jre/") + name;
-        fake.runtimes.add(RegistryRoot::JavaSoftJre, name, home);
-        fake.files.existing.insert(home + nativePath(u"/") + kClient);
+        world.registered(RegistryRoot::JavaSoftJre, name, u"/jre/" + WideString(name));
+        world.file(u"/jre/" + WideString(name) + u"/", kClient);
     }
-    RuntimeSearchPolicy policy;
-    applyJvmSource(u"", policy);
-    Trace off;
-    const auto found = searchInstalledRuntimes(fake.platform, off, readLowerBound(c.minimum),
-                                               readUpperBound(c.maximum), policy, JvmType::Default);
+    const auto found = world.installed(JvmType::Default, readLowerBound(c.minimum), readUpperBound(c.maximum));
     std::string kept(std::size(kBoundNames), '-');
     std::string read(std::size(kBoundNames), '-');
     for (std::size_t i = 0; i < std::size(kBoundNames); ++i) {
         for (const JreCandidate& candidate : found) {
             if (candidate.home == nativePath(u"/jre/") + kBoundNames[i] + nativePath(u"/")) kept[i] = 'k';
         }
-        for (const WideString& name : fake.runtimes.javaHomeReads) {
+        for (const WideString& name : world.fake.runtimes.javaHomeReads) {
             if (name == kBoundNames[i]) read[i] = 'k';
         }
     }
@@ -194,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
     Versions, Bounds,
     ::testing::Values(BoundsCase{"AnyAny", u"any", u"any", "kkkkkk"},
                       BoundsCase{"UpperFillsWith65535", u"1.6", u"1.6", "-kk---"},
-                      BoundsCase{"MissingUpperAdmitsOnlyZero", u"", u"", "----k-"},
+                      BoundsCase{"MissingUpperIsNoBound", u"", u"", "kkkkkk"},
                       BoundsCase{"MissingLowerAdmitsDigitless", u"", u"1.6", "kkk-k-"},
                       BoundsCase{"BothEndsIncluded", u"1.6.0.10", u"1.7.0.0", "--kk--"},
                       BoundsCase{"NumericNotTextual", u"1.8", u"any", "-----k"},
@@ -204,18 +188,14 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- JavaHome, kits, lookup type, duplicates ----
 
 TEST(SearchInstalledRuntimes, BuildsHomeFolders) {
-    FakePlatform fake;
-    fake.runtimes.add(RegistryRoot::JavaSoftJre, u"1.6", nativePath(u"/jre6"));    // no separator
-    fake.runtimes.add(RegistryRoot::JavaSoftJre, u"1.6.0_10", nativePath(u"/jre6/"));  // same folder again
-    fake.runtimes.add(RegistryRoot::JavaSoftJdk, u"1.6.0_10", nativePath(u"/jdk6"));
-    fake.files.existing.insert(nativePath(u"/jre6/") + kClient);
-    fake.files.existing.insert(nativePath(u"/jdk6/jre/") + kClient);
-    fake.files.existing.insert(nativePath(u"/jdk6/jre"));
-    RuntimeSearchPolicy policy;
-    applyJvmSource(u"", policy);
-    Trace off;
-    const auto found = searchInstalledRuntimes(fake.platform, off, JavaVersion::openLower(), JavaVersion::openUpper(),
-                                               policy, JvmType::Default);
+    RuntimeWorld world;
+    world.registered(RegistryRoot::JavaSoftJre, u"1.6", u"/jre6");    // no separator
+    world.registered(RegistryRoot::JavaSoftJre, u"1.6.0_10", u"/jre6/");  // same folder again
+    world.registered(RegistryRoot::JavaSoftJdk, u"1.6.0_10", u"/jdk6");
+    world.file(u"/jre6/", kClient);
+    world.file(u"/jdk6/jre/", kClient);
+    world.file(u"/jdk6/jre");
+    const auto found = world.installed();
     ASSERT_EQ(found.size(), 3u);
     EXPECT_EQ(found[0].home, nativePath(u"/jdk6/jre/"));
     EXPECT_EQ(found[0].version.parts, (std::array<std::int32_t, 4>{1, 6, 0, 10}));
@@ -226,18 +206,14 @@ TEST(SearchInstalledRuntimes, BuildsHomeFolders) {
 }
 
 TEST(SearchInstalledRuntimes, DevelopmentKitNeedsItsRuntimeFolder) {
-    FakePlatform fake;
-    fake.runtimes.add(RegistryRoot::JavaSoftJdk, u"1.6", nativePath(u"/jdk6"));
-    fake.runtimes.add(RegistryRoot::JavaSoftJdk, u"17", nativePath(u"/jdk17"));
+    RuntimeWorld world;
+    world.registered(RegistryRoot::JavaSoftJdk, u"1.6", u"/jdk6");
+    world.registered(RegistryRoot::JavaSoftJdk, u"17", u"/jdk17");
     // The kit's own folder has a library, its jre folder has none.
-    fake.files.existing.insert(nativePath(u"/jdk6/") + kClient);
-    fake.files.existing.insert(nativePath(u"/jdk6/jre"));
-    fake.files.existing.insert(nativePath(u"/jdk17/") + kServer);
-    RuntimeSearchPolicy policy;
-    applyJvmSource(u"", policy);
-    Trace off;
-    const auto found = searchInstalledRuntimes(fake.platform, off, JavaVersion::openLower(), JavaVersion::openUpper(),
-                                               policy, JvmType::Default);
+    world.file(u"/jdk6/", kClient);
+    world.file(u"/jdk6/jre");
+    world.file(u"/jdk17/", kServer);
+    const auto found = world.installed();
 #ifdef _WIN32
     // A kit always stands for its jre folder.
     EXPECT_TRUE(found.empty());
@@ -262,23 +238,19 @@ class LookupType : public ::testing::TestWithParam<LookupCase> {};
 // A runtime with both libraries, and a runtime with only the client one.
 TEST_P(LookupType, FavorServerIsDefaultForJavaSoftRuntimes) {
     const LookupCase& c = GetParam();
-    FakePlatform fake;
-    fake.runtimes.add(c.root, u"1.6", nativePath(u"/both"));
-    fake.runtimes.add(c.root, u"1.6", nativePath(u"/client"));
+    RuntimeWorld world;
+    world.registered(c.root, u"1.6", u"/both");
+    world.registered(c.root, u"1.6", u"/client");
     for (const char16_t* home : {u"/both/", u"/both/jre/"}) {
-        fake.files.existing.insert(nativePath(home) + kClient);
-        fake.files.existing.insert(nativePath(home) + kServer);
+        world.file(home, kClient);
+        world.file(home, kServer);
     }
-    fake.files.existing.insert(nativePath(u"/both/jre"));
-    fake.files.existing.insert(nativePath(u"/client/jre"));
-    fake.files.existing.insert(nativePath(u"/client/") + kClient);
-    fake.files.existing.insert(nativePath(u"/client/jre/") + kClient);
-    RuntimeSearchPolicy policy;
-    applyJvmSource(u"", policy);
-    applyVmProvider(u"any", policy);
-    Trace off;
-    const auto found = searchInstalledRuntimes(fake.platform, off, JavaVersion::openLower(), JavaVersion::openUpper(),
-                                               policy, c.type);
+    world.file(u"/both/jre");
+    world.file(u"/client/jre");
+    world.file(u"/client/", kClient);
+    world.file(u"/client/jre/", kClient);
+    applyVmProvider(u"any", world.policy);
+    const auto found = world.installed(c.type);
     ASSERT_GE(found.size(), 1u);
     EXPECT_EQ(found[0].isServer, c.isServer);
     EXPECT_EQ(found.size(), c.found ? 2u : 1u) << "the client-only runtime";
@@ -295,14 +267,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- registry contents from outside ----
 
-std::vector<std::uint8_t> utf16(std::u16string_view text) {
-    std::vector<std::uint8_t> bytes;
-    for (const char16_t c : text) {
-        bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    return bytes;
-}
+std::vector<std::uint8_t> utf16(std::u16string_view text) { return registryText(text, false); }
 
 struct JavaHomeCase {
     const char* name;
@@ -346,16 +311,12 @@ TEST_P(MalformedJavaHome, IsDroppedNeverCut) {
         EXPECT_STRNE(decoded.problem, "");
     }
     // Through the search, a dropped value drops its subkey and nothing else.
-    FakePlatform fake;
-    fake.runtimes.roots[RegistryRoot::JavaSoftJre].push_back({u"1.6", c.value});
-    fake.runtimes.add(RegistryRoot::JavaSoftJre, u"1.5", nativePath(u"/good"));
-    fake.files.existing.insert(nativePath(u"/good/") + kClient);
-    if (c.folder) fake.files.existing.insert(WideString(c.folder) + kPathSeparator + kClient);
-    RuntimeSearchPolicy policy;
-    applyJvmSource(u"", policy);
-    Trace off;
-    const auto found = searchInstalledRuntimes(fake.platform, off, JavaVersion::openLower(), JavaVersion::openUpper(),
-                                               policy, JvmType::Default);
+    RuntimeWorld world;
+    world.fake.runtimes.roots[RegistryRoot::JavaSoftJre].push_back({u"1.6", c.value});
+    world.registered(RegistryRoot::JavaSoftJre, u"1.5", u"/good");
+    world.file(u"/good/", kClient);
+    if (c.folder) world.fake.files.existing.insert(WideString(c.folder) + kPathSeparator + kClient);
+    const auto found = world.installed();
     ASSERT_EQ(found.size(), c.folder ? 2u : 1u);
     EXPECT_EQ(found.back().home, nativePath(u"/good/"));
 }

@@ -1,51 +1,15 @@
 #include <gtest/gtest.h>
 
 #include "config/config_keys.h"
+#include "runtime/library_machine.h"
 #include "runtime/runtime_selection.h"
 #include "start/launcher.h"
-#include "support/fake_platform.h"
+#include "support/runtime_world.h"
 
 namespace corvid {
 namespace {
 
-using testing::FakePlatform;
-using testing::nativePath;
-
-#ifdef _WIN32
-const WideString kClient = u"bin\\client\\jvm.dll";
-const WideString kServer = u"bin\\server\\jvm.dll";
-const WideString kMarker = u"bin\\java.dll";
-#else
-const WideString kClient = u"lib/client/libjvm.so";
-const WideString kServer = u"lib/server/libjvm.so";
-const WideString kMarker = u"lib/libjava.so";
-#endif
-
-// A candidate written "tag:version[s][f]": s for isServer, f for isFavoured.
-JreCandidate candidate(std::u16string_view spec) {
-    JreCandidate c;
-    const std::size_t colon = spec.find(u':');
-    c.home = WideString(spec.substr(0, colon));
-    WideString version(spec.substr(colon + 1));
-    while (!version.empty() && (version.back() == u's' || version.back() == u'f')) {
-        (version.back() == u's' ? c.isServer : c.isFavoured) = true;
-        version.pop_back();
-    }
-    c.version.parse(version, 0);
-    return c;
-}
-
-std::vector<JreCandidate> candidates(std::initializer_list<std::u16string_view> specs) {
-    std::vector<JreCandidate> list;
-    for (const auto spec : specs) list.push_back(candidate(spec));
-    return list;
-}
-
-std::string tags(const std::vector<JreCandidate>& list) {
-    std::string out;
-    for (const JreCandidate& c : list) out += toUtf8(c.home);
-    return out;
-}
+using namespace testing;
 
 // ---- ordering ----
 
@@ -183,47 +147,18 @@ TEST(RuntimeNotFoundMessage, ServerOnlyAsksForServerJvm) {
 
 // ---- the sources of a runtime ----
 
-class CollectingOutput final : public TraceOutput {
-public:
-    explicit CollectingOutput(std::string& text) : text_(text) {}
-    void write(std::string_view line) override { text_ += line; }
-
-private:
-    std::string& text_;
-};
-
-struct Selection {
-    FakePlatform fake;
-    std::string traced;
-    Trace trace{std::make_unique<CollectingOutput>(traced)};
-    Launcher launcher{fake.platform, trace, {}};
-
-    Selection() {
-        launcher.minVersion = readLowerBound(u"any");
-        launcher.maxVersion = readUpperBound(u"any");
-        launcher.preferredVersions = {u""};
-        applyJvmSource(u"", launcher.policy);
-        applyVmProvider(u"", launcher.policy);
-    }
-    void file(std::u16string_view folder, const WideString& relative) {
-        fake.files.existing.insert(nativePath(folder) + relative);
-    }
-    void registered(RegistryRoot root, std::u16string_view name, std::u16string_view home) {
-        fake.runtimes.add(root, name, nativePath(home));
-    }
-};
-
 TEST(SelectRuntime, ConfiguredFolderFirstUnexpanded) {
-    Selection s;
+    SelectionWorld s;
     s.launcher.jrePath = nativePath(u"%JAVA%/rt");
     s.file(u"%JAVA%/rt/", kClient);
     s.file(u"C:/Apps/Tool/", kMarker);
     s.file(u"C:/Apps/Tool/", kClient);
-    EXPECT_EQ(selectRuntime(s.launcher), nativePath(u"%JAVA%/rt/") + kClient);
+    // Relative, so resolved against the current directory, but not expanded.
+    EXPECT_EQ(selectRuntime(s.launcher), s.fake.process.currentDirectory + nativePath(u"%JAVA%/rt/") + kClient);
 }
 
 TEST(SelectRuntime, ConfiguredFolderWithoutServerFallsThrough) {
-    Selection s;
+    SelectionWorld s;
     s.launcher.jvmType = JvmType::ServerOnly;
     s.launcher.jrePath = nativePath(u"/cfg/");
     s.file(u"/cfg/", kClient);
@@ -253,7 +188,7 @@ WideString libraryPath(std::u16string_view spec) {
 
 TEST_P(BesideExecutable, FindsBundledRuntime) {
     const BesideCase& c = GetParam();
-    Selection s;
+    SelectionWorld s;
     s.launcher.jvmType = c.type;
     for (const char16_t* spec : c.files) {
         const std::u16string_view text(spec);
@@ -296,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SelectRuntime, ModulePathFailureIsShownAndSkipsSourceTwo) {
-    Selection s;
+    SelectionWorld s;
     s.fake.process.module = {false, {}, 5};
     s.registered(RegistryRoot::JavaSoftJre, u"1.6", u"/reg");
     s.file(u"/reg/", kClient);
@@ -307,7 +242,7 @@ TEST(SelectRuntime, ModulePathFailureIsShownAndSkipsSourceTwo) {
 }
 
 TEST(SelectRuntime, FavorServerRanksJreAsClientButLoadsServer) {
-    Selection s;
+    SelectionWorld s;
     s.launcher.jvmType = JvmType::FavorServer;
     s.registered(RegistryRoot::JavaSoftJdk, u"1.5", u"/jdk5");
     s.file(u"/jdk5/jre/", kServer);
@@ -323,7 +258,7 @@ TEST(SelectRuntime, FavorServerRanksJreAsClientButLoadsServer) {
 }
 
 TEST(SelectRuntime, NothingFoundIsEmptyAndTraced) {
-    Selection s;
+    SelectionWorld s;
     s.registered(RegistryRoot::JavaSoftJre, u"1.7", u"/jre7");
     s.file(u"/jre7/", kClient);
     s.launcher.maxVersion = readUpperBound(u"1.6");
@@ -335,7 +270,7 @@ TEST(SelectRuntime, NothingFoundIsEmptyAndTraced) {
 }
 
 TEST(SelectRuntime, TraceExplainsThePick) {
-    Selection s;
+    SelectionWorld s;
     s.launcher.preferredVersions = {u"1.5", u"1.6"};
     s.registered(RegistryRoot::JavaSoftJre, u"1.6", u"/jre6");
     s.file(u"/jre6/", kClient);
@@ -357,6 +292,64 @@ TEST(SelectRuntime, TraceExplainsThePick) {
     for (const std::string& expected : expectedLines) {
         EXPECT_NE(s.traced.find(expected), std::string::npos) << expected << "\n" << s.traced;
     }
+}
+
+// ---- libraries of another machine ----
+
+// The first bytes of a library whose PE header (or ELF header on Linux)
+// names the given machine.
+std::string libraryFor(LibraryMachine::Kind kind) {
+#ifdef _WIN32
+    const std::uint16_t machine = kind == LibraryMachine::Kind::X86 ? 0x014c : kind == LibraryMachine::Kind::Arm64 ? 0xAA64 : 0x8664;
+    std::string bytes(0x100, '\0');
+    bytes.replace(0, 2, "MZ");
+    bytes[0x3C] = 0x40;
+    bytes.replace(0x40, 4, std::string("PE\0\0", 4));
+    bytes[0x44] = static_cast<char>(machine & 0xFF);
+    bytes[0x45] = static_cast<char>(machine >> 8);
+#else
+    const std::uint16_t machine = kind == LibraryMachine::Kind::X86 ? 3 : kind == LibraryMachine::Kind::Arm64 ? 183 : 62;
+    std::string bytes(0x40, '\0');
+    bytes.replace(0, 4, "\x7F" "ELF");
+    bytes[4] = kind == LibraryMachine::Kind::X86 ? 1 : 2;
+    bytes[5] = 1;
+    bytes[18] = static_cast<char>(machine & 0xFF);
+    bytes[19] = static_cast<char>(machine >> 8);
+#endif
+    return bytes;
+}
+
+TEST(SelectRuntime, RegisteredLibrariesOfAnotherMachineGiveWay) {
+    SelectionWorld s;
+    const struct {
+        const char16_t* version;
+        const char16_t* home;
+        LibraryMachine::Kind kind;
+    } runtimes[] = {{u"1.8", u"/x64", LibraryMachine::Kind::X64},
+                    {u"17", u"/x86", LibraryMachine::Kind::X86},
+                    {u"21", u"/arm64", LibraryMachine::Kind::Arm64}};
+    for (const auto& r : runtimes) {
+        s.registered(RegistryRoot::JavaSoftJre, r.version, r.home);
+        s.fake.files.contents[nativePath(r.home) + nativePath(u"/") + kClient] = libraryFor(r.kind);
+    }
+    EXPECT_EQ(selectRuntime(s.launcher), nativePath(u"/x64/") + kClient);
+    EXPECT_NE(s.traced.find(toUtf8(nativePath(u"/x86/") + kClient) + " is a 32-bit (x86) library"), std::string::npos)
+        << s.traced;
+    EXPECT_NE(s.traced.find(" is a 64-bit (ARM64) library"), std::string::npos) << s.traced;
+    EXPECT_TRUE(s.fake.ui.boxes.empty());
+}
+
+TEST(SelectRuntime, ConfiguredLibraryOfAnotherMachineIsNamed) {
+    SelectionWorld s;
+    s.launcher.jrePath = nativePath(u"/rt32");
+    const WideString library = nativePath(u"/rt32/") + kClient;
+    s.fake.files.contents[library] = libraryFor(LibraryMachine::Kind::X86);
+    s.registered(RegistryRoot::JavaSoftJre, u"1.8", u"/x64");
+    s.file(u"/x64/", kClient);
+    EXPECT_EQ(selectRuntime(s.launcher), u"");
+    ASSERT_EQ(s.fake.ui.boxes.size(), 1u);
+    EXPECT_EQ(s.fake.ui.boxes[0].text, u"The Java VM library " + library +
+                                           u" is a 32-bit (x86) library; this launcher needs a 64-bit (x64) one.");
 }
 
 }  // namespace

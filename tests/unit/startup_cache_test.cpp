@@ -118,6 +118,12 @@ TEST_F(StartupCache, EveryInputOfTheKeyChangesTheArchiveName) {
         c.change(t);
         EXPECT_NE(t.archiveName(), before) << c.name;
     }
+    // The program's arguments in sun.java.command are not.
+    Harness commands;
+    commands.options.push_back("-Dsun.java.command=app.Main one");
+    const WideString one = commands.archiveName();
+    commands.options.back() = "-Dsun.java.command=app.Main two";
+    EXPECT_EQ(commands.archiveName(), one);
     // The release version is part of the key as read.
     launcher.jvmOptions = options;
     EXPECT_NE(cacheKey(launcher, fake.files, u"17.0.9"), cacheKey(launcher, fake.files, u"17.0.10"));

@@ -3,28 +3,14 @@
 # per-user file under $XDG_CONFIG_HOME that can hold "JRE Path".
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
-no_main_class=$'[Java Runtime Environment]\nMinimum Version=1.6\n'
-with_main_class=$'[Java Runtime Environment]\nMain Class=decoy.Main\n'
-message="Main class was not specified in INI file."
+source "$(dirname "${BASH_SOURCE[0]}")/../cases/config_file.sh"
 
-# program | the file it must read | a file it must not read
-case=0
-while IFS='|' read -r program expected decoy; do
-    case=$((case + 1))
-    dir=$E2E_TMP/rule$case
-    install_launcher "$dir/$program"
-    write_file "$dir/$expected" "$no_main_class"
-    [[ -n $decoy ]] && write_file "$dir/$decoy" "$with_main_class"
-    run_captured LC_ALL=C CORVID_TRACE="$dir/trace" "$dir/$program"
-    check_equal "$program: status -1" 255 "$RUN_STATUS"
-    check_equal "$program: reads $expected" "$(basename "$program"): $message"$'\n' "$RUN_STDERR"
-    check_contains "$program: traces $expected" "$(<"$dir/trace")" "configuration file $dir/$expected"$'\n'
-done <<'TABLE'
-app.bin|app.ini|app.bin.ini
-my.tool.bin|my.tool.ini|my.ini
-app|app.ini|
-Tools 1.2/tool|Tools 1.2/tool.ini|Tools 1.ini
-TABLE
+# A configuration file that is not there is named.
+dir=$E2E_TMP/missing
+install_launcher "$dir/app.bin"
+run_captured LC_ALL=C "$dir/app.bin"
+check_equal "missing file: status -1" 255 "$RUN_STATUS"
+check_equal "missing file: named" "app.bin: The configuration file $dir/app.ini was not found."$'\n' "$RUN_STDERR"
 
 # The per-user file: $XDG_CONFIG_HOME/<product name less \?"|><:/*>/<code>/<program>.ini
 dir=$E2E_TMP/user

@@ -40,10 +40,22 @@ check_equal "several: in order, empty ones and switches kept" \
 run_captured LC_ALL=C.UTF-8 "$app" "grüße" "日本語" "𝄞"
 check_equal "non-ASCII arguments arrive unchanged" $'count 3\n[grüße]\n[日本語]\n[𝄞]\n' "$RUN_STDOUT"
 
+# ---- the least configuration: a main class and a class path ---------------------
+# No version bounds: any installed runtime will do (default-java, several JDKs).
+write_file "$E2E_TMP/app.ini" "[Java Runtime Environment]
+Main Class=corvid.probe.PrintArgs
+[Class Path]
+Class Path=$classes
+"
+run_captured LC_ALL=C.UTF-8 CORVID_TRACE="$E2E_TMP/bounds.trace" "$app" x
+check_equal "no version bounds: runs on an installed runtime" $'count 1\n[x]\n' "$RUN_STDOUT"
+check_contains "no version bounds: searched without an upper bound" "$(cat "$E2E_TMP/bounds.trace")" \
+    "between 0.0.0.0 and 65535.65535.65535.65535"
+
 # ---- main's end ---------------------------------------------------------------
 configure corvid.probe.Throws
 run_captured LC_ALL=C.UTF-8 "$app"
-check_equal "main throws: exit 0 without the failure check" 0 "$RUN_STATUS"
+check_equal "main throws: exit 1 without the failure check, as java" 1 "$RUN_STATUS"
 check_equal "main throws: its output" $'before the throw\n' "$RUN_STDOUT"
 check_contains "main throws: exception printed" "$RUN_STDERR" \
     'Exception in thread "main" java.lang.IllegalStateException: probe failure é'
@@ -74,22 +86,22 @@ done
 configure corvid.probe.NoMain
 run_captured LC_ALL=C "$app"
 check_equal "no main method: exit -1" 255 "$RUN_STATUS"
-check_contains "no main method: the JVM's error" "$RUN_STDERR" \
-    'java.lang.NoSuchMethodError: static Lcorvid/probe/NoMain;.main([Ljava/lang/String;)V'
+check_contains "no main method: message 211 with the runtime's reason" "$RUN_STDERR" \
+    'app.bin: Failed to load Main Class: corvid.probe.NoMain. Error: Main method not found in class corvid.probe.NoMain'
 check_not_contains "no main method: no box with a pending exception" "$RUN_STDERR" "No main method found"
 
 configure corvid.probe.Missing
 run_captured LC_ALL=C "$app"
 check_equal "missing class: exit -1, and no hang" 255 "$RUN_STATUS"
-check_contains "missing class: class loading error" "$RUN_STDERR" "java.lang.NoClassDefFoundError: corvid/probe/Missing"
-check_contains "missing class: message 215 with the slash name" "$RUN_STDERR" \
-    $'app.bin: Could not find the main class corvid/probe/Missing.\n'
+check_equal "missing class: message 211 with the runtime's reason, once" \
+    $'app.bin: Failed to load Main Class: corvid.probe.Missing. Error: Could not find or load main class corvid.probe.Missing Caused by: java.lang.ClassNotFoundException: corvid.probe.Missing\n' \
+    "$RUN_STDERR"
 
 configure corvid.probe.PrintArgs "-Xmx64m -Xbogus"
 run_captured LC_ALL=C "$app"
 check_equal "unknown -X option: exit -1" 255 "$RUN_STATUS"
-check_equal "unknown -X option: the JVM's word, then message 203 with its reason" \
-    $'Unrecognized option: -Xbogus\napp.bin: JNI exception: failed to create the Java VM Reason: unknown.\n' "$RUN_STDERR"
+check_equal "unknown -X option: message 203 with its reason, then the JVM's word, once" \
+    $'app.bin: JNI exception: failed to create the Java VM Reason: unknown. Unrecognized option: -Xbogus\n' "$RUN_STDERR"
 run_captured LC_ALL=de_DE.UTF-8 "$app"
 check_contains "unknown -X option: German frame" "$RUN_STDERR" \
     "app.bin: JNI exception: konnte die Java VM nicht erzeugen Reason: unbekannt."
@@ -101,7 +113,8 @@ JRE Path=$jdk
 run_captured LC_ALL=C "$app" x
 check_equal "no class path: message 209, then the JVM starts without it" \
     $'app.bin: Java Class Path was not specified in INI file.\n' "${RUN_STDERR%%$'\n'*}"$'\n'
-check_contains "no class path: then the class is not found" "$RUN_STDERR" "Could not find the main class corvid/probe/PrintArgs."
+check_contains "no class path: then the class is not found" "$RUN_STDERR" \
+    "Failed to load Main Class: corvid.probe.PrintArgs. Error: Could not find or load main class corvid.probe.PrintArgs"
 check_equal "no class path: exit -1" 255 "$RUN_STATUS"
 
 fake_runtime=$E2E_TMP/broken-runtime
@@ -181,6 +194,30 @@ PATH=/opt/tools:/usr/bin:/bin:$jdk/bin
 java.class.path=$classes
 " "$RUN_STDOUT"
 
+# ---- the options a user keeps ----------------------------------------------------------
+# XDG_CONFIG_HOME/<product name>/<code>/app.vmoptions, after the configured options.
+user_options_ini() {
+    write_file "$E2E_TMP/app.ini" "[Java Runtime Environment]
+Main Class=corvid.probe.Settings
+JRE Path=$jdk
+Virtual Machine Parameters=-Dheap=app -Dkept=app
+User Options=$1
+[Product Information]
+Product Name=Tool
+Product Code=1
+[Class Path]
+Class Path=$classes
+"
+}
+user_options_ini yes
+write_file "$E2E_TMP/config/Tool/1/app.vmoptions" $'# mine\n\n  -Dheap=user \n-Dwords=two  words "quoted"\n-Dfrom=%USER_DIR%\n'
+run_captured XDG_CONFIG_HOME="$E2E_TMP/config" USER_DIR=/home/u "$app" prop:heap prop:kept prop:words prop:from
+check_equal "user options: the user's wins, lines taken whole" $'heap=user\nkept=app\nwords=two  words "quoted"\nfrom=/home/u\n' \
+    "$RUN_STDOUT"
+user_options_ini no
+run_captured XDG_CONFIG_HOME="$E2E_TMP/config" "$app" prop:heap
+check_equal "user options: off, nothing read" $'heap=app\n' "$RUN_STDOUT"
+
 # ---- the Java thread's stack -------------------------------------------------------------
 # Interpreted only, so a frame has one size and the depth measures the stack.
 depth_with() {
@@ -211,3 +248,23 @@ run_captured CORVID_TRACE="$E2E_TMP/registered.trace" "$app" registered
 check_equal "registered runtime: runs" $'count 1\n[registered]\n' "$RUN_STDOUT"
 check "registered runtime: OpenJDK 17 of /usr/lib/jvm was loaded" \
     grep -Eq "loaded /usr/lib/jvm/java-(1\.)?17[^/]*/lib/server/libjvm\.so$" "$E2E_TMP/registered.trace"
+
+# ---- java's option forms and class path wildcards, as java starts them --------------
+mkdir -p "$E2E_TMP/lib" "$E2E_TMP/mods dir"
+cp "$CORVID_BUILD_DIR/tests/java/probes.jar" "$E2E_TMP/lib/probes.jar"
+for runtime in "$jdk" /usr/lib/jvm/temurin-25-jdk-amd64; do
+    [[ -f $runtime/lib/server/libjvm.so ]] || continue
+    write_file "$E2E_TMP/app.ini" "[Java Runtime Environment]
+Main Class=corvid.probe.Opens
+JRE Path=$runtime
+Virtual Machine Parameters=--add-opens java.base/java.lang=ALL-UNNAMED -p \"$E2E_TMP/mods dir\"
+[Class Path]
+Class Path=$E2E_TMP/lib/*
+"
+    run_captured "$app"
+    expected=$("$runtime/bin/java" --add-opens java.base/java.lang=ALL-UNNAMED -p "$E2E_TMP/mods dir" \
+        -cp "$E2E_TMP/lib/*" corvid.probe.Opens 2>&1; echo "status $?")
+    check_equal "$(basename "$runtime"): two-token options and lib/* as java takes them" \
+        "$expected" "$RUN_STDOUT$RUN_STDERR""status $RUN_STATUS"
+    check_contains "$(basename "$runtime"): java.lang opened" "$RUN_STDOUT" "java.lang open: true"
+done

@@ -51,11 +51,32 @@ JRE Path first|Minimum Version=12\nMaximum Version=any\nJRE Path=$J/jre-8|JRE Pa
 TABLE
 
 start $'Minimum Version=any\nMaximum Version=any\nVM Provider=any' CORVID_RUNTIMES="$J"
-check_contains "link kept as a runtime of its own" "$TRACE" "subkey \"11.0.2\" ($J/link-11) kept: 11.0.2.0 at $J/link-11/"
+check_contains "link listed once, by its real path" "$TRACE" "$J/link-11: the runtime $J/jdk-11 again, skipped"
 check_contains "kit without jre folder is its own runtime" "$TRACE" "($J/jdk-11) kept: 11.0.2.0 at $J/jdk-11/ (isServer yes"
 check_contains "folder without release" "$TRACE" "$J/notes: no JAVA_VERSION"
 check_contains "no JRockit" "$TRACE" "root Software\\JRockit\\Java Runtime Environment\\ cannot be opened"
-check_contains "sorted list" "$TRACE" "  4. 1.8.0.200 at $J/jdk-8/jre/"
+check_contains "sorted list" "$TRACE" "  3. 1.8.0.200 at $J/jdk-8/jre/"
+
+# Libraries for another machine (an ELF header's class and e_machine) are
+# passed over by the search, and named when "JRE Path" leads to one.
+elf_library() {  # elf_library FILE CLASS MACHINE_LOW MACHINE_HIGH
+    mkdir -p "${1%/*}"
+    { printf '\x7fELF\x'"$2"'\x01'; printf '\0%.0s' {1..10}; printf '\x03\x00\x'"$3"'\x'"$4"; printf '\0%.0s' {1..44}; } >"$1"
+}
+M=$E2E_TMP/machines
+runtime "$M/jdk-20" 20 bin/javac
+elf_library "$M/jdk-20/lib/server/libjvm.so" 02 3e 00
+runtime "$M/jdk-30-x86" 30 bin/javac
+elf_library "$M/jdk-30-x86/lib/server/libjvm.so" 01 03 00
+runtime "$M/jdk-31-arm64" 31 bin/javac
+elf_library "$M/jdk-31-arm64/lib/server/libjvm.so" 02 b7 00
+start $'Minimum Version=any\nMaximum Version=any' CORVID_RUNTIMES="$M"
+check_contains "other machines: the fitting one chosen" "$TRACE" "registered runtime \"$M/jdk-20/\": JVM library"
+check_contains "other machines: x86 passed over" "$TRACE" "$M/jdk-30-x86/lib/server/libjvm.so is a 32-bit (x86) library"
+check_contains "other machines: ARM64 passed over" "$TRACE" "$M/jdk-31-arm64/lib/server/libjvm.so is a 64-bit (ARM64) library"
+start "JRE Path=$M/jdk-30-x86" CORVID_RUNTIMES="$M" LC_ALL=C
+check_equal "other machine as JRE Path: status -1" 255 "$RUN_STATUS"
+check_equal "other machine as JRE Path: named" "app.bin: The Java VM library $M/jdk-30-x86/lib/server/libjvm.so is a 32-bit (x86) library; this launcher needs a 64-bit (x64) one."$'\n' "$RUN_STDERR"
 
 start $'Minimum Version=12\nMaximum Version=any' CORVID_RUNTIMES="$J"
 check_equal "none above 12: status -1" 255 "$RUN_STATUS"

@@ -16,13 +16,7 @@ install_launcher "$app"
 dir=$E2E_TMP/probe
 FIRST_PID=""
 # A first instance left running by a failed check is ended with the suite.
-_end_first_instance() {
-    local status=$?
-    [[ -n $FIRST_PID ]] && kill -9 "$FIRST_PID" 2>/dev/null
-    (exit "$status")
-    _e2e_finish
-}
-trap _end_first_instance EXIT
+kill_at_exit FIRST_PID
 
 # configure MAIN [APPLICATION_LINES] [VM_PARAMETERS] [LAUNCHER]
 configure() {
@@ -127,26 +121,11 @@ int 1 [-3]
 int 1 [0]
 int 2 [12] [$fits]" "$(record)"
 
-# Twenty at once: each delivered exactly once, each with its own answer.
-declare -A pids
-for i in $(seq 1 20); do
-    "$app" $((100 + i)) "tag$i" >/dev/null 2>&1 </dev/null &
-    pids[$i]=$!
-done
-wrong=()
-for i in $(seq 1 20); do
-    status=0
-    wait "${pids[$i]}" || status=$?
-    [[ $status == $((100 + i)) ]] || wrong+=("start $i ended with $status")
-done
-if [[ ${#wrong[@]} == 0 ]]; then pass "20 at once: every start got its own answer"; else fail "20 at once: every start got its own answer" "${wrong[@]}"; fi
+start_second() { "$app" "$@"; }
+source "$(dirname "${BASH_SOURCE[0]}")/../cases/single_instance.sh"
 rec=$(record)
-missing=()
-for i in $(seq 1 20); do
-    n=$(count_lines "$rec" "int 2 [$((100 + i))] [tag$i]")
-    [[ $n == 1 ]] || missing+=("tag$i delivered $n times")
-done
-if [[ ${#missing[@]} == 0 ]]; then pass "20 at once: each delivered exactly once"; else fail "20 at once: each delivered exactly once" "${missing[@]}"; fi
+recorded_line() { printf 'int 2 [%s] [tag%s]' $((100 + $1)) "$1"; }
+check_delivered_once "$rec" recorded_line
 check_equal "20 at once: nothing else delivered" 25 "$(wc -l <<<"$rec")"
 stop_first 3
 check_equal "int form: the first instance ends with its own code" 3 "$FIRST_STATUS"
@@ -165,28 +144,20 @@ stop_first return
 check_equal "in DestroyJavaVM: the first instance ends with 0" 0 "$FIRST_STATUS"
 check_equal "in DestroyJavaVM: delivered once" 1 "$(count_lines "$(record)" "int 1 [61]")"
 
-# ---- no secondaryMain: the second start takes the first instance's exit code ----
+# ---- no secondaryMain: the second start is answered -1 at once ------------------
 configure corvid.probe.NoSecondary
 start_first
-("$app" orphan >/dev/null 2>&1 </dev/null) &
-second=$!
-sleep 0.5
-check "no secondaryMain: the second start waits" kill -0 "$second"
+started=$(date +%s%N)
+run_captured "$app" orphan
+elapsed_ms=$((($(date +%s%N) - started) / 1000000))
+check_equal "no secondaryMain: the second start ends with -1" 255 "$RUN_STATUS"
+check "no secondaryMain: within a second (${elapsed_ms} ms)" test "$elapsed_ms" -lt 1000
+check "no secondaryMain: the first instance runs on" kill -0 "$FIRST_PID"
 stop_first 9
-status=0
-wait "$second" || status=$?
-check_equal "no secondaryMain: the second start ends with the first instance's System.exit code" 9 "$status"
-check_contains "no secondaryMain: the lookup failure is described" "$(cat "$E2E_TMP/first.err")" \
-    "java.lang.NoSuchMethodError"
-
-start_first
-("$app" orphan >/dev/null 2>&1 </dev/null) &
-second=$!
-sleep 0.3
-stop_first return
-status=0
-wait "$second" || status=$?
-check_equal "no secondaryMain: main returning gives 0 to both" "0 0" "$FIRST_STATUS $status"
+check_equal "no secondaryMain: the first instance keeps its own exit code" 9 "$FIRST_STATUS"
+check_not_contains "no secondaryMain: nothing printed" "$(cat "$E2E_TMP/first.err")" "NoSuchMethodError"
+check_contains "no secondaryMain: the trace says why" "$(cat "$E2E_TMP/first.trace")" \
+    "forwarded request answered -1: the main class has no secondaryMain"
 
 # ---- switches that leave the mode off -------------------------------------------
 for variant in "Single Instance=Yes" $'Application Type=service\nSingle Instance=yes'; do
@@ -222,8 +193,10 @@ stop_first 0
 check_equal "during JVM creation: delivered once" 1 "$(count_lines "$(record)" "int 1 [77]")"
 
 # ---- a first instance killed with SIGKILL -------------------------------------------
-configure corvid.probe.NoSecondary
-start_first
+# The second start waits for a JVM that is still being created.
+configure corvid.probe.ForwardedInt "" "-javaagent:$jar=3000"
+NO_WAIT=1 start_first
+wait_for_file "$dir/creating"
 ("$app" waits >/dev/null 2>&1 </dev/null) &
 second=$!
 sleep 0.3

@@ -3,28 +3,18 @@
 # per-user file under APPDATA that can hold "JRE Path".
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
-no_main_class=$'[Java Runtime Environment]\r\nMinimum Version=1.6\r\n'
-with_main_class=$'[Java Runtime Environment]\r\nMain Class=decoy.Main\r\n'
-message="Main class was not specified in INI file."
+source "$(dirname "${BASH_SOURCE[0]}")/../cases/config_file.sh"
 
-# program | the file it must read | a file it must not read
-case=0
-while IFS='|' read -r program expected decoy; do
-    case=$((case + 1))
-    dir=$E2E_TMP/rule$case
-    install_launcher "$dir/$program"
-    write_file "$dir/$expected" "$no_main_class"
-    [[ -n $decoy ]] && write_file "$dir/$decoy" "$with_main_class"
-    wine_run_msgbox LC_ALL=C CORVID_TRACE="$(to_windows_path "$dir/trace")" "$dir/$program"
-    check_equal "$program: status -1" 255 "$RUN_STATUS"
-    check_equal "$program: reads $expected" "$message" "$MSGBOX_TEXT"
-    check_contains "$program: traces $expected" "$(<"$dir/trace")" \
-        "configuration file $(to_windows_path "$dir/$expected")"$'\n'
-done <<'TABLE'
-MyApp.exe|MyApp.ini|MyApp.exe.ini
-my.tool.exe|my.tool.ini|my.ini
-Tools 1.2/tool|Tools 1.ini|Tools 1.2/tool.ini
-TABLE
+# A configuration file that is not there is named, in the user's language.
+dir=$E2E_TMP/missing
+install_launcher "$dir/MyApp.exe"
+for locale in C de_DE.UTF-8; do
+    wine_run_msgbox LC_ALL=$locale "$dir/MyApp.exe"
+    check_equal "missing file ($locale): status -1" 255 "$RUN_STATUS"
+    expected="The configuration file $(to_windows_path "$dir/MyApp.ini") was not found."
+    [[ $locale == de_* ]] && expected="Die Konfigurationsdatei $(to_windows_path "$dir/MyApp.ini") wurde nicht gefunden."
+    check_equal "missing file ($locale): named" "$expected" "$MSGBOX_TEXT"
+done
 
 # No "." anywhere in the path: no configuration file, nothing shown.
 dir=$E2E_TMP/nodot

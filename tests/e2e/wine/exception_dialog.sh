@@ -62,6 +62,13 @@ check_equal "$CASE: exit code" 0 "$RUN_STATUS"
 check_equal "$CASE: the program's thread runs on; DestroyJavaVM waits for it" \
     "$(printf '%s\n' "main throws java/lang/IllegalStateException" "DestroyJavaVM waits for 1 threads" \
         "lingering thread ends" "DestroyJavaVM returns")" "$(ending)"
+# The dialog is drawn for its monitor's dpi; the Java thread follows the
+# process default before and after it, as do the threads the program starts
+# (on Windows unaware, which a Java 8 runtime leaves to the system's scaling;
+# Wine 8 runs a process that declares nothing as per-monitor aware).
+check_equal "$CASE: the dialog is per-monitor DPI aware" "dpi=2" "$(dialog_field dialog 9)"
+check_equal "$CASE: the Java thread, the program's thread, the Java thread after the dialog: the process default" \
+    "process default|process default|process default" "$(grep '^dpi awareness' <<<"$LOG" | cut -d' ' -f4-5 | paste -sd'|')"
 check_contains "$CASE: the exception printed before the dialog" "$RUN_STDERR" \
     'Exception in thread "main" java.lang.IllegalStateException: thrown by the test world'
 # What the dialog held, read before Ignore.
@@ -118,7 +125,7 @@ start
 ui_dialog --timeout 3000 controls
 finish
 check_equal "$CASE: no dialog" 1 "$DIALOG_STATUS"
-check_equal "$CASE: exit code" 0 "$RUN_STATUS"
+check_equal "$CASE: exit code 1, as java's" 1 "$RUN_STATUS"
 check_not_contains "$CASE: no trace taken" "$LOG" "printStackTrace"
 
 # ---- what it shows ------------------------------------------------------------------

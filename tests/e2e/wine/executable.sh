@@ -49,7 +49,8 @@ done
 manifest=$(perl -0777 -ne 'print $1 if /(<assembly.*?<\/assembly>)/s' "$exe")
 check_contains "manifest: common controls 6" "$manifest" 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"'
 check_contains "manifest: asInvoker" "$manifest" 'level="asInvoker"'
-check_contains "manifest: per-monitor DPI aware" "$manifest" '>PerMonitorV2'
+# The process keeps the system's default awareness, which the JVM inherits.
+check_not_contains "manifest: no DPI awareness" "$manifest" 'dpiAware'
 
 version=$(x86_64-w64-mingw32-strings -el "$exe")
 check_contains "version record: product name" "$version" $'ProductName\nCorvid'

@@ -1,13 +1,12 @@
 # The runtime-not-found dialog under Wine, driven as a user would with
-# corvid_jredriver (tests/support/jre_dialog_driver_win.cpp): what it shows,
+# corvid_uidriver's picker mode (tests/support/ui_driver_win.cpp): what it shows,
 # Browse through the shell's folder picker to a folder holding the test JVM
 # library, OK, and the "JRE Path" remembered for the next start; the ways
 # out that change nothing; the link's colours and what a click opens.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 test_jvm=$CORVID_BUILD_DIR/tests/support/test_jvm/corvid_test_jvm.dll
-jredriver=${CORVID_JREDRIVER:-$CORVID_BUILD_DIR/tests/corvid_jredriver.exe}
-for needed in "$test_jvm" "$jredriver"; do
+for needed in "$test_jvm" "$CORVID_UIDRIVER"; do
     if [[ ! -f $needed ]]; then
         fail "test programs" "missing $needed: build the tests"
         exit 1
@@ -68,9 +67,9 @@ close_app() {
 # drive COMMAND [ARGUMENT]: one step of the driver; DRIVEN is what it printed.
 drive() {
     DRIVE_STATUS=0
-    DRIVEN=$(timeout -k 5 40 wine "$jredriver" --image app.exe --timeout 30000 "$@" </dev/null 2>"$E2E_TMP/driver.err") ||
+    DRIVEN=$(timeout -k 5 40 wine "$CORVID_UIDRIVER" picker --image app.exe --timeout 30000 "$@" </dev/null 2>"$E2E_TMP/driver.err") ||
         DRIVE_STATUS=$?
-    [[ $DRIVE_STATUS == 0 ]] || echo "  (corvid_jredriver $*: status $DRIVE_STATUS: $(cat "$E2E_TMP/driver.err"))"
+    [[ $DRIVE_STATUS == 0 ]] || echo "  (corvid_uidriver picker $*: status $DRIVE_STATUS: $(cat "$E2E_TMP/driver.err"))"
 }
 # field KEY: that line of DRIVEN.
 field() { sed -n "s/^$1=//p" <<<"$DRIVEN"; }
@@ -232,6 +231,7 @@ layout_matches() {
     local style
     style=$(awk -F'\t' '$1 == "dialog" { print $3 }' <<<"$controls")
     if (((style & 0x80C800C8) == 0x80C800C8)); then pass "$1: style"; else fail "$1: style" "$style"; fi
+    check_equal "$1: per-monitor DPI aware" "dpi=2" "$(awk -F'\t' '$1 == "dialog" { print $9 }' <<<"$controls")"
     # id/class/text-kind -> x y w h, English first, then the differences.
     local -A want=([1]="107 122 50 14" [2]="161 122 50 14" [201]="60 89 94 14" [label]="12 92 45 8"
         [202]="157 89 50 14" [203]="44 22 160 34" [205]="44 58 147 8" [206]="12 73 195 8")

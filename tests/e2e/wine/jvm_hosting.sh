@@ -83,7 +83,7 @@ configure "$(printf '%s\n' "[Java Runtime Environment]" "Main Class=app.Main" "J
     "class app/Main main=print"
 launch one "" "two words"
 check_equal "$CASE: exit code" 0 "$RUN_STATUS"
-check_equal "$CASE: JNI 1.2, options not ignored" "version=0x00010002 nOptions=10 ignoreUnrecognized=0" \
+check_equal "$CASE: JNI 1.2, options not ignored" "version=0x00010002 nOptions=11 ignoreUnrecognized=0" \
     "$(log_value "JNI_CreateJavaVM " | sed 's/^thread=[0-9]* //')"
 # The sizes are a share of the physical memory that GlobalMemoryStatus reports:
 # a whole number of pages, about what Linux reports. 50% of M KiB is the first
@@ -107,7 +107,8 @@ inherited_path=${inherited_path%";$(win "$server_rt")\\bin"}
 check_equal "$CASE: option list in order" \
     "$(printf '%s\n' "-Djava.library.path=native;$(win "$app")\\;.;$inherited_path;$(win "$server_rt")\\lib" \
         "-Djava.class.path=app.jar;lib\\x.jar" "$half" "$third" "-Xmx1024K" "-Xms4194304K" \
-        "-Dq=a b" "-Dhome=$(win "$server_rt")" "-xmx50P" "-Xss2m")" "$(log_options)"
+        "-Dq=a b" "-Dhome=$(win "$server_rt")" "-xmx50P" "-Xss2m" "-Dsun.java.command=app.Main one  two words")" \
+    "$(log_options)"
 check_equal "$CASE: TAV_JVM_PATH" "$(win "$server_rt")\\bin\\server\\jvm.dll" "$(log_value "env TAV_JVM_PATH=")"
 check_equal "$CASE: TAV_JVM_HOME" "$(win "$server_rt")" "$(log_value "env TAV_JVM_HOME=")"
 check_contains "$CASE: Path = System Path, inherited Path, runtime bin" "$inherited_path" "C:\\windows"
@@ -126,6 +127,23 @@ check_equal "$CASE: argument bytes" "$(printf '%s\n' "arg 0 one" "arg 1 " "arg 2
 check_equal "$CASE: System.out to the output file" $'one\r\n\r\ntwo words\r\nx' "$(file_text "$E2E_TMP/out.txt.out"; printf x)"
 check_equal "$CASE: System.err to the error file" "arguments: 3" "$(file_text "$E2E_TMP/err.txt.out" | tr -d '\r')"
 check_contains "$CASE: utf chars released" "$LOG" "unreleased UTF chars: 0"
+
+CASE="java option forms, class path wildcards"
+mkdir -p "$app/lib/sub.jar"
+touch "$app/lib/b.jar" "$app/lib/A.JAR" "$app/lib/notes.txt"
+configure "$(printf '%s\n' "[Java Runtime Environment]" "Main Class=app.Main" "JRE Path=$(win "$server_rt")" \
+    'Virtual Machine Parameters=-p "my mods" --add-opens java.base/java.lang=ALL-UNNAMED --add-modules=m' \
+    "[Class Path]" "Class Path=$(win "$app")\\lib\\*;app.jar")" "class app/Main main=return"
+launch
+check_equal "$CASE: joined in order, jars of the folder in name order" \
+    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\lib\\A.JAR;$(win "$app")\\lib\\b.jar;app.jar" \
+        "--module-path=my mods" "--add-opens=java.base/java.lang=ALL-UNNAMED" "--add-modules=m")" "$(log_options)"
+configure "$(runtime_ini "$(win "$server_rt")" "Virtual Machine Parameters=-Xmx1m --add-opens" "")" "class app/Main main=return"
+launch_msgbox
+check_equal "$CASE: an option without its value: message" \
+    $'The option --add-opens in Virtual Machine Parameters needs a value.\n' "$MSGBOX_TEXT"
+check_equal "$CASE: an option without its value: exit -1" 255 "$RUN_STATUS"
+check_not_contains "$CASE: an option without its value: no JVM" "$LOG" "JNI_CreateJavaVM"
 
 CASE="no class path, no library path"
 configure "$(printf '%s\n' "[Java Runtime Environment]" "Main Class=app.Main" "JRE Path=$(win "$server_rt")")" \
@@ -201,7 +219,7 @@ return No 0
 exit:0 No 0
 exit:7 No 7
 exit:-3 No 253
-throw No 0
+throw No 1
 throw yes 255
 EOF
 check_contains "$CASE: Stop calls System.exit(-1)" "$LOG" "System.exit -1"
@@ -247,7 +265,23 @@ create returns -7|server_rt|create -7;class app/Main main=print|JNI exception: f
 main class not a string|server_rt|missing java/lang/String;class app/Main main=print|Failed to load Main Class: app/Main.%NL%|255
 main class not found|server_rt|class app/Other main=print|Could not find the main class app/Main.%NL%|255
 no main method|server_rt|lookup-exceptions no;class app/Main|No main method found in specified class.%NL%|255
+the JVM's reason|server_rt|create -1;say Unrecognized option: --frobnicate\n;class app/Main|JNI exception: failed to create the Java VM%NL%Reason: unknown.%NL%Unrecognized option: --frobnicate|255
 EOF
+check_contains "$CASE: the JVM's reason: said through the hook" "$LOG" "says Unrecognized option"
+check_equal "$CASE: the JVM's reason: not printed besides" "" "$RUN_STDOUT"
+
+CASE="Main Jar"
+configure "$(printf '%s\n' "[Java Runtime Environment]" "Main Jar=%APP_JAR%" "JRE Path=$(win "$server_rt")" \
+    "[Class Path]" "Class Path=other.jar")" "class app/Main main=print"
+case_env=(APP_JAR='C:\apps\app.jar')
+launch_msgbox a b
+case_env=()
+check_equal "$CASE: the jar is the class path, named by the command property" \
+    "$(printf '%s\n' '-Djava.class.path=C:\apps\app.jar' '-Dsun.java.command=C:\apps\app.jar a b')" "$(log_options)"
+check_contains "$CASE: the runtime's launcher helper is asked for" "$LOG" "FindClass sun/launcher/LauncherHelper"
+check_equal "$CASE: no main class asked for; a runtime without the helper cannot read the jar" \
+    'Failed to load Main Class: C:\apps\app.jar.'$'\n' "$MSGBOX_TEXT"
+check_equal "$CASE: exit code" 255 "$RUN_STATUS"
 
 CASE="main method missing with NoSuchMethodError"
 configure "$(runtime_ini "$(win "$server_rt")" "" "")" "class app/Main"

@@ -6,24 +6,7 @@ app=$E2E_TMP/MyApp.exe
 install_launcher "$app"
 write_file "$E2E_TMP/MyApp.ini" $'[Java Runtime Environment]\r\nMinimum Version=1.6\r\n'
 
-english="Main class was not specified in INI file."
-german="Main class in der INI-Datei nicht spezifiziert."
-# locale | expected text of the missing-main-class message
-while IFS='|' read -r locale expected; do
-    wine_run_msgbox LC_ALL="$locale" "$app"
-    check_equal "$locale: status -1" 255 "$RUN_STATUS"
-    check_equal "$locale: text in the box" "$expected" "$MSGBOX_TEXT"
-    check_equal "$locale: text traced by Wine" "$expected" "$MSGBOX_TRACE"
-done <<TABLE
-C|$english
-de_DE.UTF-8|$german
-de_AT.UTF-8|$german
-it_IT.UTF-8|Classe principale non specificata nel file INI.
-es_ES.UTF-8|La clase principal no fue especificada en archivo de INI.
-es_MX.UTF-8|La clase principal no fue especificada en archivo de INI.
-pt_PT.UTF-8|$english
-fr_FR.UTF-8|$english
-TABLE
+source "$(dirname "${BASH_SOURCE[0]}")/../cases/messages.sh"
 
 # The box has no title of its own: the system shows its default one.
 while IFS='|' read -r locale title; do
@@ -33,3 +16,12 @@ done <<'TABLE'
 C|Error
 de_DE.UTF-8|Fehler
 TABLE
+
+# The box is drawn for its monitor's dpi, though the process declares no
+# awareness (the JVM would inherit it).
+wine_start "$app"
+ui_dialog controls key enter wait-gone
+wine_wait
+check_equal "the box: driven" 0 "$DIALOG_STATUS"
+check_equal "the box: per-monitor DPI aware" "dpi=2" "$(dialog_field dialog 9)"
+check_equal "the box: closed, status -1" 255 "$RUN_STATUS"

@@ -25,13 +25,8 @@ stop=$E2E_TMP/stop
 jvm_env=(CORVID_TEST_JVM_WORLD="$(win "$world")" CORVID_TEST_JVM_LOG="$(win "$log")"
     CORVID_TEST_JVM_STOP="$(win "$stop")" LC_ALL=C.UTF-8)
 FIRST_PID=""
-_end_first_instance() {
-    local status=$?
-    [[ -n $FIRST_PID ]] && kill -9 "$FIRST_PID" 2>/dev/null
-    (exit "$status")
-    _e2e_finish
-}
-trap _end_first_instance EXIT
+# A first instance left running by a failed check is ended with the suite.
+kill_at_exit FIRST_PID
 
 # configure WORLD [APPLICATION_LINES]
 configure() {
@@ -112,18 +107,8 @@ check_equal "int form: 1041 bytes of arguments end with -1" 255 "$RUN_STATUS"
 second 12 "$(printf 'y%.0s' {1..1035})"
 check_equal "int form: exactly 1040 bytes are delivered" 12 "$RUN_STATUS"
 
-declare -A pids
-for i in $(seq 1 20); do
-    env "${jvm_env[@]}" timeout -k 5 60 wine "$app/app.exe" $((100 + i)) "tag$i" >/dev/null 2>&1 </dev/null &
-    pids[$i]=$!
-done
-wrong=()
-for i in $(seq 1 20); do
-    status=0
-    wait "${pids[$i]}" || status=$?
-    [[ $status == $((100 + i)) ]] || wrong+=("start $i ended with $status")
-done
-if [[ ${#wrong[@]} == 0 ]]; then pass "20 at once: every start got its own answer"; else fail "20 at once: every start got its own answer" "${wrong[@]}"; fi
+start_second() { env "${jvm_env[@]}" timeout -k 5 60 wine "$app/app.exe" "$@"; }
+source "$(dirname "${BASH_SOURCE[0]}")/../cases/single_instance.sh"
 
 # ---- a foreign writer of the block ---------------------------------------------------
 run_captured wine "$writer" "$NAME" fill 65
@@ -151,12 +136,8 @@ check_equal "garbage: the first instance still serves once the ids are back" 15 
 stop_first
 check_equal "int form: the first instance ends with its own code" 3 "$FIRST_STATUS"
 out=$(first_out)
-missing=()
-for i in $(seq 1 20); do
-    n=$(count_lines "$out" "tag$i")
-    [[ $n == 1 ]] || missing+=("tag$i delivered $n times")
-done
-if [[ ${#missing[@]} == 0 ]]; then pass "20 at once: each delivered exactly once"; else fail "20 at once: each delivered exactly once" "${missing[@]}"; fi
+printed_line() { printf 'tag%s' "$1"; }
+check_delivered_once "$out" printed_line
 check_equal "int form: nothing of the too long request arrived" 0 "$(grep -c '^11$' <<<"$out")"
 LOG=$(cat "$log")
 check_equal "int form: one call per request (2 + 1 + 20 + 2 garbage + 1)" 26 "$(grep -c '^secondaryMain thread=' <<<"$LOG")"
@@ -172,19 +153,19 @@ check_equal "in DestroyJavaVM: the program is still served" 62 "$RUN_STATUS"
 stop_first
 check_equal "in DestroyJavaVM: the first instance ends with 0 when the program's thread ends" 0 "$FIRST_STATUS"
 
-# ---- no secondaryMain; a first instance ended from outside ----------------------------
+# ---- no secondaryMain: answered -1 at once; a first instance ended from outside ---------
 configure "class app/Main main=wait-stop,exit:9"
 start_first
-(env "${jvm_env[@]}" timeout -k 5 60 wine "$app/app.exe" orphan >/dev/null 2>&1 </dev/null) &
-waiting=$!
-sleep 1
-check "no secondaryMain: the second start waits" kill -0 "$waiting"
+second orphan
+check_equal "no secondaryMain: the second start ends with -1" 255 "$RUN_STATUS"
+check "no secondaryMain: ... while the first instance runs on" kill -0 "$FIRST_PID"
 stop_first
-status=0
-wait "$waiting" || status=$?
-check_equal "no secondaryMain: the second start ends with the first instance's exit code" 9 "$status"
-check_contains "no secondaryMain: the lookup failure is described" "$(tr -d '\r' <"$E2E_TMP/first.err")" "NoSuchMethodError"
+check_equal "no secondaryMain: the first instance keeps its exit code" 9 "$FIRST_STATUS"
+check_not_contains "no secondaryMain: nothing printed" "$(tr -d '\r' <"$E2E_TMP/first.err")" "NoSuchMethodError"
+check_contains "no secondaryMain: the trace says why" "$(cat "$E2E_TMP/first.trace")" "the main class has no secondaryMain"
 
+# A second start that waits inside secondaryMain when the first instance is ended.
+configure "class app/Main main=wait-stop,exit:9 secondaryMainInt=wait-stop,return-arg"
 start_first
 (env "${jvm_env[@]}" timeout -k 5 60 wine "$app/app.exe" orphan >/dev/null 2>&1 </dev/null) &
 waiting=$!

@@ -8,8 +8,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 test_jvm=$CORVID_BUILD_DIR/tests/support/test_jvm/corvid_test_jvm.dll
 test_splash_dir=$CORVID_BUILD_DIR/tests/support/test_splash
-probe_exe=$CORVID_BUILD_DIR/tests/corvid_splashprobe.exe
-for needed in "$test_jvm" "$test_splash_dir/corvid_test_splash.dll" "$test_splash_dir/corvid_test_splash_no_init.dll" "$probe_exe"; do
+for needed in "$test_jvm" "$test_splash_dir/corvid_test_splash.dll" "$test_splash_dir/corvid_test_splash_no_init.dll" "$CORVID_UIDRIVER"; do
     if [[ ! -f $needed ]]; then
         fail "prerequisites" "missing $needed: build the tests"
         exit 1
@@ -51,7 +50,7 @@ make_picture "$app/splash.gif"
 make_picture -quality 95 "$app/splash.jpg"
 make_picture "$app/splash.png"
 # A picture whose size is physical (0.01 mm), not pixels: it grows with the dpi.
-timeout 30 wine "$probe_exe" emf "$(win "$app/splash.emf")" </dev/null >/dev/null 2>&1 ||
+timeout 30 wine "$CORVID_UIDRIVER" emf "$(win "$app/splash.emf")" </dev/null >/dev/null 2>&1 ||
     fail "prerequisites" "could not write a metafile"
 printf 'not a picture at all\n' >"$app/corrupt.bmp"
 : >"$app/empty.bmp"
@@ -85,10 +84,10 @@ finish_app() {
         echo "  (app.exe ended with status $APP_STATUS and no trace; its error output: $(head -c 600 "$E2E_TMP/.app.err" | tr '\n' ' '))"
     fi
 }
-# probe COMMAND [TIMEOUT_MS]: corvid_splashprobe on app.exe; PROBE_OUT, PROBE_STATUS.
+# probe COMMAND [TIMEOUT_MS]: corvid_uidriver's probe mode on app.exe; PROBE_OUT, PROBE_STATUS.
 probe() {
     PROBE_STATUS=0
-    timeout 30 wine "$probe_exe" "$1" --image app.exe --timeout "${2:-10000}" >"$E2E_TMP/.probe" 2>&1 </dev/null ||
+    timeout 30 wine "$CORVID_UIDRIVER" probe "$1" --image app.exe --timeout "${2:-10000}" >"$E2E_TMP/.probe" 2>&1 </dev/null ||
         PROBE_STATUS=$?
     PROBE_OUT=$(tr -d '\r' <"$E2E_TMP/.probe")
 }

@@ -12,6 +12,13 @@ namespace corvid_test_jvm {
 std::uint64_t currentThreadId();
 // The size of the calling thread's stack reservation in bytes.
 std::uint64_t currentThreadStackSize();
+struct DpiAwareness {
+    int awareness = 0;     // 0 unaware, 1 system, 2 per monitor
+    bool ownOfThread = false;  // set for the thread itself, not the process default
+};
+// The calling thread's DPI awareness; nullopt where the system has no such
+// notion.
+std::optional<DpiAwareness> currentThreadDpiAwareness();
 // The process environment as the operating system holds it right now (on
 // Windows not the C runtime's start-up copy), in UTF-8.
 std::optional<std::string> environmentVariable(const char* name);

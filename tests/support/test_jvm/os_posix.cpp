@@ -29,6 +29,8 @@ std::uint64_t currentThreadStackSize() {
     return size;
 }
 
+std::optional<DpiAwareness> currentThreadDpiAwareness() { return std::nullopt; }
+
 std::optional<std::string> environmentVariable(const char* name) {
     const char* value = std::getenv(name);
     if (!value) return std::nullopt;

@@ -36,6 +36,30 @@ std::string toUtf8(const std::wstring& wide) {
 
 std::uint64_t currentThreadId() { return GetCurrentThreadId(); }
 
+std::optional<DpiAwareness> currentThreadDpiAwareness() {
+    // Windows 10 1607 and later; looked up so the library loads anywhere.
+    using GetContext = void*(WINAPI*)();
+    using GetAwareness = int(WINAPI*)(void*);
+    using SetContext = void*(WINAPI*)(void*);
+    const HMODULE user32 = LoadLibraryW(L"user32.dll");
+    const auto getContext = reinterpret_cast<GetContext>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
+    const auto getAwareness = reinterpret_cast<GetAwareness>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+    const auto setContext = reinterpret_cast<SetContext>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user32, "SetThreadDpiAwarenessContext")));
+    if (!getContext || !getAwareness || !setContext) return std::nullopt;
+    void* const context = getContext();
+    DpiAwareness result;
+    result.awareness = getAwareness(context);
+    // Setting returns the context before, which Wine marks with bit 31 when
+    // the thread followed the process default; setting that back restores it.
+    void* const before = setContext(context);
+    result.ownOfThread = before && (reinterpret_cast<UINT_PTR>(before) & 0x80000000u) == 0;
+    if (before) setContext(before);
+    return result;
+}
+
 std::uint64_t currentThreadStackSize() {
     // The reservation runs from the TEB's DeallocationStack up to StackBase;
     // GetCurrentThreadStackLimits reports exactly those two.

@@ -47,6 +47,14 @@ void logLine(const std::string& line) {
 
 std::string threadTag() { return "thread=" + std::to_string(currentThreadId()); }
 
+// What a runtime that chooses no awareness itself would find on this thread.
+void logDpiAwareness() {
+    if (const auto awareness = currentThreadDpiAwareness()) {
+        logLine("dpi awareness " + std::to_string(awareness->awareness) +
+                (awareness->ownOfThread ? " thread's own " : " process default ") + threadTag());
+    }
+}
+
 [[noreturn]] void fatal(const std::string& message) {
     logLine("fatal: " + message);
     std::fprintf(stderr, "corvid_test_jvm: %s\n", message.c_str());
@@ -421,6 +429,7 @@ jint runSteps(ThreadEnv* env, const Method& method, const std::vector<jvalue>& a
                 std::lock_guard<std::mutex> lock(lingerMutex);
                 lingering.emplace_back([milliseconds] {
                     logLine("lingering thread starts " + threadTag());
+                    logDpiAwareness();
                     sleepMilliseconds(milliseconds);
                     printLine(false, u"lingering thread ends");
                     logLine("lingering thread ends " + threadTag());
@@ -843,6 +852,7 @@ jint JNICALL AttachCurrentThread(JavaVM*, void** penv, void* arguments) {
 
 jint JNICALL DetachCurrentThread(JavaVM*) {
     logLine("DetachCurrentThread " + threadTag());
+    logDpiAwareness();
     if (world().failDetach) return JNI_ERR;
     attachedEnv = nullptr;
     return JNI_OK;
@@ -924,6 +934,7 @@ extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, vo
     logEnvironment();
     readArchiveOptions(*arguments);
     logLine("stack " + std::to_string(currentThreadStackSize()));
+    logDpiAwareness();
     if (world().createDelay > 0) {
         logLine("JNI_CreateJavaVM delays " + std::to_string(world().createDelay) + " ms");
         sleepMilliseconds(static_cast<unsigned>(world().createDelay));

@@ -1,0 +1,13 @@
+#ifndef _WIN32
+#error "standard_output_hold_win.cpp is for the Windows build only"
+#endif
+
+#include "jvm/standard_output_hold.h"
+
+namespace corvid {
+
+void holdStandardOutput() {}
+
+std::string releaseStandardOutput(bool) { return {}; }
+
+}  // namespace corvid
