@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <utility>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "config/config_file.h"
 #include "jvm/jvm_loader.h"
@@ -136,6 +136,11 @@ bool isWildcard(WideView entry) {
     return endsWith(entry, u"*") && entry.size() >= 2 && (entry[entry.size() - 2] == u'/' || entry[entry.size() - 2] == u'\\');
 }
 
+bool hasAotCacheMagic(std::string_view head) {
+    // 0xf00baba2, little-endian: a static archive, which the AOT cache is.
+    return head.size() >= 4 && head.substr(0, 4) == std::string_view("\xa2\xab\x0b\xf0", 4);
+}
+
 // The start whose archive step the capture watcher guards, and the code its
 // process ends with when the JVM refuses the archive.
 std::atomic<Launcher*> guardedLauncher{nullptr};
@@ -233,10 +238,9 @@ public:
     void removeDeadTemporaries(const std::vector<WideString>& names) {
         for (const WideString& name : names) {
             if (!startsWith(name, current_)) continue;
+            // A dead build's .aottmp is decideAot's to take.
             auto id = processOf(name, u".tmp");
-            for (const WideView suffix : {WideView(u".aottmp"), WideView(u".build")}) {
-                if (!id) id = processOf(name, suffix);
-            }
+            if (!id) id = processOf(name, u".build");
             if (!id || alive(*id, name)) continue;
             removeWithRecord(name);
             traceLine(launcher_, u"deleted " + name + u": the archive exists or its start ended");
@@ -340,13 +344,42 @@ CacheMode decide(CacheStart& start, const std::vector<WideString>& names, const 
 // Once the dynamic archive is in use: the AOT cache of the key is mapped
 // when its record matches, checked once when newly built, and recorded at
 // most once per key. Anything else keeps the dynamic archive (Use).
-CacheMode decideAot(CacheStart& start, const std::string& key, StartupCacheState& state) {
+// A build whose process has ended: the create step ends the process by
+// itself, and where no exit handler of the launcher ran (on Windows the JVM's
+// C runtime is not the launcher's), its cache is recorded here. True when
+// the cache is now recorded as complete.
+bool takeFinishedBuild(CacheStart& start, const std::vector<WideString>& names, const std::string& key) {
+    FileSystem& files = start.files_;
+    const WideString cache = start.path(start.current_ + u".aot");
+    for (const WideString& name : names) {
+        const auto id = startsWith(name, start.current_) ? processOf(name, u".aottmp") : std::nullopt;
+        if (!id || start.alive(*id, name)) continue;
+        const auto head = files.readFile(start.path(name), 8);
+        bool taken = false;
+        if (head && hasAotCacheMagic(*head) && files.rename(start.path(name), cache)) {
+            const auto facts = files.facts(cache);
+            taken = facts && files.writeFile(cache + u".meta", formatRecord({"complete", facts->size, facts->modified, key}));
+        }
+        if (!taken) files.remove(start.path(name));
+        files.remove(start.path(start.current_ + u".aotconf"));
+        traceLine(start.launcher_, taken ? u"took " + name + u", left by a build that has ended"
+                                         : u"deleted " + name + u": its build did not finish it");
+        if (taken) return true;
+    }
+    return false;
+}
+
+CacheMode decideAot(CacheStart& start, const std::vector<WideString>& names, const std::string& key,
+                    StartupCacheState& state) {
     Launcher& launcher = start.launcher_;
     FileSystem& files = start.files_;
     const WideString name = start.current_ + u".aot";
     const WideString cache = start.path(name);
     const WideString recordPath = cache + u".meta";
-    const auto record = start.readRecord(name);
+    auto record = start.readRecord(name);
+    if (record && record->state == "building" && record->key == key && takeFinishedBuild(start, names, key)) {
+        record = start.readRecord(name);
+    }
     if (!record && !files.facts(recordPath)) {
         // The record exists from here on, so no other start records this key again.
         if (!files.writeFile(recordPath, formatRecord({"recording", 0, 0, key}))) return CacheMode::Use;
@@ -392,11 +425,6 @@ struct Build {
     std::string key;
 };
 Build currentBuild;
-
-bool hasAotCacheMagic(std::string_view head) {
-    // 0xf00baba2, little-endian: a static archive, which the AOT cache is.
-    return head.size() >= 4 && head.substr(0, 4) == std::string_view("\xa2\xab\x0b\xf0", 4);
-}
 
 void finishBuild() {
     Launcher* launcher = std::exchange(currentBuild.launcher, nullptr);
@@ -719,7 +747,7 @@ void prepareStartupCache(Launcher& launcher) {
     start.removeLeftovers(*names);
     CacheMode mode = decide(start, *names, *key, state);
     if (mode == CacheMode::Off) return;
-    if (mode == CacheMode::Use && supportsAotCache(feature)) mode = decideAot(start, *key, state);
+    if (mode == CacheMode::Use && supportsAotCache(feature)) mode = decideAot(start, *names, *key, state);
 
     // The JVM opens the archive through the narrow form of its path.
     const auto jvmFolder = jvmOpenablePath(systemShortPaths(), *folder);

@@ -108,10 +108,13 @@ public:
         // No inherited handles and no console: the builder holds nothing of this start.
         if (!CreateProcessW(wide(path), commandLine.data(), nullptr, nullptr, FALSE,
                             DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP | BELOW_NORMAL_PRIORITY_CLASS |
-                                CREATE_UNICODE_ENVIRONMENT,
+                                CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED,
                             block.data(), nullptr, &startup, &info)) {
             return false;
         }
+        // Wine ignores the priority of the creation flags; set before the first instruction runs.
+        SetPriorityClass(info.hProcess, BELOW_NORMAL_PRIORITY_CLASS);
+        ResumeThread(info.hThread);
         CloseHandle(info.hThread);
         CloseHandle(info.hProcess);
         return true;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "jvm/process_environment.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
 
@@ -189,6 +190,62 @@ TEST(StartupCacheOptions, PerModeAndVersion) {
     for (const auto& c : cases) {
         EXPECT_EQ(cacheOptions(c.mode, c.kind, c.version, "a.jsa", "c:\\x y.log"), c.expected) << c.version;
     }
+}
+
+// A class path folder that is not empty makes the JVM end the process when it
+// writes the archive; an empty one does not.
+TEST_F(StartupCache, ANonEmptyClassFolderKeepsTheStartPlain) {
+    const WideString classes = nativePath(u"/Apps/Tool/classes");
+    fake.files.existing.insert(classes);
+    options[0] += toNarrow(WideString(1, kSearchPathSeparator) + classes);
+    EXPECT_FALSE(prepare().empty()) << "an empty folder";
+    fake.files.contents[classes + kPathSeparator + u"app.properties"] = "x=1";
+    EXPECT_TRUE(prepare().empty());
+    EXPECT_NE(traced.find("off: the class path folder " + toNarrow(classes) + " is not empty"), std::string::npos);
+}
+
+// On 25: the archive in use, one start records, its end starts the detached
+// build, whose cache (left by an ended build) is checked, then mapped.
+TEST_F(StartupCache, TheAotCacheIsRecordedOnceBuiltDetachedCheckedAndMapped) {
+    release("JAVA_VERSION=\"25.0.3\"\n");
+    const auto key = [&] {
+        launcher.jvmOptions = options;
+        return cacheKey(launcher, fake.files, u"25.0.3").value_or("");
+    };
+    const WideString base = inFolder(u"tool-" + fromAscii(keyHash(key())));
+    fake.files.contents[base + u".jsa"] = archiveBytes(100);
+    putRecord(base + u".jsa", "checked", 100, key());
+    const auto has = [](const std::vector<std::string>& all, const std::string& option) {
+        return std::find(all.begin(), all.end(), option) != all.end();
+    };
+
+    EXPECT_TRUE(has(prepare(), "-XX:AOTMode=record"));
+    fake.files.contents[base + u".4242.aotconf"] = "conf";  // what the JVM records at exit
+    launcher.startupCache.mainStarted = true;
+    finishStartupCache(launcher);
+    ASSERT_EQ(fake.process.detached.size(), 1u);
+    EXPECT_EQ(fake.process.detached[0].path, fake.process.module.path);
+    EXPECT_EQ(fake.process.detached[0].name, kCacheBuildVariable);
+    EXPECT_EQ(fake.process.detached[0].value, base + u".aot.meta");
+    EXPECT_TRUE(exists(base + u".aotconf"));
+
+    // Recorded once per key: while it builds, the archive is used.
+    EXPECT_TRUE(has(prepare(), "-XX:SharedArchiveFile=" + toNarrow(base + u".jsa")));
+    finishStartupCache(launcher);
+    EXPECT_EQ(fake.process.detached.size(), 1u);
+
+    fake.files.contents[base + u".77.aottmp"] = std::string("\xa2\xab\x0b\xf0", 4) + "cache";
+    EXPECT_TRUE(has(prepare(), "-XX:AOTCache=" + toNarrow(base + u".aot")));
+    EXPECT_EQ(launcher.startupCache.mode, CacheMode::Check);
+    EXPECT_FALSE(exists(base + u".aotconf"));
+    fake.files.contents[launcher.startupCache.checkLog] = "[aot] Using AOT-linked classes: true";
+    startupCacheMainStarting(launcher);
+    finishStartupCache(launcher);
+
+    const auto mapped = prepare();
+    EXPECT_EQ(launcher.startupCache.mode, CacheMode::Use);
+    EXPECT_TRUE(has(mapped, "-XX:AOTCache=" + toNarrow(base + u".aot")));
+    EXPECT_FALSE(has(mapped, "-Xshare:auto")) << "the AOT options refuse any -Xshare";
 }
 
 TEST(StartupCacheRecord, RoundTripsAndRefusesDamage) {

@@ -90,6 +90,34 @@ check_equal "third start: maps the archive, no verification" \
 check_contains "third start: the exit hook ran" "$LOG" "exit hook 5"
 check_equal "third start: the marker is cleared by the hook" "app-H.jsa app-H.jsa.meta " "$(in_folder)"
 
+# A runtime of version 25: once the archive is in use, a start records the AOT
+# configuration and a detached, windowless copy of the launcher builds the
+# cache at low priority; the next start checks it, the one after maps it.
+printf 'IMPLEMENTOR="corvid"\r\nJAVA_VERSION="25.0.3"\r\n' >"$runtime/release"
+code="aot$$"
+folder="${unix_local%/}/Cache Test/$code"
+windows_folder="${local_app_data%\\}\\Cache Test\\$code"
+configure Yes
+launch one; launch two; launch three
+check_equal "25, third start: exit 0" 0 "$RUN_STATUS"
+check_contains "25, third start: records" "$(log_options)" "-XX:AOTMode=record"
+for _ in $(seq 120); do compgen -G "$folder/*.aot" >/dev/null && ! compgen -G "$folder/*.build" >/dev/null && break; sleep 0.5; done
+build_log=$(cat "$log" 2>/dev/null)
+check_contains "25, build: the create step with the recorded configuration" "$build_log" "option -XX:AOTMode=create"
+check_contains "25, build: detached, windowless, below normal priority, no standard output" \
+    "$(grep '^aot create' <<<"$build_log")" "aot create console=none priority=16384 stdout=none"
+check_equal "25, build: the cache under %LOCALAPPDATA%, the configuration gone" \
+    "app-H.aot app-H.aot.meta app-H.jsa app-H.jsa.meta " "$(in_folder)"
+launch four
+check_contains "25, fourth start: checks the AOT cache" "$LOG" "aot cache mapped $windows_folder\\app-"
+launch five
+check_equal "25, fifth start: maps it" \
+    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "-Dsun.java.command=app.Main five" \
+        "-Xlog:cds*=off" "-Xlog:aot*=off" \
+        "-XX:AOTCache=$(sed -n 's/^-XX:AOTCache=//p' <<<"$(log_options)")")" "$(log_options)"
+check_contains "25, fifth start: from %LOCALAPPDATA%" "$(log_options)" "-XX:AOTCache=$windows_folder\\app-"
+printf 'IMPLEMENTOR="corvid"\r\nJAVA_VERSION="17.0.9"\r\n' >"$runtime/release"
+
 # A runtime without a release file, and the key off: exactly today's start.
 mv "$runtime/release" "$runtime/release.off"
 launch four

@@ -27,6 +27,9 @@ std::FILE* openFile(const std::string& utf8Path, const char* mode, std::string& 
 // Writes to the process's own standard output or error, byte for byte.
 void writeStandardStream(bool toErr, const std::string& bytes);
 [[noreturn]] void exitProcess(int code);
+// How the process was started, for the log: "console=yes|none priority=N
+// stdout=yes|none" on Windows; empty elsewhere.
+std::string processFacts();
 void sleepMilliseconds(unsigned milliseconds);
 
 // The variable that holds the search path for executables and libraries.

@@ -54,6 +54,8 @@ void writeStandardStream(bool toErr, const std::string& bytes) {
 
 void exitProcess(int code) { _exit(code); }
 
+std::string processFacts() { return {}; }
+
 void sleepMilliseconds(unsigned milliseconds) { usleep(milliseconds * 1000u); }
 
 }  // namespace corvid_test_jvm

@@ -95,6 +95,13 @@ void writeStandardStream(bool toErr, const std::string& bytes) {
 
 void exitProcess(int code) { ExitProcess(static_cast<UINT>(code)); }
 
+std::string processFacts() {
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    return std::string("console=") + (GetConsoleWindow() ? "yes" : "none") +
+           " priority=" + std::to_string(GetPriorityClass(GetCurrentProcess())) +
+           " stdout=" + (out && out != INVALID_HANDLE_VALUE ? "yes" : "none");
+}
+
 void sleepMilliseconds(unsigned milliseconds) { Sleep(milliseconds); }
 
 }  // namespace corvid_test_jvm

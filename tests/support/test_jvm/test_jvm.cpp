@@ -213,12 +213,33 @@ struct ArchiveOptions {
     std::string writeAtExit;
     std::string mapped;
     std::string cdsLogFile;
+    std::string aotMode, aotConfiguration, aotCache, aotLogFile;
     void (*exitHook)(jint) = nullptr;
 };
 ArchiveOptions archiveOptions;
 constexpr char kArchiveMagic[] = "\xa8\xab\x0b\xf0";
 
+constexpr char kAotMagic[] = "\xa2\xab\x0b\xf0";
+
+// An AOT configuration or cache: 4,096 bytes that start like a static archive.
+void writeAotFile(const std::string& path, const std::string& what) {
+    std::string error;
+    std::FILE* file = openFile(path, "wb", error);
+    if (!file) {
+        logLine(what + " not written: " + error);
+        return;
+    }
+    std::string bytes(kAotMagic, 4);
+    bytes.resize(4096, 'C');
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+    logLine(what + " written " + escapeBytes(path));
+}
+
 void writeArchiveAtExit() {
+    if (archiveOptions.aotMode == "record" && !archiveOptions.aotConfiguration.empty()) {
+        writeAotFile(archiveOptions.aotConfiguration, "aot configuration");
+    }
     if (archiveOptions.writeAtExit.empty()) return;
     std::string error;
     std::FILE* file = openFile(archiveOptions.writeAtExit, "wb", error);
@@ -244,6 +265,37 @@ void writeArchiveAtExit() {
         if (option.substr(0, kLog.size()) == kLog) {
             const std::string_view rest = option.substr(kLog.size());
             archiveOptions.cdsLogFile = rest.substr(0, rest.find('"'));
+        }
+        constexpr std::string_view kMode = "-XX:AOTMode=", kConfiguration = "-XX:AOTConfiguration=",
+                                   kCache = "-XX:AOTCache=", kAotLog = "-Xlog:aot=info:file=\"";
+        if (option.substr(0, kMode.size()) == kMode) archiveOptions.aotMode = option.substr(kMode.size());
+        if (option.substr(0, kConfiguration.size()) == kConfiguration) {
+            archiveOptions.aotConfiguration = option.substr(kConfiguration.size());
+        }
+        if (option.substr(0, kCache.size()) == kCache) archiveOptions.aotCache = option.substr(kCache.size());
+        if (option.substr(0, kAotLog.size()) == kAotLog) {
+            const std::string_view rest = option.substr(kAotLog.size());
+            archiveOptions.aotLogFile = rest.substr(0, rest.find('"'));
+        }
+    }
+    // As the real create step: the cache is written and the process ends with 0, no main.
+    if (archiveOptions.aotMode == "create") {
+        logLine("aot create " + processFacts());
+        writeAotFile(archiveOptions.aotCache, "aot cache");
+        std::fflush(nullptr);
+        std::exit(0);
+    }
+    if (!archiveOptions.aotCache.empty()) {
+        std::string error;
+        std::FILE* cache = openFile(archiveOptions.aotCache, "rb", error);
+        char head[4] = {};
+        const bool isCache = cache && std::fread(head, 1, 4, cache) == 4 && std::memcmp(head, kAotMagic, 4) == 0;
+        if (cache) std::fclose(cache);
+        logLine((isCache ? "aot cache mapped " : "aot cache refused ") + escapeBytes(archiveOptions.aotCache));
+        std::FILE* log = isCache && !archiveOptions.aotLogFile.empty() ? openFile(archiveOptions.aotLogFile, "wb", error) : nullptr;
+        if (log) {
+            std::fputs("[0.010s][info][aot] Using AOT-linked classes: true (static archive: has aot-linked classes)\n", log);
+            std::fclose(log);
         }
     }
     if (archiveOptions.mapped.empty()) return;
