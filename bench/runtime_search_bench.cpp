@@ -59,6 +59,7 @@ public:
         if (found == contents.end()) return std::nullopt;
         return found->second.substr(0, limit);
     }
+    std::optional<std::vector<FolderEntry>> listFolder(const WideString&) override { return std::nullopt; }
 };
 
 #ifdef _WIN32

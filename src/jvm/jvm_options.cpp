@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "config/config_file.h"
+#include "jvm/process_environment.h"
 #include "start/launcher.h"
 #include "start/messages.h"
 
@@ -19,6 +20,68 @@ constexpr WideView kJavaCommandOption = u"-Dsun.java.command=";
 
 std::size_t findFrom(WideView text, char16_t c, std::size_t from) {
     return from >= text.size() ? WideView::npos : text.find(c, from);
+}
+
+struct OptionForm {
+    WideView written;
+    WideView joined;
+};
+constexpr OptionForm kOptionsTakingNextToken[] = {
+    {u"--module-path", u"--module-path"},
+    {u"-p", u"--module-path"},
+    {u"--upgrade-module-path", u"--upgrade-module-path"},
+    {u"--add-modules", u"--add-modules"},
+    {u"--limit-modules", u"--limit-modules"},
+    {u"--add-exports", u"--add-exports"},
+    {u"--add-opens", u"--add-opens"},
+    {u"--add-reads", u"--add-reads"},
+    {u"--patch-module", u"--patch-module"},
+    {u"--enable-native-access", u"--enable-native-access"},
+};
+
+bool isPathSeparator(char16_t c) {
+#ifdef _WIN32
+    return c == u'\\' || c == u'/';
+#else
+    return c == u'/';
+#endif
+}
+
+bool isJarName(WideView name) {
+    if (name.size() <= 4) return false;
+    const WideView extension = name.substr(name.size() - 4);
+#ifdef _WIN32
+    return equalsIgnoringAsciiCase(extension, u".jar");
+#else
+    return extension == u".jar" || extension == u".JAR";
+#endif
+}
+
+std::vector<WideView> splitList(WideView text, char16_t separator) {
+    std::vector<WideView> pieces;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find(separator, start);
+        pieces.push_back(text.substr(start, end == WideView::npos ? WideView::npos : end - start));
+        if (end == WideView::npos) return pieces;
+        start = end + 1;
+    }
+}
+
+// The jars a wildcard entry stands for, or nothing when it is no wildcard or
+// its folder cannot be listed.
+std::optional<WideList> wildcardJars(FileSystem& files, WideView entry) {
+    if (entry.empty() || entry.back() != u'*') return std::nullopt;
+    const WideView folder = entry.substr(0, entry.size() - 1);
+    if (!folder.empty() && !isPathSeparator(folder.back())) return std::nullopt;
+    const auto listed = files.listFolder(folder.empty() ? WideString(u".") : WideString(folder));
+    if (!listed) return std::nullopt;
+    WideList jars;
+    for (const FolderEntry& item : *listed) {
+        if (!item.isFolder && isJarName(item.name)) jars.push_back(WideString(folder) + item.name);
+    }
+    std::sort(jars.begin(), jars.end());
+    return jars;
 }
 
 }  // namespace
@@ -127,6 +190,47 @@ std::optional<std::uint64_t> parseStackSize(WideView text) {
     return list.numbers.front() * unit;
 }
 
+std::optional<WideView> optionTakingNextToken(WideView token) {
+    for (const OptionForm& form : kOptionsTakingNextToken) {
+        if (token == form.written) return form.joined;
+    }
+    return std::nullopt;
+}
+
+std::optional<WideString> joinOptionValues(WideList& tokens, std::size_t from) {
+    WideList joined(tokens.begin(), tokens.begin() + static_cast<std::ptrdiff_t>(std::min(from, tokens.size())));
+    for (std::size_t i = joined.size(); i < tokens.size(); ++i) {
+        const auto name = optionTakingNextToken(tokens[i]);
+        if (!name) {
+            joined.push_back(std::move(tokens[i]));
+            continue;
+        }
+        if (i + 1 == tokens.size()) return tokens[i];
+        joined.push_back(WideString(*name) + u"=" + tokens[i + 1]);
+        ++i;
+    }
+    tokens = std::move(joined);
+    return std::nullopt;
+}
+
+WideString expandClassPathWildcards(FileSystem& files, WideView classPath, char16_t listSeparator) {
+    WideString result;
+    bool first = true;
+    const auto append = [&](WideView entry) {
+        if (!first) result += listSeparator;
+        result += entry;
+        first = false;
+    };
+    for (const WideView entry : splitList(classPath, listSeparator)) {
+        if (const auto jars = wildcardJars(files, entry)) {
+            for (const WideString& jar : *jars) append(jar);
+        } else {
+            append(entry);
+        }
+    }
+    return result;
+}
+
 void addVmParameter(Launcher& launcher, WideString token, WideList& tokens) {
     removeQuotes(token);
     if (isMemoryPercentOption(token)) applyMemoryPercent(token, launcher.platform.memory);
@@ -159,31 +263,44 @@ void expandEnvironment(Environment& environment, WideString& text) {
     if (auto expanded = environment.expand(text)) text = std::move(*expanded);
 }
 
-bool buildJvmOptions(Launcher& launcher) {
+JvmOptionsResult buildJvmOptions(Launcher& launcher) {
     Platform& platform = launcher.platform;
     // Initialisation found the file already; no second message if that fails now.
     const ModulePath module = platform.process.modulePath();
     const auto file = module.ok ? configFilePathFor(module.path) : std::nullopt;
-    if (!file) return false;
+    if (!file) return JvmOptionsResult::Incomplete;
 
     // A runnable jar is its own class path, as with java -jar; a module may
     // do without one.
     const MainForm form = launcher.mainForm();
-    if (form == MainForm::Jar) expandEnvironment(platform.environment, launcher.mainJar);
-    const WideString classPath =
+    WideString classPath =
         form == MainForm::Jar ? launcher.mainJar : readConfigValue(platform, *file, u"Class Path", u"Class Path");
     if (classPath.empty() && form == MainForm::Class) {
         showError(platform.ui, launcher.owner(), loadMessage(platform.ui, MessageId::ClassPathMissing));
-        return false;
+        return JvmOptionsResult::Incomplete;
+    }
+    // Wildcards are expanded after the references, so `%APP%\lib\*` works.
+    expandEnvironment(platform.environment, classPath);
+    if (form == MainForm::Jar) {
+        launcher.mainJar = classPath;
+    } else {
+        classPath = expandClassPathWildcards(platform.files, classPath, kSearchPathSeparator);
     }
     WideList tokens;
-    if (!classPath.empty()) tokens.push_back(WideString(kClassPathOption) + classPath);
-    if (form == MainForm::Module) {
-        tokens.push_back(u"-Djdk.module.main=" + launcher.mainModule.substr(0, launcher.mainModule.find(u'/')));
-    }
     for (WideString& token :
          splitVmParameters(readConfigValue(platform, *file, u"Java Runtime Environment", u"Virtual Machine Parameters"))) {
         addVmParameter(launcher, std::move(token), tokens);
+    }
+    if (const auto dangling = joinOptionValues(tokens, 0)) {
+        if (launcher.trace.enabled()) launcher.trace.line(u"option without its value: " + *dangling);
+        UserInterface& ui = platform.ui;
+        showErrorText(ui, launcher.owner(), loadMessage(ui, MessageId::OptionValueMissing), *dangling);
+        return JvmOptionsResult::Refused;
+    }
+    if (!classPath.empty()) launcher.jvmOptions.push_back(toNarrow(WideString(kClassPathOption) + classPath));
+    if (form == MainForm::Module) {
+        const WideString name = launcher.mainModule.substr(0, launcher.mainModule.find(u'/'));
+        launcher.jvmOptions.push_back(toNarrow(u"-Djdk.module.main=" + name));
     }
     // Expanding after the split keeps a value with spaces or quotes one option.
     bool commandSet = false;
@@ -199,7 +316,7 @@ bool buildJvmOptions(Launcher& launcher) {
     if (!launcher.outputFile.empty()) expandEnvironment(platform.environment, launcher.outputFile);
     launcher.errorFile = readConfigValue(platform, *file, u"Application", u"Error File");
     if (!launcher.errorFile.empty()) expandEnvironment(platform.environment, launcher.errorFile);
-    return true;
+    return JvmOptionsResult::Built;
 }
 
 }  // namespace corvid

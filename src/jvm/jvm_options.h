@@ -14,11 +14,19 @@ namespace corvid {
 
 class Launcher;
 
+enum class JvmOptionsResult {
+    Built,
+    // A main class without a class path (message shown), or the configuration file path cannot be
+    // formed (silently): the JVM still starts, without these options.
+    Incomplete,
+    // The options cannot be handed to the JVM (message shown): the start fails.
+    Refused,
+};
+
 // Appends the class path option (the jar with "Main Jar"), the main module,
 // the VM parameters and sun.java.command to jvmOptions and reads the
-// redirection files. False when the configuration file path cannot be formed
-// (silently) or a main class has no class path (message 209 shown).
-bool buildJvmOptions(Launcher& launcher);
+// redirection files.
+JvmOptionsResult buildJvmOptions(Launcher& launcher);
 
 // The program as java names it: the main class with dots, the jar, or
 // module[/class].
@@ -35,6 +43,22 @@ void removeQuotes(WideString& token);
 // Quote removal, the memory share and the stack size for one token, which is
 // then appended to tokens.
 void addVmParameter(Launcher& launcher, WideString token, WideList& tokens);
+
+// java's options that take their value from the next token (`-p X`,
+// `--add-opens X`). The JVM itself accepts only `--name=value`, so each such
+// token is joined with the one after it. Returns the long name the joined
+// option takes (`-p` gives `--module-path`); nothing for any other token.
+std::optional<WideView> optionTakingNextToken(WideView token);
+// Joins every such token from `from` on with the token after it, in place.
+// Returns the name of one that has nothing after it.
+std::optional<WideString> joinOptionValues(WideList& tokens, std::size_t from);
+
+// The class path with every wildcard entry (`lib/*`, `lib\*` on Windows, `*`
+// alone) replaced by the .jar files of its folder in name order, as java -cp
+// expands them: not recursively, letter case of ".jar" ignored on Windows. An
+// entry whose folder cannot be listed stays as written; a folder without jars
+// contributes nothing.
+WideString expandClassPathWildcards(FileSystem& files, WideView classPath, char16_t listSeparator);
 
 // -Xms, -Xmx or -Xss ending in P/p (share of physical memory) or T/t (share of
 // the free address space).

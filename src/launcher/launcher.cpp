@@ -46,7 +46,7 @@ std::int32_t Launcher::run() {
     prepareEnvironment(*this);
     if (!loadJvmLibrary(*this)) return -1;
     // A missing class path has been reported; the JVM still starts without it.
-    buildJvmOptions(*this);
+    if (buildJvmOptions(*this) == JvmOptionsResult::Refused) return -1;
     prepareStartupCache(*this);
     const std::int32_t javaThread = runJavaThread(*this);
     if (javaThread == 0) return 0;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/text.h"
 
@@ -49,6 +50,12 @@ public:
     virtual std::uint32_t lastError() = 0;
 };
 
+// One entry of a folder listing: its name, not its path.
+struct FolderEntry {
+    WideString name;
+    bool isFolder = false;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -60,6 +67,9 @@ public:
     // it cannot be opened or read. A file longer than the limit is cut, so a
     // caller that needs the whole file asks for one byte more than it accepts.
     virtual std::optional<std::string> readFile(const WideString& path, std::size_t limit) = 0;
+    // The entries of a folder, without "." and ".."; nullopt when the path is
+    // not a folder or cannot be read. A trailing separator is allowed.
+    virtual std::optional<std::vector<FolderEntry>> listFolder(const WideString& folder) = 0;
 };
 
 class Environment {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,6 +61,25 @@ public:
             content.append(buffer, static_cast<std::size_t>(got));
         }
         return content;
+    }
+
+    std::optional<std::vector<FolderEntry>> listFolder(const WideString& folder) override {
+        const std::string path = toNarrow(folder);
+        UniqueDirectory directory(opendir(path.c_str()));
+        if (!directory) return std::nullopt;
+        std::vector<FolderEntry> entries;
+        while (const dirent* entry = readdir(directory.get())) {
+            const std::string_view name = entry->d_name;
+            if (name == "." || name == "..") continue;
+            // d_type is not filled in by every file system; stat then decides.
+            bool isFolder = entry->d_type == DT_DIR;
+            if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+                struct stat info;
+                isFolder = stat((path + "/" + std::string(name)).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+            }
+            entries.push_back({fromNarrow(name), isFolder});
+        }
+        return entries;
     }
 };
 

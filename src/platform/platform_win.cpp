@@ -67,6 +67,22 @@ public:
         }
         return content;
     }
+
+    std::optional<std::vector<FolderEntry>> listFolder(const WideString& folder) override {
+        WideString pattern = folder;
+        if (!pattern.empty() && pattern.back() != u'\\' && pattern.back() != u'/') pattern += u'\\';
+        pattern += u'*';
+        WIN32_FIND_DATAW data;
+        const UniqueFindHandle find(FindFirstFileW(wide(pattern), &data));
+        if (!find) return std::nullopt;
+        std::vector<FolderEntry> entries;
+        do {
+            WideString name = fromWide(data.cFileName, wcslen(data.cFileName));
+            if (name == u"." || name == u"..") continue;
+            entries.push_back({std::move(name), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+        } while (FindNextFileW(find.get(), &data));
+        return entries;
+    }
 };
 
 class Win32Environment final : public Environment {

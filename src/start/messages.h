@@ -41,10 +41,11 @@ enum class MessageId : std::uint16_t {
     JniReasonNoMemory = 228,
     JniReasonExists = 229,
     JniReasonInvalid = 230,
+    OptionValueMissing = 231,
 };
 
 inline constexpr std::uint16_t kFirstMessageId = 202;
-inline constexpr std::uint16_t kLastMessageId = 230;
+inline constexpr std::uint16_t kLastMessageId = 231;
 
 // The five languages of the table, as Windows language identifiers.
 inline constexpr std::uint16_t kLanguageGerman = 1031;

@@ -57,6 +57,13 @@ public:
         if (found == contents.end()) return std::nullopt;
         return found->second.substr(0, limit);
     }
+    // Folders and their entries, as listFolder reports them.
+    std::map<WideString, std::vector<FolderEntry>> folders;
+    std::optional<std::vector<FolderEntry>> listFolder(const WideString& folder) override {
+        const auto found = folders.find(folder);
+        if (found == folders.end()) return std::nullopt;
+        return found->second;
+    }
 };
 
 // Windows semantics: names match without regard to case.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "jvm/process_environment.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
 
@@ -125,6 +126,64 @@ TEST(ParseStackSize, AcceptsOneNumberWithAnOptionalUnit) {
     }
 }
 
+TEST(JoinOptionValues, JavaTwoTokenFormsBecomeOneToken) {
+    struct Case {
+        WideList tokens;
+        WideList joined;
+        std::optional<WideString> dangling;
+    };
+    const Case cases[] = {
+        {{u"-p", u"mods", u"-Xmx1m"}, {u"--module-path=mods", u"-Xmx1m"}, {}},
+        {{u"--module-path", u"a"}, {u"--module-path=a"}, {}},
+        {{u"--upgrade-module-path", u"u"}, {u"--upgrade-module-path=u"}, {}},
+        {{u"--add-modules", u"ALL-SYSTEM"}, {u"--add-modules=ALL-SYSTEM"}, {}},
+        {{u"--limit-modules", u"java.base"}, {u"--limit-modules=java.base"}, {}},
+        {{u"--add-exports", u"m/p=ALL-UNNAMED"}, {u"--add-exports=m/p=ALL-UNNAMED"}, {}},
+        {{u"--add-opens", u"java.base/java.lang=ALL-UNNAMED"}, {u"--add-opens=java.base/java.lang=ALL-UNNAMED"}, {}},
+        {{u"--add-reads", u"a=b"}, {u"--add-reads=a=b"}, {}},
+        {{u"--patch-module", u"m=p.jar"}, {u"--patch-module=m=p.jar"}, {}},
+        {{u"--enable-native-access", u"ALL-UNNAMED"}, {u"--enable-native-access=ALL-UNNAMED"}, {}},
+        // The value is whatever follows, as java takes it.
+        {{u"--add-modules", u"-p", u"x"}, {u"--add-modules=-p", u"x"}, {}},
+        // One-token forms and near names pass unchanged.
+        {{u"--add-opens=a=b", u"-P", u"--add-open", u"-p=x"}, {u"--add-opens=a=b", u"-P", u"--add-open", u"-p=x"}, {}},
+        {{u"-Xmx1m", u"--add-opens"}, {u"-Xmx1m", u"--add-opens"}, u"--add-opens"},
+        {{u"-p"}, {u"-p"}, u"-p"},
+    };
+    for (const Case& c : cases) {
+        WideList tokens = c.tokens;
+        EXPECT_EQ(joinOptionValues(tokens, 0), c.dangling) << toUtf8(c.tokens.front());
+        if (!c.dangling) EXPECT_EQ(tokens, c.joined) << toUtf8(c.tokens.front());
+    }
+}
+
+TEST(ExpandClassPathWildcards, AFolderWildcardIsItsJarsInNameOrder) {
+    testing::FakeFileSystem files;
+    const WideString lib = nativePath(u"app/lib/");
+    files.folders[lib] = {{u"b.jar", false}, {u"a.jar", false}, {u"notes.txt", false}, {u"dir.jar", true},
+                          {u"C.JAR", false}};
+    files.folders[u"."] = {{u"here.jar", false}};
+    files.folders[nativePath(u"empty/")] = {};
+    const WideString sep(1, kSearchPathSeparator);
+    struct Case {
+        WideString classPath;
+        WideString expected;
+    };
+    const Case cases[] = {
+        {lib + u"*", lib + u"C.JAR" + sep + lib + u"a.jar" + sep + lib + u"b.jar"},
+        {u"x.jar" + sep + u"*" + sep + u"y.jar", u"x.jar" + sep + u"here.jar" + sep + u"y.jar"},
+        // Not a folder, not a wildcard of a folder, or an empty folder.
+        {nativePath(u"missing/*"), nativePath(u"missing/*")},
+        {nativePath(u"app/lib*"), nativePath(u"app/lib*")},
+        {nativePath(u"app/lib/*.jar"), nativePath(u"app/lib/*.jar")},
+        {u"a.jar" + sep + nativePath(u"empty/*"), u"a.jar"},
+        {u"", u""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(expandClassPathWildcards(files, c.classPath, kSearchPathSeparator), c.expected) << toUtf8(c.classPath);
+    }
+}
+
 class BuildJvmOptions : public ::testing::Test {
 protected:
     void configure(const WideString& ini) { fake.profiles.files[nativePath(u"C:/Apps/Tool/tool.ini")] = ini; }
@@ -142,7 +201,7 @@ TEST_F(BuildJvmOptions, ClassPathThenTheParametersInOrder) {
     launcher.jvmOptions.push_back("-Djava.library.path=first");
     launcher.mainClass = u"app/Main";
 
-    EXPECT_TRUE(buildJvmOptions(launcher));
+    EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
     EXPECT_EQ(launcher.jvmOptions,
               (JvmOptionList{"-Djava.library.path=first", "-Djava.class.path=/opt/my app/lib/a.jar", "-Xmx512m",
                              "-Dx=a b", "-Dy=say \"hi\"", "-Xss1m", "-Xss=2m", "-Dsun.java.command=app.Main"}));
@@ -154,15 +213,39 @@ TEST_F(BuildJvmOptions, ClassPathThenTheParametersInOrder) {
 TEST_F(BuildJvmOptions, StackSizeFromAPercentageAndTheLastAcceptedToken) {
     configure(u"[Class Path]\nClass Path=a.jar\n[Java Runtime Environment]\nVirtual Machine Parameters=-Xss10:20P -Xss\n");
     launcher.mainClass = u"Main";
-    EXPECT_TRUE(buildJvmOptions(launcher));
+    EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
     EXPECT_EQ(launcher.jvmOptions,
               (JvmOptionList{"-Djava.class.path=a.jar", "-Xss838860K", "-Xss", "-Dsun.java.command=Main"}));
     EXPECT_EQ(launcher.threadStackSize, 838860u * 1024);
 }
 
+TEST_F(BuildJvmOptions, JavaOptionFormsAreJoinedAfterQuotesAndWildcardsExpanded) {
+    configure(
+        u"[Class Path]\nClass Path=%APP%/lib/*\n"
+        u"[Java Runtime Environment]\nVirtual Machine Parameters=-p \"my mods\" --add-opens java.base/java.lang=ALL-UNNAMED "
+        u"-Dx=\"a -p b\"\n");
+    fake.environment.variables = {{u"APP", u"/opt/app"}};
+    fake.files.folders[u"/opt/app/lib/"] = {{u"z.jar", false}, {u"a.jar", false}};
+    launcher.mainClass = u"app/Main";
+    EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
+    EXPECT_EQ(launcher.jvmOptions,
+              (JvmOptionList{"-Djava.class.path=/opt/app/lib/a.jar" + std::string(1, char(kSearchPathSeparator)) +
+                                 "/opt/app/lib/z.jar",
+                             "--module-path=my mods", "--add-opens=java.base/java.lang=ALL-UNNAMED", "-Dx=a -p b",
+                             "-Dsun.java.command=app.Main"}));
+}
+
+TEST_F(BuildJvmOptions, AnOptionWithoutItsValueRefusesTheStart) {
+    configure(u"[Class Path]\nClass Path=a.jar\n[Java Runtime Environment]\nVirtual Machine Parameters=-Xmx1m --add-opens\n");
+    EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Refused);
+    EXPECT_TRUE(launcher.jvmOptions.empty());
+    ASSERT_EQ(fake.ui.boxes.size(), 1u);
+    EXPECT_EQ(fake.ui.boxes[0].text, u"The option --add-opens in Virtual Machine Parameters needs a value.\n");
+}
+
 TEST_F(BuildJvmOptions, MissingClassPathShowsItsMessageAndAddsNothing) {
     configure(u"[Java Runtime Environment]\nVirtual Machine Parameters=-Xmx1m\n[Application]\nOutput File=out.txt\n");
-    EXPECT_FALSE(buildJvmOptions(launcher));
+    EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Incomplete);
     EXPECT_TRUE(launcher.jvmOptions.empty());
     EXPECT_TRUE(launcher.outputFile.empty());
     ASSERT_EQ(fake.ui.boxes.size(), 1u);
@@ -194,7 +277,7 @@ TEST_F(BuildJvmOptions, MainFormsGiveTheClassPathTheModuleAndTheCommandProperty)
         launcher.mainModule = c.mainModule;
         launcher.mainJar = c.mainJar;
         launcher.arguments = c.arguments;
-        EXPECT_TRUE(buildJvmOptions(launcher)) << c.name;
+        EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built) << c.name;
         EXPECT_EQ(launcher.jvmOptions, c.expected) << c.name;
     }
     EXPECT_TRUE(fake.ui.boxes.empty());
@@ -203,7 +286,7 @@ TEST_F(BuildJvmOptions, MainFormsGiveTheClassPathTheModuleAndTheCommandProperty)
 TEST_F(BuildJvmOptions, AModuleOrJarNeedsNoClassPathAndStillReadsTheParametersAndFiles) {
     configure(u"[Java Runtime Environment]\nVirtual Machine Parameters=-Xmx1m\n[Application]\nOutput File=out.txt\n");
     launcher.mainModule = u"app";
-    EXPECT_TRUE(buildJvmOptions(launcher));
+    EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
     EXPECT_EQ(launcher.jvmOptions, (JvmOptionList{"-Djdk.module.main=app", "-Xmx1m", "-Dsun.java.command=app"}));
     EXPECT_EQ(launcher.outputFile, u"out.txt");
     EXPECT_TRUE(fake.ui.boxes.empty());
@@ -212,14 +295,14 @@ TEST_F(BuildJvmOptions, AModuleOrJarNeedsNoClassPathAndStillReadsTheParametersAn
 TEST_F(BuildJvmOptions, RedirectionFilesAreExpanded) {
     configure(u"[Class Path]\nClass Path=a.jar\n[Application]\nOutput File=%LOGS%/out.txt\nError File=err.txt\n");
     fake.environment.variables = {{u"logs", u"/var/log/app"}};
-    EXPECT_TRUE(buildJvmOptions(launcher));
+    EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
     EXPECT_EQ(launcher.outputFile, u"/var/log/app/out.txt");
     EXPECT_EQ(launcher.errorFile, u"err.txt");
 }
 
 TEST_F(BuildJvmOptions, NoModulePathFailsSilently) {
     fake.process.module = {false, {}, 5};
-    EXPECT_FALSE(buildJvmOptions(launcher));
+    EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Incomplete);
     EXPECT_TRUE(fake.ui.boxes.empty());
 }
 

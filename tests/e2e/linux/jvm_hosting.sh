@@ -212,3 +212,23 @@ run_captured CORVID_TRACE="$E2E_TMP/registered.trace" "$app" registered
 check_equal "registered runtime: runs" $'count 1\n[registered]\n' "$RUN_STDOUT"
 check "registered runtime: OpenJDK 17 of /usr/lib/jvm was loaded" \
     grep -Eq "loaded /usr/lib/jvm/java-(1\.)?17[^/]*/lib/server/libjvm\.so$" "$E2E_TMP/registered.trace"
+
+# ---- java's option forms and class path wildcards, as java starts them --------------
+mkdir -p "$E2E_TMP/lib" "$E2E_TMP/mods dir"
+cp "$CORVID_BUILD_DIR/tests/java/probes.jar" "$E2E_TMP/lib/probes.jar"
+for runtime in "$jdk" /usr/lib/jvm/temurin-25-jdk-amd64; do
+    [[ -f $runtime/lib/server/libjvm.so ]] || continue
+    write_file "$E2E_TMP/app.ini" "[Java Runtime Environment]
+Main Class=corvid.probe.Opens
+JRE Path=$runtime
+Virtual Machine Parameters=--add-opens java.base/java.lang=ALL-UNNAMED -p \"$E2E_TMP/mods dir\"
+[Class Path]
+Class Path=$E2E_TMP/lib/*
+"
+    run_captured "$app"
+    expected=$("$runtime/bin/java" --add-opens java.base/java.lang=ALL-UNNAMED -p "$E2E_TMP/mods dir" \
+        -cp "$E2E_TMP/lib/*" corvid.probe.Opens 2>&1; echo "status $?")
+    check_equal "$(basename "$runtime"): two-token options and lib/* as java takes them" \
+        "$expected" "$RUN_STDOUT$RUN_STDERR""status $RUN_STATUS"
+    check_contains "$(basename "$runtime"): java.lang opened" "$RUN_STDOUT" "java.lang open: true"
+done

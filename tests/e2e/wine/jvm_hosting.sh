@@ -128,6 +128,24 @@ check_equal "$CASE: System.out to the output file" $'one\r\n\r\ntwo words\r\nx' 
 check_equal "$CASE: System.err to the error file" "arguments: 3" "$(file_text "$E2E_TMP/err.txt.out" | tr -d '\r')"
 check_contains "$CASE: utf chars released" "$LOG" "unreleased UTF chars: 0"
 
+CASE="java option forms, class path wildcards"
+mkdir -p "$app/lib/sub.jar"
+touch "$app/lib/b.jar" "$app/lib/A.JAR" "$app/lib/notes.txt"
+configure "$(printf '%s\n' "[Java Runtime Environment]" "Main Class=app.Main" "JRE Path=$(win "$server_rt")" \
+    'Virtual Machine Parameters=-p "my mods" --add-opens java.base/java.lang=ALL-UNNAMED --add-modules=m' \
+    "[Class Path]" "Class Path=$(win "$app")\\lib\\*;app.jar")" "class app/Main main=return"
+launch
+check_equal "$CASE: joined in order, jars of the folder in name order" \
+    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\lib\\A.JAR;$(win "$app")\\lib\\b.jar;app.jar" \
+        "--module-path=my mods" "--add-opens=java.base/java.lang=ALL-UNNAMED" "--add-modules=m" \
+        "-Dsun.java.command=app.Main")" "$(log_options)"
+configure "$(runtime_ini "$(win "$server_rt")" "Virtual Machine Parameters=-Xmx1m --add-opens" "")" "class app/Main main=return"
+launch_msgbox
+check_equal "$CASE: an option without its value: message" \
+    $'The option --add-opens in Virtual Machine Parameters needs a value.\n' "$MSGBOX_TEXT"
+check_equal "$CASE: an option without its value: exit -1" 255 "$RUN_STATUS"
+check_not_contains "$CASE: an option without its value: no JVM" "$LOG" "JNI_CreateJavaVM"
+
 CASE="no class path, no library path"
 configure "$(printf '%s\n' "[Java Runtime Environment]" "Main Class=app.Main" "JRE Path=$(win "$server_rt")")" \
     "$(printf '%s\n' "class app/Main main=return" "stack 3145728")"
