@@ -137,7 +137,8 @@ configure "$(printf '%s\n' "[Java Runtime Environment]" "Main Class=app.Main" "J
 launch
 check_equal "$CASE: joined in order, jars of the folder in name order" \
     "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\lib\\A.JAR;$(win "$app")\\lib\\b.jar;app.jar" \
-        "--module-path=my mods" "--add-opens=java.base/java.lang=ALL-UNNAMED" "--add-modules=m")" "$(log_options)"
+        "--module-path=my mods" "--add-opens=java.base/java.lang=ALL-UNNAMED" "--add-modules=m" \
+        "-Dsun.java.command=app.Main")" "$(log_options)"
 configure "$(runtime_ini "$(win "$server_rt")" "Virtual Machine Parameters=-Xmx1m --add-opens" "")" "class app/Main main=return"
 launch_msgbox
 check_equal "$CASE: an option without its value: message" \
