@@ -1,5 +1,6 @@
 #include "jvm/jvm_path.h"
 
+#include "jvm/process_environment.h"
 #include "start/launcher.h"
 #include "start/messages.h"
 
@@ -9,11 +10,11 @@ namespace {
 
 #ifdef _WIN32
 constexpr WideView kSeparators = u"\\/";
-constexpr char16_t kListSeparator = u';';
 #else
 constexpr WideView kSeparators = u"/";
-constexpr char16_t kListSeparator = u':';
 #endif
+// Path lists use the separator of the other search-path lists.
+constexpr char16_t kListSeparator = kSearchPathSeparator;
 
 void refuse(Launcher& launcher, WideView path) {
     UserInterface& ui = launcher.platform.ui;
