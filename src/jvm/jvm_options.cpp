@@ -19,6 +19,7 @@ constexpr char16_t kSpace = u' ';
 constexpr WideView kClassPathOption = u"-Djava.class.path=";
 constexpr WideView kStackSizePrefix = u"-Xss";
 constexpr WideView kJavaCommandOption = u"-Dsun.java.command=";
+constexpr WideView kExecutableOption = u"-Dcorvid.executable=";
 
 std::size_t findFrom(WideView text, char16_t c, std::size_t from) {
     return from >= text.size() ? WideView::npos : text.find(c, from);
@@ -317,10 +318,20 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
     }
     // Expanding after the split keeps a value with spaces or quotes one option.
     bool commandSet = false;
+    bool executableSet = false;
     for (WideString& token : tokens) {
         expandEnvironment(platform.environment, token);
         commandSet = commandSet || token.compare(0, kJavaCommandOption.size(), kJavaCommandOption) == 0;
+        executableSet = executableSet || token.compare(0, kExecutableOption.size(), kExecutableOption) == 0;
         launcher.jvmOptions.push_back(toNarrow(token));
+    }
+    // What an application that restarts itself starts.
+    if (!executableSet) {
+        if (const auto executable = jvmOpenablePath(systemShortPaths(), module.path)) {
+            launcher.jvmOptions.push_back(toNarrow(WideString(kExecutableOption) + *executable));
+        } else if (launcher.trace.enabled()) {
+            launcher.trace.line(u"corvid.executable left out, its path cannot be passed: " + module.path);
+        }
     }
     // The arguments go in as given: nothing of theirs is expanded.
     if (!commandSet) launcher.jvmOptions.push_back(toNarrow(javaCommandOption(launcher)));

@@ -25,8 +25,8 @@ enum class JvmOptionsResult {
 };
 
 // Appends the class path option (the jar with "Main Jar"), the main module,
-// the VM parameters and sun.java.command to jvmOptions and reads the
-// redirection files.
+// the VM parameters, corvid.executable (the launcher's path, unless an option
+// sets it) and sun.java.command to jvmOptions and reads the redirection files.
 JvmOptionsResult buildJvmOptions(Launcher& launcher);
 
 // The program as java names it: the main class with dots, the jar, or

@@ -12,6 +12,9 @@ namespace {
 using testing::FakePlatform;
 using testing::nativePath;
 
+// The launcher's own path, for applications that restart themselves.
+const std::string kExecutableProperty = toNarrow(u"-Dcorvid.executable=" + nativePath(u"C:/Apps/Tool/tool.exe"));
+
 TEST(SplitVmParameters, SplitsAtSpacesOutsideClosedQuotes) {
     struct Case {
         WideString text;
@@ -204,7 +207,7 @@ TEST_F(BuildJvmOptions, ClassPathThenTheParametersInOrder) {
     EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
     EXPECT_EQ(launcher.jvmOptions,
               (JvmOptionList{"-Djava.library.path=first", "-Djava.class.path=/opt/my app/lib/a.jar", "-Xmx512m",
-                             "-Dx=a b", "-Dy=say \"hi\"", "-Xss1m", "-Xss=2m", "-Dsun.java.command=app.Main"}));
+                             "-Dx=a b", "-Dy=say \"hi\"", "-Xss1m", "-Xss=2m", kExecutableProperty, "-Dsun.java.command=app.Main"}));
     EXPECT_EQ(launcher.threadStackSize, 1048576u);
     EXPECT_EQ(fake.memory.queries, 0);
     EXPECT_TRUE(fake.ui.boxes.empty());
@@ -215,7 +218,7 @@ TEST_F(BuildJvmOptions, StackSizeFromAPercentageAndTheLastAcceptedToken) {
     launcher.mainClass = u"Main";
     EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
     EXPECT_EQ(launcher.jvmOptions,
-              (JvmOptionList{"-Djava.class.path=a.jar", "-Xss838860K", "-Xss", "-Dsun.java.command=Main"}));
+              (JvmOptionList{"-Djava.class.path=a.jar", "-Xss838860K", "-Xss", kExecutableProperty, "-Dsun.java.command=Main"}));
     EXPECT_EQ(launcher.threadStackSize, 838860u * 1024);
 }
 
@@ -232,7 +235,7 @@ TEST_F(BuildJvmOptions, JavaOptionFormsAreJoinedAfterQuotesAndWildcardsExpanded)
               (JvmOptionList{toNarrow(u"-Djava.class.path=" + nativePath(u"/opt/app/lib/a.jar") + kSearchPathSeparator +
                                       nativePath(u"/opt/app/lib/z.jar")),
                              "--module-path=my mods", "--add-opens=java.base/java.lang=ALL-UNNAMED", "-Dx=a -p b",
-                             "-Dsun.java.command=app.Main"}));
+                             kExecutableProperty, "-Dsun.java.command=app.Main"}));
 }
 
 TEST_F(BuildJvmOptions, AnOptionWithoutItsValueRefusesTheStart) {
@@ -261,13 +264,15 @@ TEST_F(BuildJvmOptions, MainFormsGiveTheClassPathTheModuleAndTheCommandProperty)
     };
     const Case cases[] = {
         {"class", u"com/x/Main", u"", u"", u"", {u"a", u"b c"},
-         {"-Djava.class.path=cp", "-Dsun.java.command=com.x.Main a b c"}},
+         {"-Djava.class.path=cp", kExecutableProperty, "-Dsun.java.command=com.x.Main a b c"}},
         {"jar: the jar is the class path", u"com/x/Main", u"", u"%APP%/app.jar", u"", {u"%APP%"},
-         {"-Djava.class.path=/opt/app.jar", "-Dsun.java.command=/opt/app.jar %APP%"}},
+         {"-Djava.class.path=/opt/app.jar", kExecutableProperty, "-Dsun.java.command=/opt/app.jar %APP%"}},
         {"module", u"", u"app/app.Main", u"", u"--module-path=mods", {u"a"},
-         {"-Djava.class.path=cp", "-Djdk.module.main=app", "--module-path=mods", "-Dsun.java.command=app/app.Main a"}},
+         {"-Djava.class.path=cp", "-Djdk.module.main=app", "--module-path=mods", kExecutableProperty, "-Dsun.java.command=app/app.Main a"}},
         {"command set by the parameters", u"", u"app", u"", u"-Dsun.java.command=Mine", {u"a"},
-         {"-Djava.class.path=cp", "-Djdk.module.main=app", "-Dsun.java.command=Mine"}},
+         {"-Djava.class.path=cp", "-Djdk.module.main=app", "-Dsun.java.command=Mine", kExecutableProperty}},
+        {"executable set by the parameters", u"app/Main", u"", u"", u"-Dcorvid.executable=%APP%/x", {},
+         {"-Djava.class.path=cp", "-Dcorvid.executable=/opt/x", "-Dsun.java.command=app.Main"}},
     };
     fake.environment.variables = {{u"APP", u"/opt"}};
     for (const Case& c : cases) {
@@ -287,7 +292,7 @@ TEST_F(BuildJvmOptions, AModuleOrJarNeedsNoClassPathAndStillReadsTheParametersAn
     configure(u"[Java Runtime Environment]\nVirtual Machine Parameters=-Xmx1m\n[Application]\nOutput File=out.txt\n");
     launcher.mainModule = u"app";
     EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
-    EXPECT_EQ(launcher.jvmOptions, (JvmOptionList{"-Djdk.module.main=app", "-Xmx1m", "-Dsun.java.command=app"}));
+    EXPECT_EQ(launcher.jvmOptions, (JvmOptionList{"-Djdk.module.main=app", "-Xmx1m", kExecutableProperty, "-Dsun.java.command=app"}));
     EXPECT_EQ(launcher.outputFile, u"out.txt");
     EXPECT_TRUE(fake.ui.boxes.empty());
 }

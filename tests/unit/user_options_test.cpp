@@ -12,6 +12,9 @@ namespace {
 using testing::FakePlatform;
 using testing::nativePath;
 
+// The launcher's own path, for applications that restart themselves.
+const std::string kExecutableProperty = toNarrow(u"-Dcorvid.executable=" + nativePath(u"C:/Apps/Tool/tool.exe"));
+
 TEST(UserOptions, OneWholeOptionALine) {
     const struct {
         const char16_t* content;
@@ -51,7 +54,7 @@ TEST_F(AppendUserOptions, ComeAfterTheConfiguredOnesWithSharesAndReferences) {
     ASSERT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
     EXPECT_EQ(launcher.jvmOptions, (JvmOptionList{"-Djava.class.path=a.jar", "-Xmx1g", "-Xmx2097152K",
                                                   "-Dwhere=D:\\data\\a b", "-Xss2m",
-                                                  "-Dsun.java.command=app.Main"}));
+                                                  kExecutableProperty, "-Dsun.java.command=app.Main"}));
     EXPECT_EQ(launcher.threadStackSize, 2u << 20);
 }
 
@@ -62,7 +65,7 @@ TEST_F(AppendUserOptions, NothingIsReadWhenOffForServicesOrWithoutAFile) {
         launcher.isService = ini.find(u"service") != WideString::npos;
         launcher.jvmOptions.clear();
         ASSERT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
-        EXPECT_EQ(launcher.jvmOptions, (JvmOptionList{"-Djava.class.path=a.jar", "-Xmx1g", "-Dsun.java.command=app.Main"}))
+        EXPECT_EQ(launcher.jvmOptions, (JvmOptionList{"-Djava.class.path=a.jar", "-Xmx1g", kExecutableProperty, "-Dsun.java.command=app.Main"}))
             << toUtf8(ini);
     }
     configure(u"User Options=Yes\n");
@@ -70,7 +73,7 @@ TEST_F(AppendUserOptions, NothingIsReadWhenOffForServicesOrWithoutAFile) {
     launcher.isService = false;
     launcher.jvmOptions.clear();
     ASSERT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
-    EXPECT_EQ(launcher.jvmOptions.size(), 3u);
+    EXPECT_EQ(launcher.jvmOptions.size(), 4u);
 }
 
 }  // namespace

@@ -215,8 +215,9 @@ run_captured XDG_CONFIG_HOME="$E2E_TMP/config" USER_DIR=/home/u "$app" prop:heap
 check_equal "user options: the user's wins, lines taken whole" $'heap=user\nkept=app\nwords=two  words "quoted"\nfrom=/home/u\n' \
     "$RUN_STDOUT"
 user_options_ini no
-run_captured XDG_CONFIG_HOME="$E2E_TMP/config" "$app" prop:heap
-check_equal "user options: off, nothing read" $'heap=app\n' "$RUN_STDOUT"
+run_captured XDG_CONFIG_HOME="$E2E_TMP/config" "$app" prop:heap prop:corvid.executable
+check_equal "user options: off, nothing read; the launcher's path as a property" $'heap=app\ncorvid.executable='"$app"$'\n' \
+    "$RUN_STDOUT"
 
 # ---- the Java thread's stack -------------------------------------------------------------
 # Interpreted only, so a frame has one size and the depth measures the stack.

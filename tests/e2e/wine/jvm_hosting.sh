@@ -18,6 +18,8 @@ wine_private_prefix
 
 app=$E2E_TMP/app
 install_launcher "$app/app.exe"
+# The launcher's own path, after the configured options.
+executable="-Dcorvid.executable=$(win "$app")\\app.exe"
 log=$E2E_TMP/jvm.log
 world=$E2E_TMP/world.txt
 win() { to_windows_path "$1"; }
@@ -83,7 +85,7 @@ configure "$(printf '%s\n' "[Java Runtime Environment]" "Main Class=app.Main" "J
     "class app/Main main=print"
 launch one "" "two words"
 check_equal "$CASE: exit code" 0 "$RUN_STATUS"
-check_equal "$CASE: JNI 1.2, options not ignored" "version=0x00010002 nOptions=11 ignoreUnrecognized=0" \
+check_equal "$CASE: JNI 1.2, options not ignored" "version=0x00010002 nOptions=12 ignoreUnrecognized=0" \
     "$(log_value "JNI_CreateJavaVM " | sed 's/^thread=[0-9]* //')"
 # The sizes are a share of the physical memory that GlobalMemoryStatus reports:
 # a whole number of pages, about what Linux reports. 50% of M KiB is the first
@@ -107,7 +109,7 @@ inherited_path=${inherited_path%";$(win "$server_rt")\\bin"}
 check_equal "$CASE: option list in order" \
     "$(printf '%s\n' "-Djava.library.path=native;$(win "$app")\\;.;$inherited_path;$(win "$server_rt")\\lib" \
         "-Djava.class.path=app.jar;lib\\x.jar" "$half" "$third" "-Xmx1024K" "-Xms4194304K" \
-        "-Dq=a b" "-Dhome=$(win "$server_rt")" "-xmx50P" "-Xss2m" "-Dsun.java.command=app.Main one  two words")" \
+        "-Dq=a b" "-Dhome=$(win "$server_rt")" "-xmx50P" "-Xss2m" "$executable" "-Dsun.java.command=app.Main one  two words")" \
     "$(log_options)"
 check_equal "$CASE: TAV_JVM_PATH" "$(win "$server_rt")\\bin\\server\\jvm.dll" "$(log_value "env TAV_JVM_PATH=")"
 check_equal "$CASE: TAV_JVM_HOME" "$(win "$server_rt")" "$(log_value "env TAV_JVM_HOME=")"
@@ -138,7 +140,7 @@ launch
 check_equal "$CASE: joined in order, jars of the folder in name order" \
     "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\lib\\A.JAR;$(win "$app")\\lib\\b.jar;app.jar" \
         "--module-path=my mods" "--add-opens=java.base/java.lang=ALL-UNNAMED" "--add-modules=m" \
-        "-Dsun.java.command=app.Main")" "$(log_options)"
+        "$executable" "-Dsun.java.command=app.Main")" "$(log_options)"
 configure "$(runtime_ini "$(win "$server_rt")" "Virtual Machine Parameters=-Xmx1m --add-opens" "")" "class app/Main main=return"
 launch_msgbox
 check_equal "$CASE: an option without its value: message" \
@@ -278,7 +280,7 @@ case_env=(APP_JAR='C:\apps\app.jar')
 launch_msgbox a b
 case_env=()
 check_equal "$CASE: the jar is the class path, named by the command property" \
-    "$(printf '%s\n' '-Djava.class.path=C:\apps\app.jar' '-Dsun.java.command=C:\apps\app.jar a b')" "$(log_options)"
+    "$(printf '%s\n' '-Djava.class.path=C:\apps\app.jar' "$executable" '-Dsun.java.command=C:\apps\app.jar a b')" "$(log_options)"
 check_contains "$CASE: the runtime's launcher helper is asked for" "$LOG" "FindClass sun/launcher/LauncherHelper"
 check_equal "$CASE: no main class asked for; a runtime without the helper cannot read the jar" \
     'Failed to load Main Class: C:\apps\app.jar.'$'\n' "$MSGBOX_TEXT"

@@ -13,6 +13,8 @@ fi
 
 app=$E2E_TMP/app
 install_launcher "$app/app.exe"
+# The launcher's own path comes after the configured options.
+executable="-Dcorvid.executable=$(win "$app")\\app.exe"
 : >"$app/app.jar"
 log=$E2E_TMP/jvm.log
 world=$E2E_TMP/world.txt
@@ -57,7 +59,7 @@ check_equal "first start: exit 0" 0 "$RUN_STATUS"
 options=$(log_options)
 temporary=$(sed -n 's/^-XX:ArchiveClassesAtExit=//p' <<<"$options")
 check_equal "first start: the cache's options after the configured ones" \
-    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "-Dsun.java.command=app.Main one" "-Xshare:auto" "-Xlog:cds*=off" \
+    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "$executable" "-Dsun.java.command=app.Main one" "-Xshare:auto" "-Xlog:cds*=off" \
         "-XX:ArchiveClassesAtExit=$temporary")" "$options"
 if [[ $temporary =~ ^"$windows_folder"\\app-[0-9a-f]{16}\.[0-9]+\.tmp$ ]]; then
     pass "first start: the archive is made under %LOCALAPPDATA%\\Cache Test\\$code"
@@ -72,7 +74,7 @@ launch two
 options=$(log_options)
 archive=${temporary%.*.tmp}.jsa
 check_equal "second start: checks it once with verification, its cds log in the cache folder" \
-    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "-Dsun.java.command=app.Main two" "-Xshare:auto" "-Xlog:cds*=off" \
+    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "$executable" "-Dsun.java.command=app.Main two" "-Xshare:auto" "-Xlog:cds*=off" \
         "-XX:SharedArchiveFile=$archive" "-XX:+VerifySharedSpaces" \
         "-Xlog:cds=info:file=\"${archive%.jsa}.PID.log\"::filecount=0")" \
     "$(sed 's/\.[0-9]*\.log"::filecount=0$/.PID.log"::filecount=0/' <<<"$options")"
@@ -85,7 +87,7 @@ launch three
 options=$(log_options)
 check_equal "third start: System.exit's code" 5 "$RUN_STATUS"
 check_equal "third start: maps the archive, no verification" \
-    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "-Dsun.java.command=app.Main three" "-Xshare:auto" "-Xlog:cds*=off" \
+    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "$executable" "-Dsun.java.command=app.Main three" "-Xshare:auto" "-Xlog:cds*=off" \
         "-XX:SharedArchiveFile=$archive")" "$options"
 check_contains "third start: the exit hook ran" "$LOG" "exit hook 5"
 check_equal "third start: the marker is cleared by the hook" "app-H.jsa app-H.jsa.meta " "$(in_folder)"
@@ -112,7 +114,7 @@ launch four
 check_contains "25, fourth start: checks the AOT cache" "$LOG" "aot cache mapped $windows_folder\\app-"
 launch five
 check_equal "25, fifth start: maps it" \
-    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "-Dsun.java.command=app.Main five" \
+    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "$executable" "-Dsun.java.command=app.Main five" \
         "-Xlog:cds*=off" "-Xlog:aot*=off" \
         "-XX:AOTCache=$(sed -n 's/^-XX:AOTCache=//p' <<<"$(log_options)")")" "$(log_options)"
 check_contains "25, fifth start: from %LOCALAPPDATA%" "$(log_options)" "-XX:AOTCache=$windows_folder\\app-"
@@ -122,7 +124,7 @@ printf 'IMPLEMENTOR="corvid"\r\nJAVA_VERSION="17.0.9"\r\n' >"$runtime/release"
 mv "$runtime/release" "$runtime/release.off"
 launch four
 check_equal "no release file: only the configured options" \
-    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "-Dsun.java.command=app.Main four")" "$(log_options)"
+    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "$executable" "-Dsun.java.command=app.Main four")" "$(log_options)"
 mv "$runtime/release.off" "$runtime/release"
 
 code="off$$"
@@ -130,7 +132,7 @@ folder="${unix_local%/}/Cache Test/$code"
 configure no
 launch five
 check_equal "key off: only the configured options" \
-    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "-Dsun.java.command=app.Main five")" "$(log_options)"
+    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "$executable" "-Dsun.java.command=app.Main five")" "$(log_options)"
 check "key off: no cache folder" test ! -e "$folder"
 
 trap_cleanup
