@@ -1,6 +1,7 @@
 #include "config/config_keys.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "config/config_file.h"
 #include "start/launcher.h"
@@ -71,6 +72,20 @@ void applyVmProvider(WideView text, RuntimeSearchPolicy& policy) {
     }
 }
 
+std::optional<std::int32_t> parseExitCode(WideView text) {
+    const bool negative = !text.empty() && text.front() == u'-';
+    if (!text.empty() && (negative || text.front() == u'+')) text.remove_prefix(1);
+    if (text.empty() || text.size() > 10) return std::nullopt;
+    std::int64_t value = 0;
+    for (const char16_t c : text) {
+        if (c < u'0' || c > u'9') return std::nullopt;
+        value = value * 10 + (c - u'0');
+    }
+    if (negative) value = -value;
+    if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
 bool loadConfiguration(Launcher& launcher) {
     const auto file = getConfigFilePath(launcher);
     if (!file) return false;
@@ -114,6 +129,12 @@ bool loadConfiguration(Launcher& launcher) {
     launcher.failureCheck = equalsIgnoringAsciiCase(read(u"Application", u"Failure Check"), u"Yes");
     launcher.overrideWorkingDir = equalsIgnoringAsciiCase(read(u"Application", u"Override WorkingDir"), u"Yes");
     launcher.appUserModelId = read(u"Application", u"App User Model ID");
+    // A service is restarted by the service manager, never by itself.
+    const WideString restartCode = read(u"Application", u"Restart Exit Code");
+    if (!launcher.isService && !restartCode.empty()) {
+        launcher.restart.exitCode = parseExitCode(restartCode);
+        if (!launcher.restart.exitCode && trace.enabled()) trace.line("Restart Exit Code is no whole number: no restarts");
+    }
     launcher.systemPath = read(kRuntimeSection, u"System Path");
     launcher.libraryPath = read(kRuntimeSection, u"Library Path");
     return true;

@@ -1,6 +1,9 @@
 // The configuration keys read while the launcher initialises.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 #include "platform/text.h"
 
 namespace corvid {
@@ -22,5 +25,7 @@ enum class JvmType;
 JvmType parseJvmType(WideView text);
 void applyJvmSource(WideView text, RuntimeSearchPolicy& policy);
 void applyVmProvider(WideView text, RuntimeSearchPolicy& policy);
+// A whole number of 32 bits (decimal, an optional sign); nullopt for any other text.
+std::optional<std::int32_t> parseExitCode(WideView text);
 
 }  // namespace corvid

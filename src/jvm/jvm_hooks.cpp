@@ -7,6 +7,7 @@
 #include "jvm/jvm_output.h"
 #include "jvm/standard_output_hold.h"
 #include "jvm/main_class.h"
+#include "jvm/restart.h"
 #include "start/launcher.h"
 #include "start/messages.h"
 
@@ -44,6 +45,7 @@ void JNICALL jvmExitHook(jint code) {
     }
     if (launcher->trace.enabled()) launcher->trace.line("System.exit(" + std::to_string(code) + ")");
     if (launcher->jvmExitHook) launcher->jvmExitHook(static_cast<int>(code));
+    restartAfterExit(*launcher, static_cast<std::int32_t>(code));
     if (launcher->trace.enabled()) launcher->trace.line("exit code " + std::to_string(code));
 }
 

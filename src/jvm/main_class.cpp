@@ -6,6 +6,7 @@
 #include "jvm/jvm_hooks.h"
 #include "jvm/jvm_options.h"
 #include "jvm/jvm_output.h"
+#include "jvm/restart.h"
 #include "jvm/stack_trace.h"
 #include "jvm/stream_redirection.h"
 #include "splash/splash_screen.h"
@@ -235,6 +236,7 @@ MainOutcome invokeMainClass(Launcher& launcher) {
     }
 
     startupCacheMainStarting(launcher);
+    programStarting(launcher);
     if (launcher.trace.enabled()) launcher.trace.line("calling main");
     // System.exit inside the program ends the process in here.
     if (main.isStatic) {

@@ -1,6 +1,7 @@
 #include "launcher/entry.h"
 
 #include "cache/startup_cache.h"
+#include "jvm/restart.h"
 #include "start/launcher.h"
 #include "start/user_interface.h"
 
@@ -38,6 +39,8 @@ std::int32_t runLauncher(Platform& platform, ProcessArguments processArguments) 
     std::int32_t result = -1;
     if (launcher.initialize()) result = launcher.run();
     launcher.shutdown();
+    // After the JVM is gone and the single-instance channel closed.
+    restartAfterExit(launcher, result);
     if (trace.enabled()) trace.line("exit code " + std::to_string(result));
     return result;
 }

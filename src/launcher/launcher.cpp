@@ -7,6 +7,7 @@
 #include "config/config_keys.h"
 #include "instance/instance_channel.h"
 #include "jvm/java_launch.h"
+#include "jvm/restart.h"
 #include "launcher/entry.h"
 #include "runtime/runtime_selection.h"
 #include "splash/splash_screen.h"
@@ -31,6 +32,8 @@ void applyWorkingDirOverride(Launcher& launcher) {
 
 bool Launcher::initialize() {
     arguments = parseCommandLine(processArguments);
+    // Before anything that the start before may still hold.
+    takeRestartHandover(*this);
     if (!openInstanceChannel(*this)) return false;
     // A second instance only hands its arguments over; nothing else is read.
     if (singleInstance && !isFirstInstance) return true;

@@ -39,6 +39,13 @@ inline ModulePath modulePathFromBuffer(WideView written, std::size_t capacity, s
     return {true, WideString(written), 0};
 }
 
+// What the system hands a process as its arguments: Windows gives the raw
+// command line, Linux the arguments already split (argv[1..]).
+struct ProcessArguments {
+    WideString commandLine;
+    std::optional<WideList> split;
+};
+
 class Process {
 public:
     virtual ~Process() = default;
@@ -65,6 +72,16 @@ public:
     // console and standard streams, without a window, at low priority, not
     // waited for. False when it could not be started.
     virtual bool startDetached(const WideString& path, const WideString& name, const WideString& value) = 0;
+    // Starts the executable at `path` again with `arguments` (the command line
+    // as given on Windows, the split arguments on Linux) and `name=value` added
+    // to this process's environment, at normal priority, not waited for. On
+    // Linux it shares this process's standard streams. False when it could not
+    // be started.
+    virtual bool startAgain(const WideString& path, const ProcessArguments& arguments, const WideString& name,
+                            const WideString& value) = 0;
+    // Waits at most `milliseconds` for the process with this id to end; true
+    // once it has ended (or no such process exists).
+    virtual bool waitForEnd(std::uint32_t id, std::uint32_t milliseconds) = 0;
 };
 
 struct FileFacts {
@@ -114,6 +131,8 @@ public:
     virtual ~Environment() = default;
     virtual std::optional<WideString> get(const WideString& name) = 0;
     virtual bool set(const WideString& name, const WideString& value) = 0;
+    // Removes the variable; true when it is gone.
+    virtual bool remove(const WideString& name) = 0;
     // %NAME% expansion with the system's rules; nullopt when expansion fails.
     virtual std::optional<WideString> expand(const WideString& text) = 0;
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
@@ -65,9 +66,46 @@ public:
     }
 
     bool startDetached(const WideString& path, const WideString& name, const WideString& value) override {
+        return spawn(path, {}, name, value, true);
+    }
+
+    bool startAgain(const WideString& path, const ProcessArguments& arguments, const WideString& name,
+                    const WideString& value) override {
+        return spawn(path, arguments.split.value_or(WideList{}), name, value, false);
+    }
+
+    bool waitForEnd(std::uint32_t id, std::uint32_t milliseconds) override {
+        const std::string stat = "/proc/" + std::to_string(id) + "/stat";
+        for (std::uint32_t waited = 0;; waited += 20) {
+            if (kill(static_cast<pid_t>(id), 0) != 0 && errno == ESRCH) return true;
+            // A process that has ended but is not yet reaped by its parent is a zombie.
+            char text[512];
+            const UniqueFileDescriptor file(open(stat.c_str(), O_RDONLY | O_CLOEXEC));
+            const ssize_t got = file ? read(file.get(), text, sizeof text - 1) : -1;
+            if (got > 0) {
+                text[got] = '\0';
+                const char* state = std::strrchr(text, ')');
+                if (state && state[1] == ' ' && state[2] == 'Z') return true;
+            }
+            if (waited >= milliseconds) return false;
+            usleep(20000);
+        }
+    }
+
+private:
+    // Detached: a new session, not our child (so never our zombie), standard
+    // streams on /dev/null, low priority. Otherwise a plain child that keeps
+    // this process's streams and session.
+    static bool spawn(const WideString& path, const WideList& arguments, const WideString& name,
+                      const WideString& value, bool detached) {
         // Everything the children need is made here: after fork in a process
         // with JVM threads only async-signal-safe calls are allowed.
         const std::string program = toNarrow(path);
+        std::vector<std::string> texts;
+        for (const WideString& argument : arguments) texts.push_back(toNarrow(argument));
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (std::string& text : texts) argv.push_back(text.data());
+        argv.push_back(nullptr);
         const std::string prefix = toNarrow(name) + "=";
         const std::string variable = prefix + toNarrow(value);
         std::vector<char*> environment;
@@ -76,35 +114,43 @@ public:
         }
         environment.push_back(const_cast<char*>(variable.c_str()));
         environment.push_back(nullptr);
-        char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
+        sigset_t none;
+        sigemptyset(&none);
         int failure[2];
         if (pipe2(failure, O_CLOEXEC) != 0) return false;
         UniqueFileDescriptor readEnd(failure[0]);
-        // Twice, so the builder belongs to init and never waits as a zombie of this start.
         const pid_t child = fork();
         if (child < 0) {
             close(failure[1]);
             return false;
         }
         if (child == 0) {
-            setsid();
-            if (fork() != 0) _exit(0);
-            setpriority(PRIO_PROCESS, 0, 10);
-            const int null = open("/dev/null", O_RDWR);
-            if (null >= 0) {
-                dup2(null, 0);
-                dup2(null, 1);
-                dup2(null, 2);
+            // The JVM's threads block signals; the new program starts with none blocked.
+            sigprocmask(SIG_SETMASK, &none, nullptr);
+            if (detached) {
+                // Twice, so the builder belongs to init and never waits as a zombie of this start.
+                setsid();
+                if (fork() != 0) _exit(0);
+                setpriority(PRIO_PROCESS, 0, 10);
+                const int null = open("/dev/null", O_RDWR);
+                if (null >= 0) {
+                    dup2(null, 0);
+                    dup2(null, 1);
+                    dup2(null, 2);
+                }
             }
-            execve(argv[0], argv, environment.data());
+            execve(argv[0], argv.data(), environment.data());
             const int error = errno;
             (void)!write(failure[1], &error, sizeof error);
             _exit(127);
         }
         close(failure[1]);
-        int status = 0;
-        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        if (detached) {
+            int status = 0;
+            while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            }
         }
+        // The pipe closes without a word when the program runs.
         int error = 0;
         ssize_t got;
         while ((got = read(readEnd.get(), &error, sizeof error)) < 0 && errno == EINTR) {
@@ -223,6 +269,8 @@ public:
     bool set(const WideString& name, const WideString& value) override {
         return setenv(toNarrow(name).c_str(), toNarrow(value).c_str(), 1) == 0;
     }
+
+    bool remove(const WideString& name) override { return unsetenv(toNarrow(name).c_str()) == 0; }
 
     // %NAME% references of defined variables are replaced (names match
     // exactly, as Linux variables are case-sensitive); others stay as written.

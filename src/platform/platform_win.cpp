@@ -87,18 +87,7 @@ public:
     }
 
     bool startDetached(const WideString& path, const WideString& name, const WideString& value) override {
-        // This environment without `name`, then name=value, each entry
-        // NUL-terminated, the block ended by one more NUL.
-        std::wstring block;
-        const std::wstring prefix = std::wstring(wide(name)) + L"=";
-        if (wchar_t* strings = GetEnvironmentStringsW()) {
-            for (const wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1) {
-                if (_wcsnicmp(entry, prefix.c_str(), prefix.size()) != 0) block.append(entry, wcslen(entry) + 1);
-            }
-            FreeEnvironmentStringsW(strings);
-        }
-        block += prefix + wide(value);
-        block.push_back(L'\0');
+        std::wstring block = environmentWith(name, value);
         std::wstring commandLine = L"\"" + std::wstring(wide(path)) + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
@@ -118,6 +107,52 @@ public:
         CloseHandle(info.hThread);
         CloseHandle(info.hProcess);
         return true;
+    }
+
+    bool startAgain(const WideString& path, const ProcessArguments& arguments, const WideString& name,
+                    const WideString& value) override {
+        std::wstring block = environmentWith(name, value);
+        // The command line as this process got it, so every argument splits the same way again.
+        std::wstring commandLine(wide(arguments.commandLine));
+        // Shown as this process was asked to show its window (minimised, say).
+        STARTUPINFOW own{};
+        GetStartupInfoW(&own);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = own.dwFlags & STARTF_USESHOWWINDOW;
+        startup.wShowWindow = own.wShowWindow;
+        PROCESS_INFORMATION info{};
+        // No inherited handles; a console program shares this console.
+        if (!CreateProcessW(wide(path), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                            block.data(), nullptr, &startup, &info)) {
+            return false;
+        }
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+        return true;
+    }
+
+    bool waitForEnd(std::uint32_t id, std::uint32_t milliseconds) override {
+        const UniqueKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+        if (!process) return GetLastError() == ERROR_INVALID_PARAMETER;  // no such process
+        return WaitForSingleObject(process.get(), milliseconds) == WAIT_OBJECT_0;
+    }
+
+private:
+    // This environment without `name`, then name=value, each entry
+    // NUL-terminated, the block ended by one more NUL.
+    static std::wstring environmentWith(const WideString& name, const WideString& value) {
+        std::wstring block;
+        const std::wstring prefix = std::wstring(wide(name)) + L"=";
+        if (wchar_t* strings = GetEnvironmentStringsW()) {
+            for (const wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1) {
+                if (_wcsnicmp(entry, prefix.c_str(), prefix.size()) != 0) block.append(entry, wcslen(entry) + 1);
+            }
+            FreeEnvironmentStringsW(strings);
+        }
+        block += prefix + wide(value);
+        block.push_back(L'\0');
+        return block;
     }
 };
 
@@ -248,6 +283,10 @@ public:
 
     bool set(const WideString& name, const WideString& value) override {
         return SetEnvironmentVariableW(wide(name), wide(value)) != 0;
+    }
+
+    bool remove(const WideString& name) override {
+        return SetEnvironmentVariableW(wide(name), nullptr) != 0 || GetLastError() == ERROR_ENVVAR_NOT_FOUND;
     }
 
     std::optional<WideString> expand(const WideString& text) override {

@@ -5,16 +5,10 @@
 
 #include <optional>
 
+#include "platform/platform.h"
 #include "platform/text.h"
 
 namespace corvid {
-
-// What the platform hands the launcher: Windows gives the raw command line,
-// Linux the arguments already split (argv[1..]).
-struct ProcessArguments {
-    WideString commandLine;
-    std::optional<WideList> split;
-};
 
 WideList splitCommandLine(WideView commandLine);
 // Trims white space, splits, and drops the program name.

@@ -12,6 +12,7 @@
 #include "platform/trace.h"
 #include "start/command_line.h"
 #include "start/java_version.h"
+#include "start/restart_state.h"
 #include "start/startup_cache_state.h"
 
 // jni.h's own names for the JVM and a thread's JNI environment, declared so
@@ -123,6 +124,7 @@ public:
     // while an archive is made.
     StartupCacheState startupCache;
     void (*jvmExitHook)(int exitCode) = nullptr;
+    RestartState restart;
 };
 
 }  // namespace corvid

@@ -94,6 +94,16 @@ bool FakeEnvironment::set(const WideString& name, const WideString& value) {
     return true;
 }
 
+bool FakeEnvironment::remove(const WideString& name) {
+    for (auto it = variables.begin(); it != variables.end(); ++it) {
+        if (upper(it->first) == upper(name)) {
+            variables.erase(it);
+            return true;
+        }
+    }
+    return true;
+}
+
 std::optional<WideString> FakeEnvironment::expand(const WideString& text) {
     return expandPercentReferences(text, [this](const WideString& name) { return get(name); });
 }

@@ -72,6 +72,25 @@ public:
         detached.push_back({path, name, value});
         return true;
     }
+    struct Again {
+        WideString path;
+        ProcessArguments arguments;
+        WideString name, value;
+    };
+    std::vector<Again> startedAgain;
+    bool startAgainFails = false;
+    bool startAgain(const WideString& path, const ProcessArguments& arguments, const WideString& name,
+                    const WideString& value) override {
+        if (startAgainFails) return false;
+        startedAgain.push_back({path, arguments, name, value});
+        return true;
+    }
+    // The processes waited for; those in `alive` never end.
+    std::vector<std::uint32_t> waitedFor;
+    bool waitForEnd(std::uint32_t id, std::uint32_t) override {
+        waitedFor.push_back(id);
+        return alive.count(id) == 0;
+    }
 };
 
 // Files with contents live in `contents` (readFile sees them), folders in
@@ -129,6 +148,7 @@ public:
 
     std::optional<WideString> get(const WideString& name) override;
     bool set(const WideString& name, const WideString& value) override;
+    bool remove(const WideString& name) override;
     std::optional<WideString> expand(const WideString& text) override;
 };
 

@@ -269,3 +269,28 @@ Class Path=$E2E_TMP/lib/*
         "$expected" "$RUN_STDOUT$RUN_STDERR""status $RUN_STATUS"
     check_contains "$(basename "$runtime"): java.lang opened" "$RUN_STDOUT" "java.lang open: true"
 done
+
+# ---- restarts ---------------------------------------------------------------------------
+# run_restarts MODE N: starts the chain and waits until the log has N lines and
+# the trace says the last start ended (or 60 s passed).
+run_restarts() {
+    rm -f "$E2E_TMP/restart.log" "$E2E_TMP/restart.trace"
+    run_captured CORVID_TRACE="$E2E_TMP/restart.trace" "$app" "$E2E_TMP/restart.log" "$1" "two words" x
+    for _ in $(seq 600); do
+        [[ $(grep -c '^run ' "$E2E_TMP/restart.log" 2>/dev/null) -ge $2 && \
+            $(grep -cE '^ *[0-9.]+ exit code ' "$E2E_TMP/restart.trace" 2>/dev/null) -ge $2 ]] && break
+        sleep 0.1
+    done
+    sleep 0.5
+}
+configure corvid.probe.Restart "" $'[Application]\nRestart Exit Code=9'
+run_restarts once 2
+check_equal "restart: the first start ends with the code" 9 "$RUN_STATUS"
+check_equal "restart: started again once with the same arguments, the handover unseen" \
+    "$(printf 'run two words|x handover=null executable=%s\n' "$app" "$app")" "$(cat "$E2E_TMP/restart.log")"
+check_contains "restart: traced" "$(cat "$E2E_TMP/restart.trace")" "restart: exit code 9, started again"
+run_restarts always 4
+check_equal "restart: a program that always ends at once runs at most 1 + 3 times" 4 \
+    "$(grep -c '^run ' "$E2E_TMP/restart.log")"
+check_contains "restart: the guard is traced" "$(cat "$E2E_TMP/restart.trace")" \
+    "restart: not again, the program ended at once after 3 restarts in a row"

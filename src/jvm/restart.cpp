@@ -1,0 +1,88 @@
+#include "jvm/restart.h"
+
+#include <string>
+
+#include "start/launcher.h"
+
+namespace corvid {
+
+namespace {
+
+// Digits only, at most nine of them, so the value fits.
+std::optional<std::uint32_t> parseSmallNumber(WideView text) {
+    if (text.empty() || text.size() > 9) return std::nullopt;
+    std::uint32_t value = 0;
+    for (const char16_t c : text) {
+        if (c < u'0' || c > u'9') return std::nullopt;
+        value = value * 10 + static_cast<std::uint32_t>(c - u'0');
+    }
+    return value;
+}
+
+std::string number(std::int64_t value) { return std::to_string(value); }
+
+}  // namespace
+
+WideString formatRestartHandover(const RestartHandover& handover) {
+    return fromAscii(number(handover.quickInARow) + ":" + number(handover.predecessor));
+}
+
+std::optional<RestartHandover> parseRestartHandover(WideView text) {
+    const std::size_t colon = text.find(u':');
+    if (colon == WideView::npos) return std::nullopt;
+    const auto count = parseSmallNumber(text.substr(0, colon));
+    const auto id = parseSmallNumber(text.substr(colon + 1));
+    if (!count || !id) return std::nullopt;
+    return RestartHandover{*count, *id};
+}
+
+RestartDecision decideRestart(unsigned quickInARow, std::chrono::steady_clock::duration ranFor) {
+    const unsigned count = ranFor < kQuickRun ? quickInARow + 1 : 0;
+    return {count <= kQuickRestartLimit, count};
+}
+
+void takeRestartHandover(Launcher& launcher) {
+    Platform& platform = launcher.platform;
+    const auto text = platform.environment.get(kRestartVariable);
+    if (!text) return;
+    platform.environment.remove(kRestartVariable);
+    const auto handover = parseRestartHandover(*text);
+    if (!handover) {
+        if (launcher.trace.enabled()) launcher.trace.line(u"restart: ignored CORVID_RESTART=" + *text);
+        return;
+    }
+    launcher.restart.quickInARow = handover->quickInARow;
+    const bool ended = platform.process.waitForEnd(handover->predecessor, kPredecessorWaitMs);
+    if (launcher.trace.enabled()) {
+        launcher.trace.line("restarted, " + number(handover->quickInARow) + " quick restarts in a row; process " +
+                            number(handover->predecessor) + (ended ? " has ended" : " still runs, starting anyway"));
+    }
+}
+
+void programStarting(Launcher& launcher) { launcher.restart.programStarted = std::chrono::steady_clock::now(); }
+
+void restartAfterExit(Launcher& launcher, std::int32_t code) {
+    RestartState& state = launcher.restart;
+    if (state.decided || !state.exitCode || *state.exitCode != code || !state.programStarted) return;
+    state.decided = true;
+    Trace& trace = launcher.trace;
+    const auto ranFor = std::chrono::steady_clock::now() - *state.programStarted;
+    const RestartDecision decision = decideRestart(state.quickInARow, ranFor);
+    if (!decision.restart) {
+        if (trace.enabled()) {
+            trace.line("restart: not again, the program ended at once after " + number(state.quickInARow) +
+                       " restarts in a row");
+        }
+        return;
+    }
+    Process& process = launcher.platform.process;
+    const ModulePath module = process.modulePath();
+    const bool started =
+        module.ok && process.startAgain(module.path, launcher.processArguments, kRestartVariable,
+                                        formatRestartHandover({decision.quickInARow, process.processId()}));
+    if (trace.enabled()) {
+        trace.line("restart: exit code " + number(code) + (started ? ", started again" : ", could not start again"));
+    }
+}
+
+}  // namespace corvid
