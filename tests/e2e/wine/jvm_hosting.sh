@@ -18,11 +18,11 @@ wine_private_prefix
 
 app=$E2E_TMP/app
 install_launcher "$app/app.exe"
-# The launcher's own path, after the configured options.
-executable="-Dcorvid.executable=$(win "$app")\\app.exe"
 log=$E2E_TMP/jvm.log
 world=$E2E_TMP/world.txt
 win() { to_windows_path "$1"; }
+# The launcher's own path, after the configured options.
+executable="-Dcorvid.executable=$(win "$app")\\app.exe"
 
 # make_runtime FOLDER server|client [VARIANT]: a runtime holding the library.
 make_runtime() {

@@ -57,6 +57,7 @@ check_contains "non-ANSI folder: the relative entry as written" "$class_path" ";
 check_equal "non-ANSI folder: the short name names the jar" "yes" \
     "$(timeout 60 wine cmd /c "if exist ${class_path%%;*} echo yes" </dev/null 2>/dev/null | tr -d '\r\n')"
 check_contains "non-ANSI folder: library path by short names" "$(option -Djava.library.path=)" "~"
+check_contains "non-ANSI folder: the launcher's own path by its short name" "$(option -Dcorvid.executable=)" "~"
 
 # ---- a Notepad-style UTF-8 configuration -------------------------------------------
 plain=$E2E_TMP/plain

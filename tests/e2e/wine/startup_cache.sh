@@ -13,12 +13,12 @@ fi
 
 app=$E2E_TMP/app
 install_launcher "$app/app.exe"
-# The launcher's own path comes after the configured options.
-executable="-Dcorvid.executable=$(win "$app")\\app.exe"
 : >"$app/app.jar"
 log=$E2E_TMP/jvm.log
 world=$E2E_TMP/world.txt
 win() { to_windows_path "$1"; }
+# The launcher's own path comes after the configured options.
+executable="-Dcorvid.executable=$(win "$app")\\app.exe"
 
 runtime=$E2E_TMP/rt
 mkdir -p "$runtime/bin/server" "$runtime/lib"
