@@ -115,3 +115,18 @@ check_equal "user options: after the configured ones, whole" \
     $'-Djava.class.path=app.jar\n-Xmx100m\n-Xmx300m\n-Dmy.folder=C:\\My Files\\x y\n-Dcorvid.executable='"$(win "$machines/app.exe")"$'\n-Dsun.java.command=app.Main' \
     "$(grep '^option ' <<<"$LOG" | sed 's/^option //')"
 check_contains "user options: traced" "$TRACE" "user option from "
+
+# ---- restarts, from the folder the code page cannot hold -----------------------------
+write_file "$world" "class app/Main main=print,exit:9"
+write_file "$app/app.ini" "[Java Runtime Environment]"$'\r\n'"Main Class=app.Main"$'\r\n'"JRE Path=$(win "$app/jre")"$'\r\n'"[Class Path]"$'\r\n'"Class Path=app.jar"$'\r\n'"[Application]"$'\r\n'"Restart Exit Code=9"$'\r\n'
+launch "$app/app.exe" "two words" x
+# The starts that follow are not waited for by wine: their log lines are.
+for _ in $(seq 300); do
+    [[ $(grep -c '^System.exit 9' "$log") -ge 4 && $(grep -cE '^ *[0-9.]+ exit code ' "$trace") -ge 4 ]] && break
+    sleep 0.2
+done
+sleep 0.5
+check_equal "restart: the first start ends with the code" 9 "$RUN_STATUS"
+check_equal "restart: started again with the same arguments, at most 1 + 3 times at once" \
+    "$(printf 'arg 0 two words\narg 1 x\n%.0s' 1 2 3 4)" "$(grep '^arg ' "$log")"
+check_contains "restart: the guard stops it" "$(cat "$trace")" "restart: not again"
