@@ -20,6 +20,8 @@ constexpr WideView kClassPathOption = u"-Djava.class.path=";
 constexpr WideView kStackSizePrefix = u"-Xss";
 constexpr WideView kJavaCommandOption = u"-Dsun.java.command=";
 constexpr WideView kExecutableOption = u"-Dcorvid.executable=";
+// The options whose values are path lists the JVM opens.
+constexpr WideView kPathListOptions[] = {u"--module-path=", u"--upgrade-module-path="};
 
 std::size_t findFrom(WideView text, char16_t c, std::size_t from) {
     return from >= text.size() ? WideView::npos : text.find(c, from);
@@ -263,8 +265,8 @@ WideString mainTarget(const Launcher& launcher) {
     return name;
 }
 
-WideString javaCommandOption(const Launcher& launcher) {
-    WideString option = WideString(kJavaCommandOption) + mainTarget(launcher);
+WideString javaCommandOption(const Launcher& launcher, std::optional<WideView> program) {
+    WideString option = WideString(kJavaCommandOption) + WideString(program.value_or(mainTarget(launcher)));
     for (const WideString& argument : launcher.arguments) option += u" " + argument;
     return option;
 }
@@ -310,12 +312,12 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
         showErrorText(ui, launcher.owner(), loadMessage(ui, MessageId::OptionValueMissing), *dangling);
         return JvmOptionsResult::Refused;
     }
-    if (!classPath.empty()) {
-        // A path the narrow form cannot hold goes by its short name.
-        const auto classPathForJvm = pathListForJvm(launcher, classPath);
-        if (!classPathForJvm) return JvmOptionsResult::Refused;
-        launcher.jvmOptions.push_back(toNarrow(WideString(kClassPathOption) + *classPathForJvm));
-    }
+    // A path the narrow form cannot hold goes by its short name. A runnable
+    // jar is one path, whatever characters its name holds.
+    const auto classPathForJvm = classPath.empty()        ? std::optional<WideString>(classPath)
+                                 : form == MainForm::Jar ? pathForJvm(launcher, classPath)
+                                                         : pathListForJvm(launcher, classPath);
+    if (!classPathForJvm) return JvmOptionsResult::Refused;
     // Expanding after the split keeps a value with spaces or quotes one option.
     bool commandSet = false;
     bool executableSet = false;
@@ -323,8 +325,15 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
         expandEnvironment(platform.environment, token);
         commandSet = commandSet || token.compare(0, kJavaCommandOption.size(), kJavaCommandOption) == 0;
         executableSet = executableSet || token.compare(0, kExecutableOption.size(), kExecutableOption) == 0;
-        launcher.jvmOptions.push_back(toNarrow(token));
+        for (const WideView option : kPathListOptions) {
+            if (token.compare(0, option.size(), option) != 0) continue;
+            const auto list = pathListForJvm(launcher, WideView(token).substr(option.size()));
+            if (!list) return JvmOptionsResult::Refused;
+            token = WideString(option) + *list;
+        }
     }
+    if (!classPath.empty()) launcher.jvmOptions.push_back(toNarrow(WideString(kClassPathOption) + *classPathForJvm));
+    for (const WideString& token : tokens) launcher.jvmOptions.push_back(toNarrow(token));
     // What an application that restarts itself starts.
     if (!executableSet) {
         if (const auto executable = jvmOpenablePath(systemShortPaths(), module.path)) {
@@ -334,7 +343,9 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
         }
     }
     // The arguments go in as given: nothing of theirs is expanded.
-    if (!commandSet) launcher.jvmOptions.push_back(toNarrow(javaCommandOption(launcher)));
+    // The jar as the class path names it.
+    const auto program = form == MainForm::Jar ? std::optional<WideView>(*classPathForJvm) : std::nullopt;
+    if (!commandSet) launcher.jvmOptions.push_back(toNarrow(javaCommandOption(launcher, program)));
 
     launcher.outputFile = readConfigValue(platform, *file, u"Application", u"Output File");
     if (!launcher.outputFile.empty()) expandEnvironment(platform.environment, launcher.outputFile);

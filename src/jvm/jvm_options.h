@@ -27,14 +27,18 @@ enum class JvmOptionsResult {
 // Appends the class path option (the jar with "Main Jar"), the main module,
 // the VM parameters, corvid.executable (the launcher's path, unless an option
 // sets it) and sun.java.command to jvmOptions and reads the redirection files.
+// The paths the JVM opens (class path, the jar, module path entries) go by
+// their short names where the narrow form cannot hold them; one without a
+// short name refuses the start.
 JvmOptionsResult buildJvmOptions(Launcher& launcher);
 
 // The program as java names it: the main class with dots, the jar, or
 // module[/class].
 WideString mainTarget(const Launcher& launcher);
-// -Dsun.java.command= followed by the program and its arguments, separated
-// by blanks, as java sets it for tools that name running programs.
-WideString javaCommandOption(const Launcher& launcher);
+// -Dsun.java.command= followed by the program (mainTarget unless given) and
+// its arguments, separated by blanks, as java sets it for tools that name
+// running programs.
+WideString javaCommandOption(const Launcher& launcher, std::optional<WideView> program = std::nullopt);
 
 // The tokens of the parameter text, quotes still in them: only U+0020
 // separates, and spaces inside a closed quote pair do not.

@@ -288,6 +288,32 @@ TEST_F(BuildJvmOptions, MainFormsGiveTheClassPathTheModuleAndTheCommandProperty)
     EXPECT_TRUE(fake.ui.boxes.empty());
 }
 
+TEST_F(BuildJvmOptions, AJarOrModulePathEntryWithoutAFormToPassRefusesTheStart) {
+    // A lone surrogate: no narrow form holds it, and the path has no short name.
+    const WideString odd = nativePath(u"/opt/a\xD800/x.jar");
+    const struct {
+        const char* name;
+        WideString mainJar, parameters;
+    } cases[] = {
+        {"Main Jar", odd, u""},
+        {"-p", u"", u"-p mods" + WideString(1, kSearchPathSeparator) + odd},
+        {"--upgrade-module-path=", u"", u"--upgrade-module-path=" + odd},
+    };
+    for (const auto& c : cases) {
+        configure(u"[Class Path]\nClass Path=cp\n[Java Runtime Environment]\nVirtual Machine Parameters=" + c.parameters);
+        launcher.jvmOptions.clear();
+        launcher.mainClass = u"app/Main";
+        launcher.mainJar = c.mainJar;
+        fake.ui.boxes.clear();
+        EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Refused) << c.name;
+        EXPECT_TRUE(launcher.jvmOptions.empty()) << c.name;
+        ASSERT_EQ(fake.ui.boxes.size(), 1u) << c.name;
+        EXPECT_EQ(fake.ui.boxes[0].text, u"The path " + odd +
+                                             u" holds characters that cannot be passed to Java, and the file system "
+                                             u"gives it no short name.") << c.name;
+    }
+}
+
 TEST_F(BuildJvmOptions, AModuleOrJarNeedsNoClassPathAndStillReadsTheParametersAndFiles) {
     configure(u"[Java Runtime Environment]\nVirtual Machine Parameters=-Xmx1m\n[Application]\nOutput File=out.txt\n");
     launcher.mainModule = u"app";

@@ -58,6 +58,14 @@ check_equal "non-ANSI folder: the short name names the jar" "yes" \
     "$(timeout 60 wine cmd /c "if exist ${class_path%%;*} echo yes" </dev/null 2>/dev/null | tr -d '\r\n')"
 check_contains "non-ANSI folder: library path by short names" "$(option -Djava.library.path=)" "~"
 check_contains "non-ANSI folder: the launcher's own path by its short name" "$(option -Dcorvid.executable=)" "~"
+# A runnable jar there: the class path and the command property name it by its short name.
+write_file "$app/app.ini" "[Java Runtime Environment]"$'\r\n'"Main Jar=$(win "$app/app.jar")"$'\r\n'"JRE Path=$(win "$app/jre")"$'\r\n'
+rm -f "$log"
+wine_run_msgbox "${jvm_env[@]}" "$app/app.exe" doc
+LOG=$(cat "$log" 2>/dev/null)
+jar=$(option -Djava.class.path=)
+check_contains "non-ANSI folder, Main Jar: by its short name" "$jar" "~"
+check_equal "non-ANSI folder, Main Jar: the command property names the same" "$jar doc" "$(option -Dsun.java.command=)"
 
 # ---- a Notepad-style UTF-8 configuration -------------------------------------------
 plain=$E2E_TMP/plain
