@@ -342,8 +342,8 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
             launcher.trace.line(u"corvid.executable left out, its path cannot be passed: " + module.path);
         }
     }
-    // The arguments go in as given: nothing of theirs is expanded.
-    // The jar as the class path names it.
+    // The jar as the class path names it; the arguments go in as given,
+    // nothing of theirs expanded.
     const auto program = form == MainForm::Jar ? std::optional<WideView>(*classPathForJvm) : std::nullopt;
     if (!commandSet) launcher.jvmOptions.push_back(toNarrow(javaCommandOption(launcher, program)));
 

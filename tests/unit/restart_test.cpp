@@ -94,14 +94,6 @@ TEST_F(Restart, StartsTheExecutableAgainOnceWithItsArgumentsAndTheCount) {
     EXPECT_EQ(again.value, u"2:4242");
 }
 
-TEST_F(Restart, TheGuardStopsAProgramThatKeepsEndingAtOnce) {
-    launcher.restart.exitCode = 9;
-    launcher.restart.quickInARow = kQuickRestartLimit;
-    programStarting(launcher);
-    restartAfterExit(launcher, 9);
-    EXPECT_TRUE(fake.process.startedAgain.empty());
-}
-
 TEST_F(Restart, ARestartedStartTakesTheHandoverOutAndWaitsForTheOneBefore) {
     fake.environment.variables[u"CORVID_RESTART"] = u"2:77";
     takeRestartHandover(launcher);
