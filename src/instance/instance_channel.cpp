@@ -86,7 +86,7 @@ void jvmDestroyedForInstances(Launcher& launcher) {
 InstanceHost::InstanceHost(Launcher& launcher) : launcher_(launcher), trace_(&launcher.trace) {}
 
 void InstanceHost::jvmCreated(JavaVM_* vm) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     if (gate_ != Gate::Waiting) return;
     vm_ = vm;
     mainClass_ = launcher_.mainClass;
@@ -95,14 +95,14 @@ void InstanceHost::jvmCreated(JavaVM_* vm) {
 }
 
 void InstanceHost::closeGate() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     gate_ = Gate::Closed;
     vm_ = nullptr;
     changed_.notify_all();
 }
 
 JavaVM_* InstanceHost::enterJvm() {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<Mutex> lock(mutex_);
     if (gate_ == Gate::Waiting && trace_ && trace_->enabled()) trace_->line("forwarded request waits for the JVM");
     changed_.wait(lock, [this] { return gate_ != Gate::Waiting; });
     if (gate_ == Gate::Closed) return nullptr;
@@ -111,39 +111,39 @@ JavaVM_* InstanceHost::enterJvm() {
 }
 
 void InstanceHost::leaveJvm() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     --inJvm_;
     changed_.notify_all();
 }
 
 void InstanceHost::workerStarting() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     ++workers_;
 }
 
 void InstanceHost::workerEnded() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     --workers_;
     changed_.notify_all();
 }
 
 void InstanceHost::waitForWorkers() {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<Mutex> lock(mutex_);
     changed_.wait(lock, [this] { return workers_ == inJvm_; });
 }
 
 void InstanceHost::stopTracing() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     trace_ = nullptr;
 }
 
 bool InstanceHost::tracing() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     return trace_ && trace_->enabled();
 }
 
 void InstanceHost::trace(std::string_view line) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     if (trace_) trace_->line(line);
 }
 

@@ -71,7 +71,7 @@ struct WorkerStart {
 class FirstInstanceChannel final : public InstanceChannel {
 public:
     FirstInstanceChannel(Launcher& launcher, UniqueKernelHandle mapping, UniqueMappedView view, UINT messageId)
-        : host_(std::make_shared<InstanceHost>(launcher)),
+        : host_(new InstanceHost(launcher)),
           mapping_(std::move(mapping)),
           view_(std::move(view)),
           messageId_(messageId) {}
@@ -324,7 +324,8 @@ OpenedChannel openSystemInstanceChannel(Launcher& launcher, const WideString& na
         UniqueMappedView view(MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(InstanceBlock)));
         if (!view) return {};
         if (created != ERROR_ALREADY_EXISTS) {
-            auto channel = std::make_shared<FirstInstanceChannel>(launcher, std::move(mapping), std::move(view), messageId);
+            std::shared_ptr<FirstInstanceChannel> channel(
+                new FirstInstanceChannel(launcher, std::move(mapping), std::move(view), messageId));
             // On failure the block goes with the channel, so later starts
             // become first instances instead of finding a dead block.
             if (!channel->start()) return {};
@@ -340,8 +341,8 @@ OpenedChannel openSystemInstanceChannel(Launcher& launcher, const WideString& na
         }
         HandOverResult result = handOver(name, blockOf(view), messageId, packed, deadline, trace);
         if (result.outcome == HandOver::Taken) {
-            auto channel = std::make_shared<SecondInstanceChannel>(std::move(mapping), std::move(view),
-                                                                   std::move(result.process), messageId, result.reply);
+            std::shared_ptr<InstanceChannel> channel(new SecondInstanceChannel(
+                std::move(mapping), std::move(view), std::move(result.process), messageId, result.reply));
             return {ChannelRole::Second, channel};
         }
         // Waiting for the turn may have taken long: a new first instance

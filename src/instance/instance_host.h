@@ -6,13 +6,12 @@
 // thread per request.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string_view>
 
 #include "instance/instance_block.h"
+#include "platform/lock.h"
 #include "platform/trace.h"
 
 struct JavaVM_;
@@ -69,8 +68,8 @@ private:
 
     enum class Gate { Waiting, Open, Closed };
     Launcher& launcher_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    Mutex mutex_;
+    ConditionVariable changed_;
     Gate gate_ = Gate::Waiting;
     JavaVM_* vm_ = nullptr;
     WideString mainClass_;

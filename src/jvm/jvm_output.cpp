@@ -1,9 +1,10 @@
 #include "jvm/jvm_output.h"
 
 #include <atomic>
-#include <mutex>
 #include <utility>
 #include <vector>
+
+#include "platform/lock.h"
 
 namespace corvid {
 
@@ -17,7 +18,7 @@ struct Piece {
     std::string text;
 };
 
-std::mutex outputMutex;
+Mutex outputMutex;
 JvmOutputMode outputMode = JvmOutputMode::PassThrough;
 std::vector<Piece> held;
 std::size_t heldBytes = 0;
@@ -77,12 +78,12 @@ std::string format(const char* format, va_list arguments) {
 }  // namespace
 
 void setJvmOutputMode(JvmOutputMode mode) {
-    std::lock_guard<std::mutex> lock(outputMutex);
+    std::lock_guard<Mutex> lock(outputMutex);
     outputMode = mode;
 }
 
 std::string takeCapturedJvmOutput() {
-    std::lock_guard<std::mutex> lock(outputMutex);
+    std::lock_guard<Mutex> lock(outputMutex);
     std::string text;
     for (const Piece& piece : held) text += piece.text;
     held.clear();
@@ -91,12 +92,12 @@ std::string takeCapturedJvmOutput() {
 }
 
 void releaseCapturedJvmOutput() {
-    std::lock_guard<std::mutex> lock(outputMutex);
+    std::lock_guard<Mutex> lock(outputMutex);
     releaseLocked();
 }
 
 void releaseCapturedJvmOutputExcept(bool (*drop)(const std::string& piece)) {
-    std::lock_guard<std::mutex> lock(outputMutex);
+    std::lock_guard<Mutex> lock(outputMutex);
     for (const Piece& piece : held) {
         if (!drop(piece.text)) write(piece.stream, piece.text);
     }
@@ -110,7 +111,7 @@ jint JNICALL jvmVfprintfHook(std::FILE* stream, const char* formatText, va_list 
     std::string text = format(formatText, arguments);
     const jint length = static_cast<jint>(text.size());
     {
-        std::lock_guard<std::mutex> lock(outputMutex);
+        std::lock_guard<Mutex> lock(outputMutex);
         if (outputMode == JvmOutputMode::PassThrough || !isStandardStream(stream)) {
             write(stream, text);
             return length;

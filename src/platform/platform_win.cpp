@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/lock.h"
 #include "platform/platform.h"
 #include "platform/win_handles.h"
 #include "platform/windows_api.h"
@@ -315,9 +316,23 @@ public:
 
 }  // namespace
 
+void Mutex::lock() { AcquireSRWLockExclusive(reinterpret_cast<SRWLOCK*>(&state_)); }
+void Mutex::unlock() { ReleaseSRWLockExclusive(reinterpret_cast<SRWLOCK*>(&state_)); }
+
+void ConditionVariable::notify_all() { WakeAllConditionVariable(reinterpret_cast<CONDITION_VARIABLE*>(&state_)); }
+
+void ConditionVariable::wait(std::unique_lock<Mutex>& lock) {
+    SleepConditionVariableSRW(reinterpret_cast<CONDITION_VARIABLE*>(&state_),
+                              reinterpret_cast<SRWLOCK*>(&lock.mutex()->state_), INFINITE, 0);
+}
+
 void installFatalErrorHandlers() {
     std::set_new_handler(endAtOnce);
+#if __cpp_exceptions
+    // Built without exceptions, the launcher's default terminate handler
+    // already ends at once; naming another would link the library's own.
     std::set_terminate(endAtOnce);
+#endif
 }
 
 Process& systemProcess() {

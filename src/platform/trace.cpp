@@ -16,9 +16,10 @@ Trace Trace::fromEnvironment(Environment& environment) {
 
 void Trace::line(std::string_view text) {
     if (!output_) return;
-    const auto elapsed = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_);
+    const std::uint64_t elapsed = traceClockMicroseconds() - start_;
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%9.3f ", elapsed.count());
+    std::snprintf(stamp, sizeof stamp, "%5llu.%03u ", static_cast<unsigned long long>(elapsed / 1000),
+                  static_cast<unsigned>(elapsed % 1000));
     std::string out(stamp);
     out.append(text);
     out.push_back('\n');

@@ -5,7 +5,7 @@
 // When off it costs the one environment lookup made at start.
 #pragma once
 
-#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,6 +25,9 @@ public:
 // Opens the target for appending; nullptr when it cannot be opened.
 std::unique_ptr<TraceOutput> openTraceOutput(const WideString& target);
 
+// A clock that only moves forward, in microseconds from an arbitrary start.
+std::uint64_t traceClockMicroseconds();
+
 class Trace {
 public:
     Trace() = default;  // off
@@ -39,7 +42,7 @@ public:
 
 private:
     std::unique_ptr<TraceOutput> output_;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::uint64_t start_ = traceClockMicroseconds();
 };
 
 // The environment variable that switches the trace on.
