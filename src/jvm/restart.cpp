@@ -36,7 +36,7 @@ std::optional<RestartHandover> parseRestartHandover(WideView text) {
     return RestartHandover{*count, *id};
 }
 
-RestartDecision decideRestart(unsigned quickInARow, std::chrono::steady_clock::duration ranFor) {
+RestartDecision decideRestart(unsigned quickInARow, std::chrono::microseconds ranFor) {
     const unsigned count = ranFor < kQuickRun ? quickInARow + 1 : 0;
     return {count <= kQuickRestartLimit, count};
 }
@@ -59,14 +59,14 @@ void takeRestartHandover(Launcher& launcher) {
     }
 }
 
-void programStarting(Launcher& launcher) { launcher.restart.programStarted = std::chrono::steady_clock::now(); }
+void programStarting(Launcher& launcher) { launcher.restart.programStarted = monotonicMicroseconds(); }
 
 void restartAfterExit(Launcher& launcher, std::int32_t code) {
     RestartState& state = launcher.restart;
     if (state.decided || !state.exitCode || *state.exitCode != code || !state.programStarted) return;
     state.decided = true;
     Trace& trace = launcher.trace;
-    const auto ranFor = std::chrono::steady_clock::now() - *state.programStarted;
+    const std::chrono::microseconds ranFor(monotonicMicroseconds() - *state.programStarted);
     const RestartDecision decision = decideRestart(state.quickInARow, ranFor);
     if (!decision.restart) {
         if (trace.enabled()) {

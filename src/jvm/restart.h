@@ -38,7 +38,7 @@ struct RestartDecision {
     bool restart = false;
     unsigned quickInARow = 0;  // what the new start is told
 };
-RestartDecision decideRestart(unsigned quickInARow, std::chrono::steady_clock::duration ranFor);
+RestartDecision decideRestart(unsigned quickInARow, std::chrono::microseconds ranFor);
 
 // Early in a start: takes the handover out of the environment and waits for
 // the start before to end (it may still hold the single-instance channel,

@@ -212,6 +212,9 @@ Memory& systemMemory();
 // would show its own error box). The entry points call it first.
 void installFatalErrorHandlers();
 
+// A clock that only moves forward, in microseconds from an arbitrary start.
+std::uint64_t monotonicMicroseconds();
+
 // ---- Short names of paths -------------------------------------------------
 // Text handed to the JVM travels in the thread's ANSI code page on Windows; a
 // path that the code page cannot hold reaches the JVM by its short name.

@@ -284,6 +284,12 @@ public:
 
 }  // namespace
 
+std::uint64_t monotonicMicroseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000000 + static_cast<std::uint64_t>(now.tv_nsec) / 1000;
+}
+
 void installFatalErrorHandlers() {
     std::set_new_handler(endAtOnce);
     std::set_terminate(endAtOnce);

@@ -326,6 +326,15 @@ void ConditionVariable::wait(std::unique_lock<Mutex>& lock) {
                               reinterpret_cast<SRWLOCK*>(&lock.mutex()->state_), INFINITE, 0);
 }
 
+std::uint64_t monotonicMicroseconds() {
+    LARGE_INTEGER frequency, counter;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    const auto ticks = static_cast<std::uint64_t>(counter.QuadPart);
+    const auto perSecond = static_cast<std::uint64_t>(frequency.QuadPart);
+    return ticks / perSecond * 1000000 + ticks % perSecond * 1000000 / perSecond;
+}
+
 void installFatalErrorHandlers() {
     std::set_new_handler(endAtOnce);
 #if __cpp_exceptions

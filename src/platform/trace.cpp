@@ -6,7 +6,7 @@
 
 namespace corvid {
 
-Trace::Trace(std::unique_ptr<TraceOutput> output) : output_(std::move(output)) {}
+Trace::Trace(std::unique_ptr<TraceOutput> output) : output_(std::move(output)), start_(monotonicMicroseconds()) {}
 
 Trace Trace::fromEnvironment(Environment& environment) {
     const auto target = environment.get(kTraceVariable);
@@ -16,7 +16,7 @@ Trace Trace::fromEnvironment(Environment& environment) {
 
 void Trace::line(std::string_view text) {
     if (!output_) return;
-    const std::uint64_t elapsed = traceClockMicroseconds() - start_;
+    const std::uint64_t elapsed = monotonicMicroseconds() - start_;
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%5llu.%03u ", static_cast<unsigned long long>(elapsed / 1000),
                   static_cast<unsigned>(elapsed % 1000));

@@ -25,9 +25,6 @@ public:
 // Opens the target for appending; nullptr when it cannot be opened.
 std::unique_ptr<TraceOutput> openTraceOutput(const WideString& target);
 
-// A clock that only moves forward, in microseconds from an arbitrary start.
-std::uint64_t traceClockMicroseconds();
-
 class Trace {
 public:
     Trace() = default;  // off
@@ -42,7 +39,7 @@ public:
 
 private:
     std::unique_ptr<TraceOutput> output_;
-    std::uint64_t start_ = traceClockMicroseconds();
+    std::uint64_t start_ = 0;  // microseconds on the monotonic clock
 };
 
 // The environment variable that switches the trace on.

@@ -3,7 +3,6 @@
 #endif
 
 #include <fcntl.h>
-#include <time.h>
 #include <unistd.h>
 
 #include "platform/trace.h"
@@ -44,12 +43,6 @@ std::unique_ptr<TraceOutput> openTraceOutput(const WideString& target) {
     const int fd = ::open(toNarrow(target).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return nullptr;
     return std::make_unique<FileTraceOutput>(fd);
-}
-
-std::uint64_t traceClockMicroseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::uint64_t>(now.tv_sec) * 1000000 + static_cast<std::uint64_t>(now.tv_nsec) / 1000;
 }
 
 }  // namespace corvid

@@ -30,13 +30,4 @@ std::unique_ptr<TraceOutput> openTraceOutput(const WideString& target) {
     return std::make_unique<FileTraceOutput>(file);
 }
 
-std::uint64_t traceClockMicroseconds() {
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    const auto ticks = static_cast<std::uint64_t>(counter.QuadPart);
-    const auto perSecond = static_cast<std::uint64_t>(frequency.QuadPart);
-    return ticks / perSecond * 1000000 + ticks % perSecond * 1000000 / perSecond;
-}
-
 }  // namespace corvid

@@ -3,7 +3,6 @@
 // itself is in jvm/restart.h.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <optional>
 
@@ -15,7 +14,7 @@ struct RestartState {
     // Restarts in a row, before this start, of a program that ended at once.
     unsigned quickInARow = 0;
     // When main was called; unset while the program has not run.
-    std::optional<std::chrono::steady_clock::time_point> programStarted;
+    std::optional<std::uint64_t> programStarted;  // microseconds on the monotonic clock
     // Decided once: the JVM's exit hook or the end of the start.
     bool decided = false;
 };
