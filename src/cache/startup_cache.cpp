@@ -97,13 +97,9 @@ std::optional<std::uint32_t> processOf(WideView name, WideView suffix) {
     name.remove_suffix(suffix.size());
     const std::size_t dot = name.rfind(u'.');
     if (dot == WideView::npos || dot + 1 == name.size() || name.size() - dot > 11) return std::nullopt;
-    std::uint64_t id = 0;
-    for (const char16_t c : name.substr(dot + 1)) {
-        if (c < u'0' || c > u'9') return std::nullopt;
-        id = id * 10 + static_cast<std::uint64_t>(c - u'0');
-    }
-    if (id > 0xFFFFFFFFull) return std::nullopt;
-    return static_cast<std::uint32_t>(id);
+    const auto id = parseDigits(name.substr(dot + 1));
+    if (!id || *id > 0xFFFFFFFFull) return std::nullopt;
+    return static_cast<std::uint32_t>(*id);
 }
 
 // The class path entries of the options, made absolute, in order; nullopt
@@ -595,14 +591,9 @@ std::optional<ArchiveRecord> parseRecord(std::string_view text) {
     const auto modified = field("modified ");
     // Decimal digits that fit a signed 64-bit number; a damaged record is refused, never thrown on.
     const auto number = [](std::optional<std::string_view> digits) -> std::optional<std::int64_t> {
-        if (!digits || digits->empty() || digits->size() > 19) return std::nullopt;
-        std::uint64_t value = 0;
-        for (const char c : *digits) {
-            if (c < '0' || c > '9') return std::nullopt;
-            value = value * 10 + static_cast<std::uint64_t>(c - '0');
-        }
-        if (value > static_cast<std::uint64_t>(INT64_MAX)) return std::nullopt;
-        return static_cast<std::int64_t>(value);
+        const auto value = digits ? parseDigits(*digits) : std::nullopt;
+        if (!value || *value > static_cast<std::uint64_t>(INT64_MAX)) return std::nullopt;
+        return static_cast<std::int64_t>(*value);
     };
     const auto sizeValue = number(size);
     const auto modifiedValue = number(modified);

@@ -75,15 +75,10 @@ void applyVmProvider(WideView text, RuntimeSearchPolicy& policy) {
 std::optional<std::int32_t> parseExitCode(WideView text) {
     const bool negative = !text.empty() && text.front() == u'-';
     if (!text.empty() && (negative || text.front() == u'+')) text.remove_prefix(1);
-    if (text.empty() || text.size() > 10) return std::nullopt;
-    std::int64_t value = 0;
-    for (const char16_t c : text) {
-        if (c < u'0' || c > u'9') return std::nullopt;
-        value = value * 10 + (c - u'0');
-    }
-    if (negative) value = -value;
-    if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
-    return static_cast<std::int32_t>(value);
+    const auto digits = parseDigits(text);
+    if (!digits || *digits > std::uint64_t{INT32_MAX} + (negative ? 1 : 0)) return std::nullopt;
+    const auto value = static_cast<std::int64_t>(*digits);
+    return static_cast<std::int32_t>(negative ? -value : value);
 }
 
 bool loadConfiguration(Launcher& launcher) {

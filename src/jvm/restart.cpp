@@ -10,13 +10,9 @@ namespace {
 
 // Digits only, at most nine of them, so the value fits.
 std::optional<std::uint32_t> parseSmallNumber(WideView text) {
-    if (text.empty() || text.size() > 9) return std::nullopt;
-    std::uint32_t value = 0;
-    for (const char16_t c : text) {
-        if (c < u'0' || c > u'9') return std::nullopt;
-        value = value * 10 + static_cast<std::uint32_t>(c - u'0');
-    }
-    return value;
+    const auto value = text.size() <= 9 ? parseDigits(text) : std::nullopt;
+    if (!value) return std::nullopt;
+    return static_cast<std::uint32_t>(*value);
 }
 
 std::string number(std::int64_t value) { return std::to_string(value); }

@@ -5,17 +5,14 @@
 // and its default terminate handler here keeps the library's exception and
 // name-demangling machinery, and the string instances it drags in, out of the
 // executable.
-#include <windows.h>
-
 #include <cstdlib>
 #include <new>
 
-namespace {
+#include "platform/platform.h"
 
-[[noreturn]] void endAtOnce() {
-    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(-1));
-    ExitProcess(static_cast<UINT>(-1));
-}
+using corvid::endAtOnce;
+
+namespace {
 
 void* allocate(std::size_t size) {
     if (size == 0) size = 1;
@@ -62,6 +59,6 @@ namespace std {
 
 namespace __gnu_cxx {
 
-[[noreturn]] void __verbose_terminate_handler() { endAtOnce(); }
+void __verbose_terminate_handler() { endAtOnce(); }
 
 }  // namespace __gnu_cxx

@@ -211,6 +211,8 @@ Memory& systemMemory();
 // the process at once with exit code -1, showing nothing (the C runtime
 // would show its own error box). The entry points call it first.
 void installFatalErrorHandlers();
+// Ends the process at once with exit code -1, needing no memory, window or lock.
+[[noreturn]] void endAtOnce();
 
 // A clock that only moves forward, in microseconds from an arbitrary start.
 std::uint64_t monotonicMicroseconds();

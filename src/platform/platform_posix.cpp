@@ -279,10 +279,9 @@ public:
     }
 };
 
-// Nothing that needs memory or a lock: the process may be out of both.
-[[noreturn]] void endAtOnce() { std::_Exit(-1); }
-
 }  // namespace
+
+void endAtOnce() { std::_Exit(-1); }
 
 std::uint64_t monotonicMicroseconds() {
     timespec now{};

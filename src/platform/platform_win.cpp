@@ -307,14 +307,13 @@ public:
     }
 };
 
-// Nothing that needs memory, a window or a lock: the process may be out of
-// all three. TerminateProcess skips the libraries' detach code as well.
-[[noreturn]] void endAtOnce() {
+}  // namespace
+
+// TerminateProcess skips the libraries' detach code as well.
+void endAtOnce() {
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(-1));
     ExitProcess(static_cast<UINT>(-1));
 }
-
-}  // namespace
 
 void Mutex::lock() { AcquireSRWLockExclusive(reinterpret_cast<SRWLOCK*>(&state_)); }
 void Mutex::unlock() { ReleaseSRWLockExclusive(reinterpret_cast<SRWLOCK*>(&state_)); }

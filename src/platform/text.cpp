@@ -174,6 +174,24 @@ WideString formatText(WideView format, std::initializer_list<FormatArg> args) {
 
 WideString fromAscii(std::string_view ascii) { return WideString(ascii.begin(), ascii.end()); }
 
+namespace {
+
+template <typename Text>
+std::optional<std::uint64_t> digitsValue(Text text) {
+    if (text.empty() || text.size() > 19) return std::nullopt;
+    std::uint64_t value = 0;
+    for (const auto c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return value;
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> parseDigits(WideView text) { return digitsValue(text); }
+std::optional<std::uint64_t> parseDigits(std::string_view text) { return digitsValue(text); }
+
 WideString expandPercentReferences(WideView text,
                                    const std::function<std::optional<WideString>(const WideString&)>& lookup) {
     WideString out;

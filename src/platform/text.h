@@ -52,6 +52,11 @@ WideString formatText(WideView format, std::initializer_list<FormatArg> args);
 
 WideString fromAscii(std::string_view ascii);
 
+// Decimal digits only (no sign, no blanks), at most 19 of them so that the
+// value fits; nullopt for any other text, the empty text included.
+std::optional<std::uint64_t> parseDigits(WideView text);
+std::optional<std::uint64_t> parseDigits(std::string_view text);
+
 // Replaces every %NAME% for which `lookup` has a value; references it has no
 // value for stay as written, and their closing "%" may open the next one.
 WideString expandPercentReferences(WideView text,

@@ -164,6 +164,18 @@ _visible() {
     printf '"%s"' "$text"
 }
 
+# require_files FILE...: ends the suite with one failure when a program or
+# library that the build makes is missing.
+require_files() {
+    local file
+    for file in "$@"; do
+        if [[ ! -f $file ]]; then
+            fail "prerequisites" "missing $file: build the tests"
+            exit 1
+        fi
+    done
+}
+
 check() {
     local name=$1
     shift
@@ -284,6 +296,20 @@ run_captured() {
     fi
 }
 
+# sign_and_verify IN OUT: signs IN into OUT with a throw-away certificate
+# (osslsigncode, the key and certificate beside OUT) and checks that the
+# signature verifies.
+sign_and_verify() {
+    local dir
+    dir=$(dirname "$2")
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout "$dir/key.pem" -out "$dir/cert.pem" -days 2 \
+        -subj "/CN=corvid test" >/dev/null 2>&1
+    run_captured osslsigncode sign -certs "$dir/cert.pem" -key "$dir/key.pem" -in "$1" -out "$2"
+    check_equal "sign: exit code" 0 "$RUN_STATUS"
+    run_captured osslsigncode verify -CAfile "$dir/cert.pem" -in "$2"
+    check_contains "sign: the signature verifies" "$RUN_STDOUT" "Signature verification: ok"
+}
+
 # ---- Wine ----------------------------------------------------------------
 
 wine_run() {
@@ -296,6 +322,8 @@ to_windows_path() {
     path=$(realpath -m "$1")
     printf 'Z:%s' "${path//\//\\}"
 }
+# The suites' short name for it.
+win() { to_windows_path "$1"; }
 
 # Wine traces a box's text as L"..." with C escapes; this gives the texts back.
 _decode_msgbox_trace() {

@@ -8,10 +8,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 test_jvm=$CORVID_BUILD_DIR/tests/support/test_jvm/corvid_test_jvm.so
-if [[ ! -f $test_jvm ]]; then
-    fail "test JVM library" "missing $test_jvm: build the tests"
-    exit 1
-fi
+require_files "$test_jvm"
 
 app=$E2E_TMP/app
 rt=$E2E_TMP/rt

@@ -48,12 +48,7 @@ check_equal "brand: one icon group" 1 "$(grep -c '^0x00000e ' <<<"$resources")"
 check_equal "brand: the string table kept" 1 "$(grep -c '^0x000006 ' <<<"$resources")"
 
 # Signed with a throw-away certificate, the signature verifies.
-openssl req -x509 -newkey rsa:2048 -nodes -keyout "$dir/key.pem" -out "$dir/cert.pem" -days 2 \
-    -subj "/CN=corvid test" >/dev/null 2>&1
-run_captured osslsigncode sign -certs "$dir/cert.pem" -key "$dir/key.pem" -in "$dir/MyApp.exe" -out "$dir/signed.exe"
-check_equal "sign: exit code" 0 "$RUN_STATUS"
-run_captured osslsigncode verify -CAfile "$dir/cert.pem" -in "$dir/signed.exe"
-check_contains "sign: the signature verifies" "$RUN_STDOUT" "Signature verification: ok"
+sign_and_verify "$dir/MyApp.exe" "$dir/signed.exe"
 # Branding a signed copy drops the signature it would break.
 run_captured "$brand" --product-name Again "$dir/signed.exe" "$dir/again.exe"
 check_equal "brand a signed copy: exit code" 0 "$RUN_STATUS"

@@ -10,17 +10,13 @@
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 test_jvm=$CORVID_BUILD_DIR/tests/support/test_jvm/corvid_test_jvm.dll
-if [[ ! -f $test_jvm ]]; then
-    fail "test JVM library" "missing $test_jvm: build the tests"
-    exit 1
-fi
+require_files "$test_jvm"
 
 # The registry is changed below; keep it away from other suites.
 wine_private_prefix
 # Only the runtimes made here count: none of the host's.
 unset JAVA_HOME
 
-win() { to_windows_path "$1"; }
 app=$E2E_TMP/app
 rt=$E2E_TMP/rt
 install_launcher "$app/app.exe"

@@ -11,7 +11,6 @@ for tool in "$brand" convert osslsigncode openssl; do
         exit 1
     fi
 done
-win() { to_windows_path "$1"; }
 
 dir=$E2E_TMP/app
 install_launcher "$dir/corvid.exe"
@@ -53,12 +52,7 @@ wine_run_msgbox "$dir/MyApp.exe"
 check_equal "start: the usual message" "Main class was not specified in INI file." "$MSGBOX_TEXT"
 check_equal "start: exit code" 255 "$RUN_STATUS"
 
-openssl req -x509 -newkey rsa:2048 -nodes -keyout "$dir/key.pem" -out "$dir/cert.pem" -days 2 \
-    -subj "/CN=corvid test" >/dev/null 2>&1
-run_captured osslsigncode sign -certs "$dir/cert.pem" -key "$dir/key.pem" -in "$dir/MyApp.exe" -out "$dir/Signed.exe"
-check_equal "sign: exit code" 0 "$RUN_STATUS"
-run_captured osslsigncode verify -CAfile "$dir/cert.pem" -in "$dir/Signed.exe"
-check_contains "sign: the signature verifies" "$RUN_STDOUT" "Signature verification: ok"
+sign_and_verify "$dir/MyApp.exe" "$dir/Signed.exe"
 
 # Refused input leaves nothing behind; the messages name the file.
 for case in "not an executable|app.ico: not a PE32+ executable|$(win "$dir/app.ico")|$(win "$dir/out.exe")" \

@@ -6,13 +6,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 console=$CORVID_BUILD_DIR/src/corvidc.exe
 test_jvm=$CORVID_BUILD_DIR/tests/support/test_jvm/corvid_test_jvm.dll
-for file in "$console" "$test_jvm"; do
-    if [[ ! -f $file ]]; then
-        fail "needs $file" "build the Windows preset"
-        exit 1
-    fi
-done
-win() { to_windows_path "$1"; }
+require_files "$console" "$test_jvm"
 
 headers=$(x86_64-w64-mingw32-objdump -p "$console" 2>&1)
 check_contains "a console program" "$headers" $'Subsystem\t\t00000003\t(Windows CUI)'

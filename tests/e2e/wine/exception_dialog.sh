@@ -7,10 +7,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 test_jvm=$CORVID_BUILD_DIR/tests/support/test_jvm/corvid_test_jvm.dll
-if [[ ! -f $test_jvm ]]; then
-    fail "test JVM library" "missing $test_jvm: build the tests"
-    exit 1
-fi
+require_files "$test_jvm"
 shots=${CORVID_E2E_SCREENSHOTS:-$CORVID_BUILD_DIR/e2e-screenshots}/exception_dialog
 mkdir -p "$shots"
 
@@ -20,7 +17,6 @@ mkdir -p "$E2E_TMP/rt/bin/server" "$E2E_TMP/rt/lib"
 cp "$test_jvm" "$E2E_TMP/rt/bin/server/jvm.dll"
 log=$E2E_TMP/jvm.log
 world=$E2E_TMP/world.txt
-win() { to_windows_path "$1"; }
 title="Java Exception"
 
 # configure FAILURE_CHECK WORLD_LINES...

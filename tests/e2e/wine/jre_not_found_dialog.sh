@@ -6,16 +6,10 @@
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 test_jvm=$CORVID_BUILD_DIR/tests/support/test_jvm/corvid_test_jvm.dll
-for needed in "$test_jvm" "$CORVID_UIDRIVER"; do
-    if [[ ! -f $needed ]]; then
-        fail "test programs" "missing $needed: build the tests"
-        exit 1
-    fi
-done
+require_files "$test_jvm" "$CORVID_UIDRIVER"
 
 # The per-user file and the browser's colour settings are written below.
 wine_private_prefix
-win() { to_windows_path "$1"; }
 appdata=$(winepath -u "$(timeout 60 wine cmd /c 'echo %APPDATA%' </dev/null | tr -d '\r\n')" 2>/dev/null)
 check "APPDATA is a folder" test -d "$appdata"
 

@@ -20,7 +20,6 @@ app=$E2E_TMP/app
 install_launcher "$app/app.exe"
 log=$E2E_TMP/jvm.log
 world=$E2E_TMP/world.txt
-win() { to_windows_path "$1"; }
 # The launcher's own path, after the configured options.
 executable="-Dcorvid.executable=$(win "$app")\\app.exe"
 

@@ -6,15 +6,11 @@
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 test_jvm=$CORVID_BUILD_DIR/tests/support/test_jvm/corvid_test_jvm.dll
-if [[ ! -f $test_jvm ]]; then
-    fail "prerequisites" "missing $test_jvm: build the tests"
-    exit 1
-fi
+require_files "$test_jvm"
 # Runtimes are registered and the per-user folder is written below.
 wine_private_prefix
 unset JAVA_HOME
 
-win() { to_windows_path "$1"; }
 log=$E2E_TMP/jvm.log
 world=$E2E_TMP/world.txt
 trace=$E2E_TMP/trace.txt

@@ -7,14 +7,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 test_jvm=$CORVID_BUILD_DIR/tests/support/test_jvm/corvid_test_jvm.dll
 writer=$CORVID_BUILD_DIR/tests/corvid_blockwriter.exe
-for needed in "$test_jvm" "$writer"; do
-    if [[ ! -f $needed ]]; then
-        fail "prerequisites" "missing $needed: build the tests"
-        exit 1
-    fi
-done
+require_files "$test_jvm" "$writer"
 
-win() { to_windows_path "$1"; }
 app=$E2E_TMP/app
 install_launcher "$app/app.exe"
 mkdir -p "$E2E_TMP/rt/bin/server" "$E2E_TMP/rt/lib"

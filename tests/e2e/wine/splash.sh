@@ -8,12 +8,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 test_jvm=$CORVID_BUILD_DIR/tests/support/test_jvm/corvid_test_jvm.dll
 test_splash_dir=$CORVID_BUILD_DIR/tests/support/test_splash
-for needed in "$test_jvm" "$test_splash_dir/corvid_test_splash.dll" "$test_splash_dir/corvid_test_splash_no_init.dll" "$CORVID_UIDRIVER"; do
-    if [[ ! -f $needed ]]; then
-        fail "prerequisites" "missing $needed: build the tests"
-        exit 1
-    fi
-done
+require_files "$test_jvm" "$test_splash_dir/corvid_test_splash.dll" "$test_splash_dir/corvid_test_splash_no_init.dll" "$CORVID_UIDRIVER"
 for tool in convert import; do
     command -v "$tool" >/dev/null || { fail "prerequisites" "$tool (imagemagick) is not installed"; exit 1; }
 done
@@ -21,7 +16,6 @@ done
 # The 144 dpi case changes the registry.
 wine_private_prefix
 
-win() { to_windows_path "$1"; }
 app=$E2E_TMP/app
 install_launcher "$app/app.exe"
 log=$E2E_TMP/run.log

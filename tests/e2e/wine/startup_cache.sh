@@ -6,17 +6,13 @@
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 test_jvm=$CORVID_BUILD_DIR/tests/support/test_jvm/corvid_test_jvm.dll
-if [[ ! -f $test_jvm ]]; then
-    fail "test JVM library" "missing $test_jvm: build the tests"
-    exit 1
-fi
+require_files "$test_jvm"
 
 app=$E2E_TMP/app
 install_launcher "$app/app.exe"
 : >"$app/app.jar"
 log=$E2E_TMP/jvm.log
 world=$E2E_TMP/world.txt
-win() { to_windows_path "$1"; }
 # The launcher's own path comes after the configured options.
 executable="-Dcorvid.executable=$(win "$app")\\app.exe"
 
