@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/lock.h"
+#include "platform/platform.h"
 
 namespace corvid {
 
@@ -63,13 +64,13 @@ std::string format(const char* format, va_list arguments) {
     char small[512];
     va_list copy;
     va_copy(copy, arguments);
-    const int length = std::vsnprintf(small, sizeof small, format, copy);
+    const int length = formatLikeJvm(small, sizeof small, format, copy);
     va_end(copy);
     if (length < 0) return {};
     if (static_cast<std::size_t>(length) < sizeof small) return std::string(small, static_cast<std::size_t>(length));
     std::string text(static_cast<std::size_t>(length) + 1, '\0');
     va_copy(copy, arguments);
-    std::vsnprintf(text.data(), text.size(), format, copy);
+    formatLikeJvm(text.data(), text.size(), format, copy);
     va_end(copy);
     text.resize(static_cast<std::size_t>(length));
     return text;

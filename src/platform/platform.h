@@ -4,6 +4,8 @@
 // *_posix.cpp file beside the portable code it serves.
 #pragma once
 
+#include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -216,6 +218,12 @@ void installFatalErrorHandlers();
 
 // A clock that only moves forward, in microseconds from an arbitrary start.
 std::uint64_t monotonicMicroseconds();
+
+// Formats as C99's vsnprintf does (the full length is returned even when the
+// buffer is too small; negative on a bad format), by the rules of the C
+// runtime that the JVM's own code is built against: on Windows the universal
+// C runtime's, whose long double is a double as in the JVM's arguments.
+int formatLikeJvm(char* buffer, std::size_t size, const char* format, va_list arguments);
 
 // ---- Short names of paths -------------------------------------------------
 // Text handed to the JVM travels in the thread's ANSI code page on Windows; a

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <dirent.h>
@@ -287,6 +288,10 @@ std::uint64_t monotonicMicroseconds() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<std::uint64_t>(now.tv_sec) * 1000000 + static_cast<std::uint64_t>(now.tv_nsec) / 1000;
+}
+
+int formatLikeJvm(char* buffer, std::size_t size, const char* format, va_list arguments) {
+    return std::vsnprintf(buffer, size, format, arguments);
 }
 
 void installFatalErrorHandlers() {

@@ -3,6 +3,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdio>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -332,6 +333,36 @@ std::uint64_t monotonicMicroseconds() {
     const auto ticks = static_cast<std::uint64_t>(counter.QuadPart);
     const auto perSecond = static_cast<std::uint64_t>(frequency.QuadPart);
     return ticks / perSecond * 1000000 + ticks % perSecond * 1000000 / perSecond;
+}
+
+int formatLikeJvm(char* buffer, std::size_t size, const char* format, va_list arguments) {
+#ifdef _MSC_VER
+    return std::vsnprintf(buffer, size, format, arguments);
+#else
+    // The JVM library is built against the universal C runtime, so by the
+    // time it prints, ucrtbase.dll is in the process; its formatting is the
+    // one the JVM's format strings are written for (%zu, %lld, a double for
+    // %Lf). Older systems without it get msvcrt's, which lacks only %zu.
+    using CommonFormat = int(__cdecl*)(unsigned long long options, char* buffer, std::size_t size,
+                                       const char* format, void* locale, va_list arguments);
+    HMODULE ucrt = GetModuleHandleW(L"ucrtbase.dll");
+    if (!ucrt) ucrt = LoadLibraryExW(L"ucrtbase.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (const auto common = ucrt ? reinterpret_cast<CommonFormat>(
+                                       reinterpret_cast<void*>(GetProcAddress(ucrt, "__stdio_common_vsprintf")))
+                                 : nullptr) {
+        constexpr unsigned long long kStandardSnprintf = 2;  // C99 return value and termination
+        return common(kStandardSnprintf, buffer, size, format, nullptr, arguments);
+    }
+    va_list copy;
+    va_copy(copy, arguments);
+    const int length = _vscprintf(format, copy);
+    va_end(copy);
+    if (length >= 0 && size > 0) {
+        _vsnprintf(buffer, size - 1, format, arguments);
+        buffer[static_cast<std::size_t>(length) < size ? length : size - 1] = '\0';
+    }
+    return length;
+#endif
 }
 
 void installFatalErrorHandlers() {

@@ -4,6 +4,7 @@
 
 #include "jvm/java_api.h"
 #include "jvm/java_thread.h"
+#include "jvm/jvm_output.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
 
@@ -205,6 +206,18 @@ TEST_F(JvmLoading, WhatTheJvmSaysWhileCreatingFollowsTheMessageOnceOrPassesOn) {
         launcher.javaVm = nullptr;
         launcher.jniEnv = nullptr;
     }
+}
+
+// The JVM's format strings follow its own C runtime: C99 sizes, 64-bit
+// integers, doubles, and texts longer than the first try's buffer.
+TEST(JvmOutput, FormatsTheWayTheJvmsRuntimeDoes) {
+    setJvmOutputMode(JvmOutputMode::Capture);
+    const std::string longText(3000, 'y');
+    FakeJvm::printThrough(jvmVfprintfHook, "%s=%zu %lld %d%%\n", "size", std::size_t{4096}, -5000000000LL, 7);
+    FakeJvm::printThrough(jvmVfprintfHook, "%.2f %g|\n", 0.5, 1e20);
+    FakeJvm::printThrough(jvmVfprintfHook, "[%s]", longText.c_str());
+    EXPECT_EQ(takeCapturedJvmOutput(), "size=4096 -5000000000 7%\n0.50 1e+20|\n[" + longText + "]");
+    setJvmOutputMode(JvmOutputMode::PassThrough);
 }
 
 TEST_F(JvmLoading, JavaThreadStackSizeFromTheConfigurationOrTheJvmDefault) {
