@@ -39,8 +39,9 @@ constexpr std::int64_t kStaleSeconds = 3600;
 // The start whose archive the JVM's exit hook records.
 std::atomic<Launcher*> cachingLauncher{nullptr};
 
-void traceLine(Launcher& launcher, const WideString& text) {
-    if (launcher.trace.enabled()) launcher.trace.line(u"startup cache: " + text);
+template <typename... Pieces>
+void traceLine(Launcher& launcher, const Pieces&... pieces) {
+    launcher.trace.line("startup cache: ", pieces...);
 }
 
 WideString decimal(std::uint64_t value) { return fromAscii(std::to_string(value)); }
@@ -187,7 +188,7 @@ public:
             // Only a file of this application in this folder, whatever the marker says.
             if (!startsWith(file, prefix_) || file.find_first_of(u"/\\") != WideString::npos) continue;
             removeWithRecord(file);
-            traceLine(launcher_, u"deleted " + file + u": the start that used it did not end in order");
+            traceLine(launcher_, "deleted ", file, ": the start that used it did not end in order");
             if (startsWith(file, current_)) currentCrashed = true;
         }
         return currentCrashed;
@@ -218,14 +219,14 @@ public:
                 const auto id = processOf(name, suffix);
                 if (id && !alive(*id, name)) {
                     removeWithRecord(name);
-                    traceLine(launcher_, u"deleted " + name + u": left by an earlier start");
+                    traceLine(launcher_, "deleted ", name, ": left by an earlier start");
                 }
             }
         }
         std::sort(old.begin(), old.end(), [](const Old& a, const Old& b) { return a.modified > b.modified; });
         for (std::size_t i = kKeptOldArchives; i < old.size(); ++i) {
             removeWithRecord(old[i].name);
-            traceLine(launcher_, u"deleted " + old[i].name + u": an older archive of this application");
+            traceLine(launcher_, "deleted ", old[i].name, ": an older archive of this application");
         }
     }
 
@@ -239,7 +240,7 @@ public:
             if (!id) id = processOf(name, u".build");
             if (!id || alive(*id, name)) continue;
             removeWithRecord(name);
-            traceLine(launcher_, u"deleted " + name + u": the archive exists or its start ended");
+            traceLine(launcher_, "deleted ", name, ": the archive exists or its start ended");
         }
     }
 
@@ -268,23 +269,23 @@ CacheMode decide(CacheStart& start, const std::vector<WideString>& names, const 
         else if (record->size != facts->size) reason = u"its size differs from its record";
         else if (record->modified != facts->modified) reason = u"it was changed after its record was written";
         else if (record->state == "checked") {
-            traceLine(launcher, u"using " + archiveName + u": its record matches");
+            traceLine(launcher, "using ", archiveName, ": its record matches");
             start.removeDeadTemporaries(names);
             return CacheMode::Use;
         } else if (record->state == "unchecked") {
-            traceLine(launcher, u"checking " + archiveName + u" again: no start has mapped it yet");
+            traceLine(launcher, "checking ", archiveName, " again: no start has mapped it yet");
             start.removeDeadTemporaries(names);
             return CacheMode::Check;
         } else {
             reason = u"its record says " + fromUtf8(record->state);
         }
-        traceLine(launcher, u"rejected " + archiveName + u": " + reason);
+        traceLine(launcher, "rejected ", archiveName, ": ", reason);
         if (!files.remove(state.archive)) {
-            traceLine(launcher, u"cannot delete " + archiveName + u"; plain start");
+            traceLine(launcher, "cannot delete ", archiveName, "; plain start");
             return CacheMode::Off;
         }
         files.remove(state.record);
-        traceLine(launcher, u"deleted " + archiveName);
+        traceLine(launcher, "deleted ", archiveName);
     }
 
     // A finished temporary archive becomes the archive; this start checks it.
@@ -293,7 +294,7 @@ CacheMode decide(CacheStart& start, const std::vector<WideString>& names, const 
         const auto id = processOf(name, u".tmp");
         if (!id) continue;
         if (start.alive(*id, name)) {
-            traceLine(launcher, u"another start is creating " + name + u"; plain start");
+            traceLine(launcher, "another start is creating ", name, "; plain start");
             return CacheMode::Off;
         }
         const auto facts = files.facts(start.path(name));
@@ -309,31 +310,32 @@ CacheMode decide(CacheStart& start, const std::vector<WideString>& names, const 
             record->state = "unchecked";
             // Another start may have taken it a moment ago: then it is theirs.
             if (!files.rename(start.path(name), state.archive)) {
-                traceLine(launcher, u"cannot take " + name + u" as " + archiveName + u"; plain start");
+                traceLine(launcher, "cannot take ", name, " as ", archiveName, "; plain start");
                 return CacheMode::Off;
             }
             if (files.writeFile(state.record, formatRecord(*record))) {
                 files.remove(start.path(name + u".meta"));
-                traceLine(launcher, u"checking " + archiveName + u": made by an earlier start, mapped here once with verification");
+                traceLine(launcher, "checking ", archiveName,
+                          ": made by an earlier start, mapped here once with verification");
                 return CacheMode::Check;
             }
             files.remove(state.archive);
-            traceLine(launcher, u"deleted " + archiveName + u": its record cannot be written; plain start");
+            traceLine(launcher, "deleted ", archiveName, ": its record cannot be written; plain start");
             return CacheMode::Off;
         }
         start.removeWithRecord(name);
-        traceLine(launcher, u"deleted " + name + u": " + reason);
+        traceLine(launcher, "deleted ", name, ": ", reason);
     }
 
     const auto space = files.freeSpace(start.folder_);
     if (!space || *space < kFreeSpaceNeeded) {
-        traceLine(launcher, u"too little free space to create an archive; plain start");
+        traceLine(launcher, "too little free space to create an archive; plain start");
         return CacheMode::Off;
     }
     const WideString temporary = start.current_ + u"." + decimal(launcher.platform.process.processId()) + u".tmp";
     state.archive = start.path(temporary);
     state.record = state.archive + u".meta";
-    traceLine(launcher, u"creating " + temporary + u": no archive for this configuration yet");
+    traceLine(launcher, "creating ", temporary, ": no archive for this configuration yet");
     return CacheMode::Create;
 }
 
@@ -381,7 +383,7 @@ CacheMode decideAot(CacheStart& start, const std::vector<WideString>& names, con
         if (!files.writeFile(recordPath, formatRecord({"recording", 0, 0, key}))) return CacheMode::Use;
         state.archive = start.path(start.current_ + u"." + decimal(start.process_.processId()) + u".aotconf");
         state.record = recordPath;
-        traceLine(launcher, u"recording the AOT configuration for " + name + u"; this start goes without the archive");
+        traceLine(launcher, "recording the AOT configuration for ", name, "; this start goes without the archive");
         return CacheMode::Record;
     }
     const auto facts = files.facts(cache);
@@ -390,7 +392,7 @@ CacheMode decideAot(CacheStart& start, const std::vector<WideString>& names, con
     else if (record->key != key) reason = u"its record was made for something else";
     else if (record->state == "recording" || record->state == "building" || record->state == "failed" ||
              record->state == "refused") {
-        traceLine(launcher, u"AOT cache " + name + u": " + fromUtf8(record->state) + u"; the archive is used");
+        traceLine(launcher, "AOT cache ", name, ": ", fromUtf8(record->state), "; the archive is used");
         return CacheMode::Use;
     } else if (!facts) reason = u"it is missing";
     else if (record->size != facts->size) reason = u"its size differs from its record";
@@ -409,7 +411,7 @@ CacheMode decideAot(CacheStart& start, const std::vector<WideString>& names, con
     // Gone with its record: a later start records and builds it anew.
     files.remove(cache);
     files.remove(recordPath);
-    traceLine(launcher, u"deleted " + name + u": " + reason + u"; the archive is used");
+    traceLine(launcher, "deleted ", name, ": ", reason, "; the archive is used");
     return CacheMode::Use;
 }
 
@@ -465,8 +467,8 @@ void refusalWatcher(const std::string& piece) {
     files.remove(state.marker);
     const int code = guardedExitCode.load();
     // Inside System.exit the program's code is not known here; the JVM would end with 1.
-    traceLine(*launcher, u"the JVM refused the archive at exit; the start ends with " + fromAscii(std::to_string(code)) +
-                             (guardedExitCodeKnown.load() ? u", its own code" : u", as the JVM would"));
+    traceLine(*launcher, "the JVM refused the archive at exit; the start ends with ", code,
+              guardedExitCodeKnown.load() ? ", its own code" : ", as the JVM would");
     releaseCapturedJvmOutputExcept(&isArchiveStepText);
     std::fflush(stdout);
     std::fflush(stderr);
@@ -672,11 +674,11 @@ void prepareStartupCache(Launcher& launcher) {
     const auto configFile = getConfigFilePath(launcher);
     if (!configFile) return;
     const WideString value = readConfigValue(launcher.platform, *configFile, kRuntimeSection, u"Startup Cache");
-    if (launcher.trace.enabled()) launcher.trace.line(u"[Java Runtime Environment] Startup Cache = \"" + value + u"\"");
+    if (launcher.trace.enabled()) launcher.trace.line("[Java Runtime Environment] Startup Cache = \"", value, "\"");
     if (!startupCacheRequested(value)) return;
 
     if (managesSharingItself(launcher.jvmOptions)) {
-        traceLine(launcher, u"off: the options manage class data sharing themselves");
+        traceLine(launcher, "off: the options manage class data sharing themselves");
         return;
     }
     const WideString home = runtimeHomeFolder(launcher.jvmLibraryPath);
@@ -691,18 +693,18 @@ void prepareStartupCache(Launcher& launcher) {
     // The dynamic archive sits on the runtime's own; without it the JVM refuses.
     const WideString libraryFolder = launcher.jvmLibraryPath.substr(0, launcher.jvmLibraryPath.rfind(kPathSeparator));
     if (!files.facts(joinPath(libraryFolder, u"classes.jsa"))) {
-        traceLine(launcher, u"off: the runtime has no base archive " + joinPath(libraryFolder, u"classes.jsa"));
+        traceLine(launcher, "off: the runtime has no base archive ", joinPath(libraryFolder, u"classes.jsa"));
         return;
     }
 
     const auto folder = cacheFolderFor(launcher);
     if (!folder) {
-        traceLine(launcher, u"off: no folder for the cache");
+        traceLine(launcher, "off: no folder for the cache");
         return;
     }
     // The JVM reads a separator inside the archive option as a list.
     if (folder->find(kSearchPathSeparator) != WideString::npos) {
-        traceLine(launcher, u"off: the folder " + *folder + u" holds the list separator");
+        traceLine(launcher, "off: the folder ", *folder, " holds the list separator");
         return;
     }
     // Each level in turn, failures ignored; what counts is that the last exists.
@@ -713,26 +715,26 @@ void prepareStartupCache(Launcher& launcher) {
     const auto folderFacts = files.facts(*folder);
     const auto names = files.list(*folder);
     if (!folderFacts || !folderFacts->isFolder || !names) {
-        traceLine(launcher, u"off: cannot use the folder " + *folder);
+        traceLine(launcher, "off: cannot use the folder ", *folder);
         return;
     }
 
     if (const auto refusal = archiveRefusal(launcher, files)) {
-        traceLine(launcher, u"off: " + *refusal);
+        traceLine(launcher, "off: ", *refusal);
         return;
     }
     auto key = cacheKey(launcher, files, *version);
     if (!key) {
-        traceLine(launcher, u"off: cannot read the runtime's or the JVM library's facts");
+        traceLine(launcher, "off: cannot read the runtime's or the JVM library's facts");
         return;
     }
     const ModulePath module = launcher.platform.process.modulePath();
     const WideString prefix = applicationPrefix(module.path);
     CacheStart start(launcher, files, *folder, prefix, prefix + fromAscii(keyHash(*key)));
-    traceLine(launcher, u"folder " + *folder + u", archive " + start.current_ + u".jsa");
+    traceLine(launcher, "folder ", *folder, ", archive ", start.current_, ".jsa");
 
     if (start.clearCrashes(*names)) {
-        traceLine(launcher, u"plain start after a start that did not end in order");
+        traceLine(launcher, "plain start after a start that did not end in order");
         return;
     }
     start.removeLeftovers(*names);
@@ -743,7 +745,7 @@ void prepareStartupCache(Launcher& launcher) {
     // The JVM opens the archive through the narrow form of its path.
     const auto jvmFolder = jvmOpenablePath(systemShortPaths(), *folder);
     if (!jvmFolder || !fitsNarrow(start.current_)) {
-        traceLine(launcher, u"plain start: the archive's path cannot be passed to Java");
+        traceLine(launcher, "plain start: the archive's path cannot be passed to Java");
         return;
     }
     const auto forJvm = [&](const WideString& path) {
@@ -753,7 +755,7 @@ void prepareStartupCache(Launcher& launcher) {
     const WideString marker = start.path(start.current_ + u"." + pid + u".start");
     const WideString archiveName = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
     if (!files.writeFile(marker, toUtf8(archiveName))) {
-        traceLine(launcher, u"cannot write to " + *folder + u"; plain start");
+        traceLine(launcher, "cannot write to ", *folder, "; plain start");
         return;
     }
     state.mode = mode;
@@ -792,7 +794,7 @@ void startupCacheMainStarting(Launcher& launcher) {
             ArchiveRecord record{"checked", facts->size, facts->modified, state.key};
             const WideString fresh = state.record + u".new";
             if (files.writeFile(fresh, formatRecord(record)) && files.rename(fresh, state.record)) {
-                traceLine(launcher, u"checked " + name + u": the JVM mapped it with verification; later starts use it");
+                traceLine(launcher, "checked ", name, ": the JVM mapped it with verification; later starts use it");
             } else {
                 files.remove(fresh);
             }
@@ -801,7 +803,7 @@ void startupCacheMainStarting(Launcher& launcher) {
             files.writeFile(state.record, formatRecord({"refused", 0, 0, state.key}));
             // A refused AOT cache keeps its record, so the key is not recorded again.
             if (files.remove(state.archive) && state.kind == ArchiveKind::Dynamic) files.remove(state.record);
-            traceLine(launcher, u"rejected " + name + u": the JVM did not map it");
+            traceLine(launcher, "rejected ", name, ": the JVM did not map it");
         }
         files.remove(state.checkLog);
     }
@@ -833,12 +835,12 @@ void recordingEnded(Launcher& launcher, const WideString& name) {
     if (facts && facts->size > 0 && module.ok && files.rename(state.archive, stem + u".aotconf") &&
         files.writeFile(state.record, formatRecord({"building", 0, 0, state.key}))) {
         if (launcher.platform.process.startDetached(module.path, kCacheBuildVariable, state.record)) {
-            traceLine(launcher, u"recorded " + name + u"; a detached build makes the AOT cache from it");
+            traceLine(launcher, "recorded ", name, "; a detached build makes the AOT cache from it");
             return;
         }
-        traceLine(launcher, u"cannot start the build of the AOT cache");
+        traceLine(launcher, "cannot start the build of the AOT cache");
     } else {
-        traceLine(launcher, u"the JVM recorded no AOT configuration " + name);
+        traceLine(launcher, "the JVM recorded no AOT configuration ", name);
     }
     files.remove(state.archive);
     files.remove(stem + u".aotconf");
@@ -864,12 +866,12 @@ void endStart(Launcher& launcher, bool ranNormally) {
         const auto facts = files.facts(state.archive);
         if (!facts || facts->size == 0) {
             files.remove(state.archive);
-            traceLine(launcher, u"the JVM wrote no archive " + name);
+            traceLine(launcher, "the JVM wrote no archive ", name);
         } else if (keyChanged(launcher)) {
             files.remove(state.archive);
-            traceLine(launcher, u"deleted " + name + u": a class path entry changed during the start");
+            traceLine(launcher, "deleted ", name, ": a class path entry changed during the start");
         } else if (files.writeFile(state.record, formatRecord({"complete", facts->size, facts->modified, state.key}))) {
-            traceLine(launcher, u"created " + name + u" (" + decimal(facts->size) + u" bytes); the next start checks it");
+            traceLine(launcher, "created ", name, " (", facts->size, " bytes); the next start checks it");
         }
     }
     // A damaged archive crashes the JVM late as well as early (a method's first
@@ -877,9 +879,9 @@ void endStart(Launcher& launcher, bool ranNormally) {
     // until the JVM has ended in order.
     if (ranNormally) {
         files.remove(state.marker);
-        traceLine(launcher, u"the JVM ended in order; crash marker cleared");
+        traceLine(launcher, "the JVM ended in order; crash marker cleared");
     } else {
-        traceLine(launcher, u"main never ran; the crash marker stays, so the next start goes without this archive");
+        traceLine(launcher, "main never ran; the crash marker stays, so the next start goes without this archive");
     }
 }
 
@@ -903,13 +905,13 @@ std::int32_t runStartupCacheBuild(Launcher& launcher, const WideString& recordPa
     const WideString prefix = applicationPrefix(module.path);
     // Only a record of this application, named as a recording start names it.
     if (!startsWith(name, prefix) || name.size() != prefix.size() + 16 + 9 || !endsWith(name, u".aot.meta")) {
-        traceLine(launcher, u"build: not a record of this application: " + recordPath);
+        traceLine(launcher, "build: not a record of this application: ", recordPath);
         return 1;
     }
     const auto text = files.readFile(recordPath, 1 << 20);
     const auto record = text ? parseRecord(*text) : std::nullopt;
     if (!record || record->state != "building") {
-        traceLine(launcher, u"build: nothing to build in " + name);
+        traceLine(launcher, "build: nothing to build in ", name);
         return 1;
     }
     const WideString stemName = name.substr(0, name.size() - 9);
@@ -924,7 +926,7 @@ std::int32_t runStartupCacheBuild(Launcher& launcher, const WideString& recordPa
         if (other && *other < pid && process.processAlive(*other)) {
             files.remove(currentBuild.marker);
             currentBuild.launcher = nullptr;
-            traceLine(launcher, u"build: another build of " + stemName + u" runs; this one gives up");
+            traceLine(launcher, "build: another build of ", stemName, " runs; this one gives up");
             return 0;
         }
     }
@@ -948,7 +950,7 @@ std::int32_t runStartupCacheBuild(Launcher& launcher, const WideString& recordPa
                                    "-XX:AOTCache=" + toNarrow(currentBuild.temporary)}) {
             launcher.jvmOptions.push_back(std::move(option));
         }
-        traceLine(launcher, u"build: creating " + currentBuild.cache);
+        traceLine(launcher, "build: creating ", currentBuild.cache);
         launcher.platform.threads.runAndWait(0, &buildThread, &launcher);
     }
     finishBuild();
@@ -958,7 +960,7 @@ std::int32_t runStartupCacheBuild(Launcher& launcher, const WideString& recordPa
 void startupCacheExitHook(int exitCode) {
     Launcher* launcher = cachingLauncher.load();
     if (!launcher) return;
-    if (launcher->trace.enabled()) launcher->trace.line("JVM exit hook: System.exit(" + std::to_string(exitCode) + ")");
+    if (launcher->trace.enabled()) launcher->trace.line("JVM exit hook: System.exit(", exitCode, ")");
     // The last moment: the JVM has written its archive and ends the process
     // when the hook returns.
     endStart(*launcher, true);

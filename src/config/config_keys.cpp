@@ -86,7 +86,7 @@ bool loadConfiguration(Launcher& launcher) {
     if (!file) return false;
     Platform& platform = launcher.platform;
     Trace& trace = launcher.trace;
-    if (trace.enabled()) trace.line(u"configuration file " + *file);
+    if (trace.enabled()) trace.line("configuration file ", *file);
     // Without this check every key reads as empty and the first message would
     // blame a missing main class instead of the missing file.
     if (!platform.files.findFirst(*file)) {
@@ -96,7 +96,7 @@ bool loadConfiguration(Launcher& launcher) {
     }
     const auto read = [&](WideView section, WideView key) {
         WideString value = readConfigValue(platform, *file, section, key);
-        if (trace.enabled()) trace.line(u"[" + WideString(section) + u"] " + WideString(key) + u" = \"" + value + u"\"");
+        if (trace.enabled()) trace.line("[", WideString(section), "] ", WideString(key), " = \"", value, "\"");
         return value;
     };
 
@@ -107,7 +107,7 @@ bool loadConfiguration(Launcher& launcher) {
     launcher.productCode = read(u"Product Information", u"Product Code");
     launcher.productName = read(u"Product Information", u"Product Name");
     launcher.jrePath = readJrePath(launcher, *file);
-    if (trace.enabled()) trace.line(u"JRE Path = \"" + launcher.jrePath + u"\"");
+    if (trace.enabled()) trace.line("JRE Path = \"", launcher.jrePath, "\"");
     launcher.jvmType = parseJvmType(read(kRuntimeSection, u"JVM Type"));
     applyJvmSource(read(kRuntimeSection, u"JVM Source"), launcher.policy);
     applyVmProvider(read(kRuntimeSection, u"VM Provider"), launcher.policy);

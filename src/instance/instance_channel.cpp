@@ -34,7 +34,7 @@ bool openInstanceChannel(Launcher& launcher) {
         return true;
     }
     const WideString name = instanceName(launcher.platform.process.modulePath().path);
-    if (trace.enabled()) trace.line(u"single instance on: channel " + name);
+    if (trace.enabled()) trace.line("single instance on: channel ", name);
     OpenedChannel opened = openSystemInstanceChannel(launcher, name);
     switch (opened.role) {
         case ChannelRole::Off:
@@ -58,7 +58,7 @@ std::int32_t waitForReply(Launcher& launcher) {
     if (!launcher.instanceChannel) return -1;
     if (launcher.trace.enabled()) launcher.trace.line("second instance: waiting for the answer");
     const std::int32_t result = launcher.instanceChannel->waitForReply();
-    if (launcher.trace.enabled()) launcher.trace.line("second instance: answer " + std::to_string(result));
+    if (launcher.trace.enabled()) launcher.trace.line("second instance: answer ", result);
     return result;
 }
 
@@ -142,11 +142,6 @@ bool InstanceHost::tracing() {
     return trace_ && trace_->enabled();
 }
 
-void InstanceHost::trace(std::string_view line) {
-    std::lock_guard<Mutex> lock(mutex_);
-    if (trace_) trace_->line(line);
-}
-
 namespace {
 
 // Clears a pending exception, as a failed method lookup leaves one.
@@ -187,12 +182,12 @@ bool callSecondaryMain(InstanceHost& host, const WideString& mainClassName, JNIE
     }
     const std::string form = intForm ? "int" : "void";
     if (tracing) {
-        host.trace("forwarded request: " + form + " secondaryMain, " + std::to_string(arguments.size()) + " arguments");
+        host.trace("forwarded request: ", form, " secondaryMain, ", arguments.size(), " arguments");
     }
     if (intForm) {
         const jint result = env->CallStaticIntMethod(mainClass, method, array);
         request.reply(result);
-        if (tracing) host.trace("forwarded request answered " + std::to_string(result) + " after the call");
+        if (tracing) host.trace("forwarded request answered ", result, " after the call");
     } else {
         // The requesting start is released before the application has
         // handled its arguments.
@@ -217,7 +212,7 @@ void serveRequest(InstanceHost& host, ForwardRequest& request) {
     JNIEnv* env = nullptr;
     const jint attached = vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr);
     if (attached != JNI_OK || !env) {
-        if (host.tracing()) host.trace("forwarded request dropped: AttachCurrentThread returned " + std::to_string(attached));
+        if (host.tracing()) host.trace("forwarded request dropped: AttachCurrentThread returned ", attached);
         host.leaveJvm();
         request.drop();
         return;

@@ -320,7 +320,7 @@ OpenedChannel openSystemInstanceChannel(Launcher& launcher, const WideString& na
         }
         if (std::chrono::steady_clock::now() >= deadline) return {ChannelRole::HandOverFailed, nullptr};
         if (trace.enabled() && (attempt == 1 || attempt % 100 == 0)) {
-            trace.line("second instance: nobody listens yet, retry " + std::to_string(attempt));
+            trace.line("second instance: nobody listens yet, retry ", attempt);
         }
         std::this_thread::sleep_for(kRetryPause);
     }

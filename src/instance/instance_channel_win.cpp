@@ -132,7 +132,7 @@ private:
             // soon as it knows this one's arguments are taken.
             std::memcpy(request->arguments.data(), blockOf(view_)->argumentList, request->arguments.size());
             PostThreadMessageW(requester, messageId_, 0, kTakenMark);
-            if (host_->tracing()) host_->trace("forwarded request taken from thread " + std::to_string(requester));
+            if (host_->tracing()) host_->trace("forwarded request taken from thread ", requester);
             startWorker(std::move(request));
         }
         return 0;
@@ -275,8 +275,8 @@ HandOverResult handOver(const WideString& name, InstanceBlock* block, UINT messa
     // secondaryMain can bring the document's window to the front.
     const bool allowed = AllowSetForegroundWindow(processId) != FALSE;
     if (trace.enabled()) {
-        trace.line(std::string("second instance: the first instance ") +
-                   (allowed ? "may take the foreground" : "was not allowed the foreground"));
+        trace.line("second instance: the first instance ",
+                   allowed ? "may take the foreground" : "was not allowed the foreground");
     }
     bool posted = false;
     while (!(posted = PostThreadMessageW(threadId, messageId, GetCurrentThreadId(), 0) != FALSE)) {
@@ -349,11 +349,11 @@ OpenedChannel openSystemInstanceChannel(Launcher& launcher, const WideString& na
         // gets the whole time to appear.
         if (result.firstEnded) deadline = GetTickCount64() + kHandOverPatienceMs;
         if (result.outcome == HandOver::Failed || GetTickCount64() >= deadline) {
-            if (trace.enabled()) trace.line(std::string("second instance: giving up, ") + result.why);
+            if (trace.enabled()) trace.line("second instance: giving up, ", result.why);
             return {ChannelRole::HandOverFailed, nullptr};
         }
         if (trace.enabled() && (attempt == 1 || attempt % 100 == 0)) {
-            trace.line(std::string("second instance: ") + result.why + ", retry " + std::to_string(attempt));
+            trace.line("second instance: ", result.why, ", retry ", attempt);
         }
         // The handles are closed first, so a block that only waiting second
         // starts still hold can disappear meanwhile.

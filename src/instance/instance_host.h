@@ -57,7 +57,11 @@ public:
     void stopTracing();
 
     bool tracing();
-    void trace(std::string_view line);
+    template <typename... Pieces>
+    void trace(const Pieces&... pieces) {
+        std::lock_guard<Mutex> lock(mutex_);
+        if (trace_) trace_->line(pieces...);
+    }
 
 private:
     friend void serveRequest(InstanceHost& host, ForwardRequest& request);

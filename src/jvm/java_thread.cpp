@@ -20,8 +20,8 @@ std::uint64_t defaultJavaStackSize(Launcher& launcher) {
     arguments.version = JNI_VERSION_1_1;
     const jint result = asGetDefaultInitArgs(launcher.defaultInitArgsEntry)(&arguments);
     if (launcher.trace.enabled()) {
-        launcher.trace.line("JNI_GetDefaultJavaVMInitArgs returned " + std::to_string(result) + ", javaStackSize " +
-                            std::to_string(arguments.javaStackSize));
+        launcher.trace.line("JNI_GetDefaultJavaVMInitArgs returned ", result, ", javaStackSize ",
+                            arguments.javaStackSize);
     }
     return arguments.javaStackSize > 0 ? static_cast<std::uint64_t>(arguments.javaStackSize) : 0;
 }
@@ -37,7 +37,7 @@ std::uint32_t javaThreadMain(Launcher& launcher) {
     // Detached on every path: a thread that ends still attached would count
     // as a live program thread, and DestroyJavaVM would wait for it forever.
     const jint detached = launcher.javaVm->DetachCurrentThread();
-    if (launcher.trace.enabled()) launcher.trace.line("DetachCurrentThread returned " + std::to_string(detached));
+    if (launcher.trace.enabled()) launcher.trace.line("DetachCurrentThread returned ", detached);
     if (outcome == MainOutcome::NotStarted || detached != JNI_OK) return 1;
     return outcome == MainOutcome::Threw ? kJavaThreadMainThrew : 0;
 }
@@ -45,7 +45,7 @@ std::uint32_t javaThreadMain(Launcher& launcher) {
 std::int32_t runJavaThread(Launcher& launcher) {
     if (launcher.threadStackSize == 0) launcher.threadStackSize = defaultJavaStackSize(launcher);
     if (launcher.trace.enabled()) {
-        launcher.trace.line("Java thread stack size " + std::to_string(launcher.threadStackSize));
+        launcher.trace.line("Java thread stack size ", launcher.threadStackSize);
     }
     const auto exitCode = launcher.platform.threads.runAndWait(launcher.threadStackSize, javaThreadBody, &launcher);
     if (exitCode) return static_cast<std::int32_t>(*exitCode);

@@ -43,10 +43,10 @@ void JNICALL jvmExitHook(jint code) {
         finishStartupCache(*launcher);
         endFailedStart(*launcher, mainCheckFailureMessage(*launcher));
     }
-    if (launcher->trace.enabled()) launcher->trace.line("System.exit(" + std::to_string(code) + ")");
+    if (launcher->trace.enabled()) launcher->trace.line("System.exit(", code, ")");
     if (launcher->jvmExitHook) launcher->jvmExitHook(static_cast<int>(code));
     restartAfterExit(*launcher, static_cast<std::int32_t>(code));
-    if (launcher->trace.enabled()) launcher->trace.line("exit code " + std::to_string(code));
+    if (launcher->trace.enabled()) launcher->trace.line("exit code ", code);
 }
 
 void JNICALL jvmAbortHook() {

@@ -14,13 +14,14 @@ namespace corvid {
 
 namespace {
 
-WideString decimal(std::int64_t value) { return fromAscii(std::to_string(value)); }
-
 bool resolveEntry(Launcher& launcher, LibraryHandle library, const char* name, LibrarySymbol& entry) {
     const ResolvedSymbol symbol = launcher.platform.libraries.resolve(library, name);
     if (launcher.trace.enabled()) {
-        launcher.trace.line(fromAscii(name) + (symbol.address ? WideString(u" resolved")
-                                                              : u" not found: " + symbol.detail));
+        if (symbol.address) {
+            launcher.trace.line(name, " resolved");
+        } else {
+            launcher.trace.line(name, " not found: ", symbol.detail);
+        }
     }
     if (!symbol.address) {
         UserInterface& ui = launcher.platform.ui;
@@ -37,9 +38,12 @@ bool resolveEntry(Launcher& launcher, LibraryHandle library, const char* name, L
 bool loadJvmLibrary(Launcher& launcher) {
     const LoadedLibrary library = launcher.platform.libraries.load(launcher.jvmLibraryPath);
     if (launcher.trace.enabled()) {
-        launcher.trace.line(library.handle ? u"loaded " + launcher.jvmLibraryPath
-                                           : u"cannot load " + launcher.jvmLibraryPath + u": error " +
-                                                 decimal(library.error) + u" " + library.detail);
+        if (library.handle) {
+            launcher.trace.line("loaded ", launcher.jvmLibraryPath);
+        } else {
+            launcher.trace.line("cannot load ", launcher.jvmLibraryPath, ": error ", library.error, " ",
+                                library.detail);
+        }
     }
     if (!library.handle) {
         UserInterface& ui = launcher.platform.ui;
@@ -80,8 +84,8 @@ bool createJavaVm(Launcher& launcher) {
     arguments.ignoreUnrecognized = JNI_FALSE;
 
     if (trace.enabled()) {
-        trace.line(u"JVM options: " + decimal(static_cast<std::int64_t>(launcher.jvmOptions.size())));
-        for (const std::string& option : launcher.jvmOptions) trace.line("  " + option);
+        trace.line("JVM options: ", launcher.jvmOptions.size());
+        for (const std::string& option : launcher.jvmOptions) trace.line("  ", option);
         trace.line("  and the launcher's vfprintf, exit and abort hooks");
         trace.line("calling JNI_CreateJavaVM");
     }
@@ -94,7 +98,7 @@ bool createJavaVm(Launcher& launcher) {
     void* env = nullptr;
     const jint result = launcher.createJavaVmEntry ? asCreateJavaVm(launcher.createJavaVmEntry)(&vm, &env, &arguments)
                                                    : JNI_ERR;
-    if (trace.enabled()) trace.line(u"JNI_CreateJavaVM returned " + decimal(result));
+    if (trace.enabled()) trace.line("JNI_CreateJavaVM returned ", result);
     // Only a created JVM is kept, so teardown never destroys a half-made one.
     if (result == JNI_OK && vm && env) {
         launcher.javaVm = vm;
@@ -126,7 +130,7 @@ void destroyJavaVm(Launcher& launcher) {
     jvmDestroyedForInstances(launcher);
     launcher.javaVm = nullptr;
     launcher.jniEnv = nullptr;
-    if (launcher.trace.enabled()) launcher.trace.line(u"DestroyJavaVM returned " + decimal(result));
+    if (launcher.trace.enabled()) launcher.trace.line("DestroyJavaVM returned ", result);
 }
 
 }  // namespace corvid

@@ -307,7 +307,7 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
     }
     appendUserOptions(launcher, *file, tokens);
     if (const auto dangling = joinOptionValues(tokens, 0)) {
-        if (launcher.trace.enabled()) launcher.trace.line(u"option without its value: " + *dangling);
+        if (launcher.trace.enabled()) launcher.trace.line("option without its value: ", *dangling);
         UserInterface& ui = platform.ui;
         showErrorText(ui, launcher.owner(), loadMessage(ui, MessageId::OptionValueMissing), *dangling);
         return JvmOptionsResult::Refused;
@@ -339,7 +339,7 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
         if (const auto executable = jvmOpenablePath(systemShortPaths(), module.path)) {
             launcher.jvmOptions.push_back(toNarrow(WideString(kExecutableOption) + *executable));
         } else if (launcher.trace.enabled()) {
-            launcher.trace.line(u"corvid.executable left out, its path cannot be passed: " + module.path);
+            launcher.trace.line("corvid.executable left out, its path cannot be passed: ", module.path);
         }
     }
     // The jar as the class path names it; the arguments go in as given,

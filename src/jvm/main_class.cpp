@@ -40,7 +40,7 @@ jint helperMode(MainForm form) {
 WideString helperOutputPath;
 
 void traceStep(Launcher& launcher, const char* step, bool ok) {
-    if (launcher.trace.enabled()) launcher.trace.line(std::string(step) + (ok ? " ok" : " failed"));
+    if (launcher.trace.enabled()) launcher.trace.line(std::string(step), (ok ? " ok" : " failed"));
 }
 
 WideString temporaryFolder(Launcher& launcher) {
@@ -158,8 +158,8 @@ bool loadThroughHelper(Launcher& launcher, JNIEnv* env, jclass helper, jmethodID
     main.isStatic = helperFlag(env, helper, "isStaticMain", true);
     main.withArguments = !helperFlag(env, helper, "noArgMain", false);
     if (launcher.trace.enabled()) {
-        launcher.trace.line(std::string("main is ") + (main.isStatic ? "static" : "an instance method") +
-                            (main.withArguments ? ", takes String[]" : ", takes no arguments"));
+        launcher.trace.line("main is ", main.isStatic ? "static" : "an instance method",
+                            main.withArguments ? ", takes String[]" : ", takes no arguments");
     }
     return true;
 }

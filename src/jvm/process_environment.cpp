@@ -102,7 +102,7 @@ WideString libraryPathForJvm(Launcher& launcher, WideView list) {
             result += *mapped;
             kept = true;
         } else if (launcher.trace.enabled()) {
-            launcher.trace.line(u"library path entry left out, its name cannot be passed to Java: " + WideString(entry));
+            launcher.trace.line("library path entry left out, its name cannot be passed to Java: ", WideString(entry));
         }
         if (end == list.size()) return result;
         start = end + 1;
@@ -118,7 +118,7 @@ void prepareEnvironment(Launcher& launcher) {
     const WideString home = runtimeHomeFolder(library);
     environment.set(kJvmPathVariable, library);
     environment.set(kJvmHomeVariable, home);
-    if (trace.enabled()) trace.line(u"TAV_JVM_PATH=" + library + u" TAV_JVM_HOME=" + home);
+    if (trace.enabled()) trace.line("TAV_JVM_PATH=", library, " TAV_JVM_HOME=", home);
 
     if (!launcher.libraryPath.empty()) {
         // A failed module path has shown its message; the folder is then empty.
@@ -130,7 +130,7 @@ void prepareEnvironment(Launcher& launcher) {
 
     const WideString searchPath = buildSearchPath(environment, launcher.systemPath, library);
     environment.set(kSearchPathVariable, searchPath);
-    if (trace.enabled()) trace.line(WideString(kSearchPathVariable) + u"=" + searchPath);
+    if (trace.enabled()) trace.line(WideString(kSearchPathVariable), "=", searchPath);
 }
 
 }  // namespace corvid

@@ -44,14 +44,14 @@ void takeRestartHandover(Launcher& launcher) {
     platform.environment.remove(kRestartVariable);
     const auto handover = parseRestartHandover(*text);
     if (!handover) {
-        if (launcher.trace.enabled()) launcher.trace.line(u"restart: ignored CORVID_RESTART=" + *text);
+        if (launcher.trace.enabled()) launcher.trace.line("restart: ignored CORVID_RESTART=", *text);
         return;
     }
     launcher.restart.quickInARow = handover->quickInARow;
     const bool ended = platform.process.waitForEnd(handover->predecessor, kPredecessorWaitMs);
     if (launcher.trace.enabled()) {
-        launcher.trace.line("restarted, " + number(handover->quickInARow) + " quick restarts in a row; process " +
-                            number(handover->predecessor) + (ended ? " has ended" : " still runs, starting anyway"));
+        launcher.trace.line("restarted, ", handover->quickInARow, " quick restarts in a row; process ",
+                            handover->predecessor, ended ? " has ended" : " still runs, starting anyway");
     }
 }
 
@@ -66,7 +66,7 @@ void restartAfterExit(Launcher& launcher, std::int32_t code) {
     const RestartDecision decision = decideRestart(state.quickInARow, ranFor);
     if (!decision.restart) {
         if (trace.enabled()) {
-            trace.line("restart: not again, the program ended at once after " + number(state.quickInARow) +
+            trace.line("restart: not again, the program ended at once after ", state.quickInARow,
                        " restarts in a row");
         }
         return;
@@ -77,7 +77,7 @@ void restartAfterExit(Launcher& launcher, std::int32_t code) {
         module.ok && process.startAgain(module.path, launcher.processArguments, kRestartVariable,
                                         formatRestartHandover({decision.quickInARow, process.processId()}));
     if (trace.enabled()) {
-        trace.line("restart: exit code " + number(code) + (started ? ", started again" : ", could not start again"));
+        trace.line("restart: exit code ", code, (started ? ", started again" : ", could not start again"));
     }
 }
 

@@ -44,11 +44,11 @@ WideString stackTraceText(jthrowable throwable, JNIEnv* env) {
 bool reportUncaughtException(Launcher& launcher, jthrowable throwable, JNIEnv* env) {
     const WideString trace = stackTraceText(throwable, env);
     if (trace.empty()) return false;
-    if (launcher.trace.enabled()) launcher.trace.line(u"uncaught exception:\n" + trace);
+    if (launcher.trace.enabled()) launcher.trace.line("uncaught exception:\n", trace);
     // The dialog in the language of the messages; every answer but Ignore,
     // a dialog that could not be created included, stops the application.
     const int answer = showExceptionDialog(trace, tableLanguageFor(launcher.platform.ui.threadLanguage()));
-    if (launcher.trace.enabled()) launcher.trace.line("exception dialog answered " + std::to_string(answer));
+    if (launcher.trace.enabled()) launcher.trace.line("exception dialog answered ", answer);
     return answer != kExceptionDialogIgnore;
 }
 

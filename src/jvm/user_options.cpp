@@ -42,11 +42,11 @@ void appendUserOptions(Launcher& launcher, const WideString& configFile, WideLis
     path.replace(path.size() - 4, 4, u".vmoptions");  // the per-user file's ".ini"
     const auto bytes = platform.files.readFile(path, kUserOptionsLimit + 1);
     if (!bytes || bytes->size() > kUserOptionsLimit) {
-        if (trace.enabled()) trace.line(u"user options: " + path + (bytes ? u" is too long, not read" : u" not found"));
+        if (trace.enabled()) trace.line("user options: ", path, (bytes ? " is too long, not read" : " not found"));
         return;
     }
     for (WideString& option : parseUserOptions(decodeIniBytes(*bytes).content)) {
-        if (trace.enabled()) trace.line(u"user option from " + path + u": " + option);
+        if (trace.enabled()) trace.line("user option from ", path, ": ", option);
         if (isMemoryPercentOption(option)) applyMemoryPercent(option, platform.memory);
         if (option.compare(0, 4, u"-Xss") == 0) {
             if (const auto size = parseStackSize(WideView(option).substr(4))) launcher.threadStackSize = *size;

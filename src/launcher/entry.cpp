@@ -24,7 +24,7 @@ std::int32_t runCacheBuild(Platform& platform, Trace& trace, const WideString& r
                           platform.memory,  platform.runtimePrompt};
     Launcher launcher(withSilentUi, trace, {});
     const std::int32_t result = runStartupCacheBuild(launcher, record);
-    if (trace.enabled()) trace.line("build mode: exit code " + std::to_string(result));
+    if (trace.enabled()) trace.line("build mode: exit code ", result);
     return result;
 }
 
@@ -41,7 +41,7 @@ std::int32_t runLauncher(Platform& platform, ProcessArguments processArguments) 
     launcher.shutdown();
     // After the JVM is gone and the single-instance channel closed.
     restartAfterExit(launcher, result);
-    if (trace.enabled()) trace.line("exit code " + std::to_string(result));
+    if (trace.enabled()) trace.line("exit code ", result);
     return result;
 }
 

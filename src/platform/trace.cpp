@@ -1,6 +1,6 @@
 #include "platform/trace.h"
 
-#include <cstdio>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -14,14 +14,27 @@ Trace Trace::fromEnvironment(Environment& environment) {
     return Trace(openTraceOutput(*target));
 }
 
-void Trace::line(std::string_view text) {
-    if (!output_) return;
+void TraceText::appendTo(std::string& line) const {
+    switch (kind_) {
+        case Kind::Utf8: line.append(static_cast<const char*>(text_), value_); break;
+        case Kind::Utf16: line += toUtf8(WideView(static_cast<const char16_t*>(text_), value_)); break;
+        case Kind::Signed: line += std::to_string(static_cast<std::int64_t>(value_)); break;
+        case Kind::Unsigned: line += std::to_string(value_); break;
+    }
+}
+
+void Trace::write(std::initializer_list<TraceText> pieces) {
     const std::uint64_t elapsed = monotonicMicroseconds() - start_;
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%5llu.%03u ", static_cast<unsigned long long>(elapsed / 1000),
-                  static_cast<unsigned>(elapsed % 1000));
-    std::string out(stamp);
-    out.append(text);
+    // "<milliseconds, at least five wide>.<three digits> ", without printf,
+    // which would link a whole formatting library into the launcher.
+    const std::string millis = std::to_string(elapsed / 1000);
+    const std::string micros = std::to_string(elapsed % 1000 + 1000);  // "1" and three digits
+    std::string out(millis.size() < 5 ? 5 - millis.size() : 0, ' ');
+    out += millis;
+    out += '.';
+    out.append(micros, 1, 3);
+    out += ' ';
+    for (const TraceText& piece : pieces) piece.appendTo(out);
     out.push_back('\n');
     output_->write(out);
 }

@@ -64,7 +64,7 @@ public:
                                                         : entry.shown + " (" + toUtf8(folder) + ")";
         std::string versioned;
         const auto drop = [&](const std::string& why, bool withVersion) {
-            if (tracing) trace_.line("  " + where + " dropped: " + (withVersion ? versioned + ", " : "") + why);
+            if (tracing) trace_.line("  ", where, " dropped: ", (withVersion ? versioned + ", " : ""), why);
         };
 
         JavaVersion version;
@@ -117,7 +117,7 @@ public:
         found_.candidates.push_back({version, home, isServer, rule.favoured});
         found_.labels.push_back(entry.label);
         if (tracing) {
-            trace_.line("  " + where + " " + versioned + ", kept: " + describeCandidate(found_.candidates.back()));
+            trace_.line("  ", where, " ", versioned, ", kept: ", describeCandidate(found_.candidates.back()));
         }
     }
 
@@ -144,29 +144,29 @@ void searchRegistration(Collector& collector, const CurrentRegistration& r) {
         const RootRule rule = ruleForRoot(r.kind == kJdk ? RegistryRoot::JavaSoftJdk : RegistryRoot::JavaSoftJre,
                                           collector.rules().policy);
         if (!rule.searched) {
-            if (trace.enabled()) trace.line("key " + name + " skipped: " + rule.skipReason);
+            if (trace.enabled()) trace.line("key ", name, " skipped: ", rule.skipReason);
             return;
         }
     }
     const auto subkeys = registry.listKeys(r.hive, WideString(r.key), trace);
     if (!subkeys) {
-        if (trace.enabled()) trace.line("key " + name + " cannot be opened");
+        if (trace.enabled()) trace.line("key ", name, " cannot be opened");
         return;
     }
-    if (trace.enabled()) trace.line("key " + name + " has " + std::to_string(subkeys->size()) + " subkeys");
+    if (trace.enabled()) trace.line("key ", name, " has ", subkeys->size(), " subkeys");
     for (const WideString& subkey : *subkeys) {
         const std::string label = trace.enabled() ? "subkey \"" + toUtf8(subkey) + "\"" : std::string();
         bool zuluJre = false;
         const auto nameVersion = versionFromKeyName(subkey, r.kind, zuluJre);
         if (!nameVersion) {
-            if (trace.enabled()) trace.line("  " + label + " dropped: not a version key name");
+            if (trace.enabled()) trace.line("  ", label, " dropped: not a version key name");
             continue;
         }
         WideString path = WideString(r.key) + u"\\" + subkey;
         if (!r.below.empty()) path += u"\\" + WideString(r.below);
         const DecodedRegistryText folder = decodeRegistryText(registry.readValue(r.hive, path, r.valueName), r.valueName);
         if (!folder.text) {
-            if (trace.enabled()) trace.line("  " + label + " dropped: " + folder.problem);
+            if (trace.enabled()) trace.line("  ", label, " dropped: ", folder.problem);
             continue;
         }
         Entry entry;
@@ -291,7 +291,7 @@ void searchJavaHome(Platform& platform, Trace& trace, const CurrentSearchRules& 
         if (trace.enabled()) trace.line("JAVA_HOME is longer than a path can be, skipped");
         return;
     }
-    if (trace.enabled()) trace.line(u"JAVA_HOME = \"" + *value + u"\"");
+    if (trace.enabled()) trace.line("JAVA_HOME = \"", *value, "\"");
     Collector collector(platform, trace, rules, found);
     Entry entry;
     entry.shown = entry.label = "JAVA_HOME";
@@ -305,22 +305,21 @@ void searchCurrentFolders(Platform& platform, Trace& trace, const CurrentSearchR
     for (const WideString& pattern : patterns) {
         const std::size_t slash = pattern.rfind(u'/');
         if (slash == WideString::npos || slash + 1 == pattern.size()) {
-            if (trace.enabled()) trace.line(u"folder pattern \"" + pattern + u"\" skipped: no folder and name pattern");
+            if (trace.enabled()) trace.line("folder pattern \"", pattern, "\" skipped: no folder and name pattern");
             continue;
         }
         const WideString folder = slash == 0 ? WideString(u"/") : pattern.substr(0, slash);
         const WideView namePattern = WideView(pattern).substr(slash + 1);
         const auto names = platform.runtimes.listFolder(folder, trace);
         if (!names) {
-            if (trace.enabled()) trace.line(u"folder " + folder + u" skipped: it cannot be read");
+            if (trace.enabled()) trace.line("folder ", folder, " skipped: it cannot be read");
             continue;
         }
         std::size_t matching = 0;
         for (const WideString& name : *names) matching += matchesNamePattern(name, namePattern) ? 1 : 0;
         if (trace.enabled()) {
-            trace.line(u"folder " + folder + u" opened, " + fromAscii(std::to_string(matching)) + u" of " +
-                       fromAscii(std::to_string(names->size())) + u" entries match \"" + WideString(namePattern) +
-                       u"\"");
+            trace.line("folder ", folder, " opened, ", matching, " of ", names->size(), " entries match \"",
+                       namePattern, "\"");
         }
         for (const WideString& name : *names) {
             if (!matchesNamePattern(name, namePattern)) continue;
@@ -336,8 +335,7 @@ void searchCurrentFolders(Platform& platform, Trace& trace, const CurrentSearchR
 std::vector<JreCandidate> searchCurrentRuntimes(Platform& platform, Trace& trace, const CurrentSearchRules& rules) {
     CurrentFindings found;
     if (trace.enabled()) {
-        trace.line("searching current runtimes between " + versionText(rules.lower) + " and " +
-                   versionText(rules.upper));
+        trace.line("searching current runtimes between ", versionText(rules.lower), " and ", versionText(rules.upper));
     }
 #ifdef _WIN32
     searchCurrentRegistrations(platform, trace, rules, currentRegistrations(), found);
@@ -347,7 +345,7 @@ std::vector<JreCandidate> searchCurrentRuntimes(Platform& platform, Trace& trace
     Environment& environment = platform.environment;
     WideList patterns;
     if (const auto listed = environment.get(kCurrentRuntimeFoldersVariable)) {
-        if (trace.enabled()) trace.line(u"current runtime folders from CORVID_CURRENT_RUNTIMES: \"" + *listed + u"\"");
+        if (trace.enabled()) trace.line("current runtime folders from CORVID_CURRENT_RUNTIMES: \"", *listed, "\"");
         for (WideString& entry : splitAtSeparator(*listed, u":")) {
             if (!entry.empty()) patterns.push_back(std::move(entry));
         }
@@ -375,7 +373,7 @@ std::vector<JreCandidate> searchCurrentRuntimesFor(Launcher& launcher) {
         switchText = readConfigValue(launcher.platform, *file, u"Java Runtime Environment", u"Search Current Runtimes");
     }
     if (trace.enabled()) {
-        trace.line(u"[Java Runtime Environment] Search Current Runtimes = \"" + switchText + u"\"");
+        trace.line("[Java Runtime Environment] Search Current Runtimes = \"", switchText, "\"");
     }
     if (!currentRuntimeSearchEnabled(switchText)) {
         if (trace.enabled()) trace.line("current runtimes not searched: switched off");

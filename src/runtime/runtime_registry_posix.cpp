@@ -59,7 +59,7 @@ public:
             const std::string folder = withoutTrailingSlashes(toNarrow(wideFolder));
             UniqueDirectory dir(opendir(folder.c_str()));
             if (!dir) {
-                if (trace.enabled()) trace.line("  runtime folder " + folder + " skipped: " + std::strerror(errno));
+                if (trace.enabled()) trace.line("  runtime folder ", folder, " skipped: ", std::strerror(errno));
                 continue;
             }
             anyOpened = true;
@@ -70,18 +70,18 @@ public:
             }
             std::sort(names.begin(), names.end());
             if (trace.enabled()) {
-                trace.line("  runtime folder " + folder + " opened, " + std::to_string(names.size()) + " entries");
+                trace.line("  runtime folder ", folder, " opened, ", names.size(), " entries");
             }
             for (const std::string& name : names) {
                 const std::string named = folder == "/" ? "/" + name : folder + "/" + name;
                 const std::string path = realPathOf(named);
                 if (!seen.insert(path).second) {
-                    if (trace.enabled()) trace.line("  " + named + ": the runtime " + path + " again, skipped");
+                    if (trace.enabled()) trace.line("  ", named, ": the runtime ", path, " again, skipped");
                     continue;
                 }
                 const auto version = readReleaseVersion(systemFileSystem(), fromNarrow(path));
                 if (!version) {
-                    if (trace.enabled()) trace.line("  " + path + ": no JAVA_VERSION in a release file, not a runtime");
+                    if (trace.enabled()) trace.line("  ", path, ": no JAVA_VERSION in a release file, not a runtime");
                     continue;
                 }
                 if (exists(path + "/bin/javac") != wantKits) continue;
@@ -100,7 +100,7 @@ public:
         const std::string folder = withoutTrailingSlashes(toNarrow(wideFolder));
         UniqueDirectory dir(opendir(folder.c_str()));
         if (!dir) {
-            if (trace.enabled()) trace.line("  " + folder + ": " + std::strerror(errno));
+            if (trace.enabled()) trace.line("  ", folder, ": ", std::strerror(errno));
             return std::nullopt;
         }
         std::vector<std::string> names;
@@ -119,7 +119,7 @@ private:
         if (folders_) return *folders_;
         const auto list = systemEnvironment().get(kRuntimeFoldersVariable);
         if (!list) return {kDefaultRuntimeFolder};
-        if (trace.enabled()) trace.line(u"  runtime folders from CORVID_RUNTIMES: \"" + *list + u"\"");
+        if (trace.enabled()) trace.line("  runtime folders from CORVID_RUNTIMES: \"", *list, "\"");
         WideList folders;
         std::size_t start = 0;
         for (;;) {

@@ -28,7 +28,7 @@ public:
         UniqueRegistryKey key;
         const LSTATUS opened = RegOpenKeyExW(parent_, wide(WideString(registryRootPath(root))), 0, kAccess, key.put());
         if (opened != ERROR_SUCCESS) {
-            if (trace.enabled()) trace.line("  RegOpenKeyExW error " + std::to_string(opened));
+            if (trace.enabled()) trace.line("  RegOpenKeyExW error ", opened);
             return std::nullopt;
         }
         std::vector<RegistrySubkey> subkeys;
@@ -54,7 +54,7 @@ public:
         UniqueRegistryKey key;
         const LSTATUS opened = RegOpenKeyExW(hiveKey(hive), wide(path), 0, kAccess, key.put());
         if (opened != ERROR_SUCCESS) {
-            if (trace.enabled()) trace.line("  RegOpenKeyExW error " + std::to_string(opened));
+            if (trace.enabled()) trace.line("  RegOpenKeyExW error ", opened);
             return std::nullopt;
         }
         WideList names;

@@ -94,22 +94,22 @@ std::vector<JreCandidate> searchInstalledRuntimes(Platform& platform, Trace& tra
     std::vector<JreCandidate> candidates;
     RuntimeRegistry& registry = platform.runtimes;
     if (trace.enabled()) {
-        trace.line("searching registered runtimes between " + versionText(lower) + " and " + versionText(upper));
+        trace.line("searching registered runtimes between ", versionText(lower), " and ", versionText(upper));
     }
     for (const RegistryRoot root : kRegistryRoots) {
         const std::string rootName = trace.enabled() ? toUtf8(registryRootPath(root)) : std::string();
         const RootRule rule = ruleForRoot(root, policy);
         if (!rule.searched) {
-            if (trace.enabled()) trace.line("root " + rootName + " skipped: " + rule.skipReason);
+            if (trace.enabled()) trace.line("root ", rootName, " skipped: ", rule.skipReason);
             continue;
         }
-        if (trace.enabled()) trace.line("root " + rootName + " searched");
+        if (trace.enabled()) trace.line("root ", rootName, " searched");
         const auto subkeys = registry.listSubkeys(root, trace);
         if (!subkeys) {
-            if (trace.enabled()) trace.line("root " + rootName + " cannot be opened");
+            if (trace.enabled()) trace.line("root ", rootName, " cannot be opened");
             continue;
         }
-        if (trace.enabled()) trace.line("root " + rootName + " has " + std::to_string(subkeys->size()) + " subkeys");
+        if (trace.enabled()) trace.line("root ", rootName, " has ", subkeys->size(), " subkeys");
         // A JavaSoft runtime environment is ranked by its client library
         // even under favor_server; the final lookup takes the server one.
         const JvmType lookupType =
@@ -124,7 +124,7 @@ std::vector<JreCandidate> searchInstalledRuntimes(Platform& platform, Trace& tra
                        (subkey.key == subkey.name ? std::string() : " (" + toUtf8(subkey.key) + ")");
             };
             const auto drop = [&](const std::string& why) {
-                if (trace.enabled()) trace.line(label() + " version " + versionText(version) + " dropped: " + why);
+                if (trace.enabled()) trace.line(label(), " version ", versionText(version), " dropped: ", why);
             };
             if (JavaVersion::compare(version, upper) > 0) {
                 drop("above the maximum version");
@@ -163,7 +163,7 @@ std::vector<JreCandidate> searchInstalledRuntimes(Platform& platform, Trace& tra
             }
             candidates.push_back({version, folder, isServer, rule.favoured});
             if (trace.enabled()) {
-                trace.line(label() + " kept: " + describeCandidate(candidates.back()));
+                trace.line(label(), " kept: ", describeCandidate(candidates.back()));
             }
         }
     }

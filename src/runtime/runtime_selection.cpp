@@ -105,15 +105,18 @@ WideString fromRegisteredRuntimes(Launcher& launcher) {
     if (trace.enabled()) {
         trace.line("sorted candidates:");
         for (std::size_t i = 0; i < candidates.size(); ++i) {
-            trace.line("  " + std::to_string(i + 1) + ". " + describeCandidate(candidates[i]));
+            trace.line("  ", i + 1, ". ", describeCandidate(candidates[i]));
         }
     }
     const PreferredPick pick = pickPreferred(candidates, launcher.preferredVersions);
     const JreCandidate& chosen = candidates[pick.candidate];
     if (trace.enabled()) {
-        trace.line("picked " + describeCandidate(chosen) +
-                   (pick.entry ? ", matching preferred entry \"" + toUtf8(launcher.preferredVersions[*pick.entry]) + "\""
-                               : std::string(", the first: no preferred entry matched")));
+        if (pick.entry) {
+            trace.line("picked ", describeCandidate(chosen), ", matching preferred entry \"",
+                       launcher.preferredVersions[*pick.entry], "\"");
+        } else {
+            trace.line("picked ", describeCandidate(chosen), ", the first: no preferred entry matched");
+        }
     }
     WideString library = findJvmLibrary(launcher.platform.files, chosen.home, launcher.jvmType);
     traceLibrary(trace, "registered runtime", chosen.home, library);
@@ -133,7 +136,7 @@ WideString fromUser(Launcher& launcher) {
     if (const auto configFile = module.ok ? configFilePathFor(module.path) : std::nullopt) {
         downloadUrl = readConfigValue(platform, *configFile, u"Java Runtime Environment", u"Download URL");
     }
-    if (launcher.trace.enabled()) launcher.trace.line(u"asking the user: " + message);
+    if (launcher.trace.enabled()) launcher.trace.line("asking the user: ", message);
     const RuntimePromptResult answer = platform.runtimePrompt.ask(message, downloadUrl, launcher.jvmType, platform.files);
     if (answer.outcome != RuntimePromptResult::Outcome::Chosen) {
         if (launcher.trace.enabled()) {
@@ -209,7 +212,7 @@ WideString selectRuntime(Launcher& launcher) {
     // system loads a relative library path along the DLL search path only,
     // which leaves the current directory out.
     WideString full = launcher.platform.process.absolutePath(library);
-    if (full != library && launcher.trace.enabled()) launcher.trace.line(u"JVM library " + library + u" is " + full);
+    if (full != library && launcher.trace.enabled()) launcher.trace.line("JVM library ", library, " is ", full);
     return full;
 }
 

@@ -23,8 +23,9 @@ using SplashInitEntry = void (*)();
 using SplashLoadFileEntry = int (*)(const char* path);
 using SplashSetFileJarNameEntry = void (*)(const char* path, const char* archive);
 
-void traceLine(Launcher& launcher, const WideString& text) {
-    if (launcher.trace.enabled()) launcher.trace.line(u"splash: " + text);
+template <typename... Pieces>
+void traceLine(Launcher& launcher, const Pieces&... pieces) {
+    launcher.trace.line("splash: ", pieces...);
 }
 
 }  // namespace
@@ -84,7 +85,7 @@ bool startJavaSplash(Launcher& launcher, const WideString& libraryPath) {
     }
     const LoadedLibrary library = libraries.load(libraryPath);
     if (!library.handle) {
-        traceLine(launcher, u"the runtime's library does not load: " + library.detail);
+        traceLine(launcher, "the runtime's library does not load: ", library.detail);
         return false;
     }
     const LibrarySymbol init = libraries.resolve(library.handle, "SplashInit").address;
@@ -96,14 +97,14 @@ bool startJavaSplash(Launcher& launcher, const WideString& libraryPath) {
     if (launcher.closeJavaSplashHook) launcher.closeJavaSplashHook();
     launcher.closeJavaSplashHook = close;
     if (!init || !loadFile || !setFileJarName) {
-        traceLine(launcher, u"the runtime's library lacks an entry");
+        traceLine(launcher, "the runtime's library lacks an entry");
         return false;
     }
     // The library takes the picture's path in the narrow form; one it cannot
     // hold leaves the picture to the launcher's own window.
     const auto picture = jvmOpenablePath(systemShortPaths(), launcher.splashImagePath);
     if (!picture) {
-        traceLine(launcher, u"the picture's path cannot be passed to the runtime's library");
+        traceLine(launcher, "the picture's path cannot be passed to the runtime's library");
         return false;
     }
     init();
@@ -114,7 +115,7 @@ bool startJavaSplash(Launcher& launcher, const WideString& libraryPath) {
 
 void closeJavaSplash(Launcher& launcher) {
     if (!launcher.closeJavaSplashHook) return;
-    traceLine(launcher, u"closing the runtime's splash");
+    traceLine(launcher, "closing the runtime's splash");
     std::exchange(launcher.closeJavaSplashHook, nullptr)();
 }
 
@@ -126,7 +127,7 @@ bool startSplashScreen(Launcher& launcher) {
     launcher.splashShadow = readConfigValue(platform, *configFile, kDisplaySection, u"Splash Screen Shadow");
     const WideString preference = readConfigValue(platform, *configFile, kDisplaySection, u"Preffer Native Splash Screen");
     if (launcher.splashImagePath.empty()) {
-        traceLine(launcher, u"none: no picture configured");
+        traceLine(launcher, "none: no picture configured");
         return true;
     }
 
@@ -136,15 +137,15 @@ bool startSplashScreen(Launcher& launcher) {
     // Without a window of its own the launcher has only the library to offer.
     const bool tryLibrary = !kHasNativeSplashWindow || prefersJavaSplash(preference);
     if (tryLibrary && !library.empty() && startJavaSplash(launcher, library)) {
-        traceLine(launcher, u"the runtime's library shows " + launcher.splashImagePath);
+        traceLine(launcher, "the runtime's library shows ", launcher.splashImagePath);
         return true;
     }
     if constexpr (!kHasNativeSplashWindow) {
-        traceLine(launcher, u"none: no runtime library to show it");
+        traceLine(launcher, "none: no runtime library to show it");
         return true;
     }
-    traceLine(launcher, tryLibrary ? u"the launcher's own window (the runtime's library cannot be used)"
-                                   : u"the launcher's own window (the runtime's library is not preferred)");
+    traceLine(launcher, tryLibrary ? "the launcher's own window (the runtime's library cannot be used)"
+                                   : "the launcher's own window (the runtime's library is not preferred)");
     startNativeSplash(launcher);
     return true;
 }

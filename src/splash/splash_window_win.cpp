@@ -45,8 +45,9 @@ private:
     T* pointer_ = nullptr;
 };
 
-void traceLine(Launcher& launcher, const std::string& text) {
-    if (launcher.trace.enabled()) launcher.trace.line("splash: " + text);
+template <typename... Pieces>
+void traceLine(Launcher& launcher, const Pieces&... pieces) {
+    launcher.trace.line("splash: ", pieces...);
 }
 
 // A memory stream over the whole file, the stream owning its memory block;
@@ -120,7 +121,7 @@ void SplashScreenWindow::traceFirstPaint(Launcher& launcher) {
         since = " (" + std::to_string(elapsed / 10000) + "." + std::to_string(elapsed / 1000 % 10) +
                 " ms after the process was created)";
     }
-    traceLine(launcher, "first frame painted" + since);
+    traceLine(launcher, "first frame painted", since);
 }
 
 PictureBitmap loadPictureWithImagingComponent(IStream* stream, COLORREF background) {
@@ -231,13 +232,15 @@ HWND createSplashWindow(SplashScreenWindow& window, const WideString& path, bool
     const int left = centeredEdge(GetSystemMetrics(SM_CXSCREEN), width);
     const int top = centeredEdge(GetSystemMetrics(SM_CYSCREEN), height);
     if (launcher) {
-        traceLine(*launcher, std::string(picture ? "picture loaded" : decoded.bitmap ? "picture decoded (imaging component)"
-                                                                                     : "no picture") +
-                                 ", " + std::to_string(width) + "x" + std::to_string(height) + " pixels at " +
-                                 std::to_string(left) + "," + std::to_string(top) +
-                                 (picture ? " (" + std::to_string(himetricWidth) + "x" + std::to_string(himetricHeight) +
-                                                " HIMETRIC at " + std::to_string(dpiX) + "x" + std::to_string(dpiY) + " dpi)"
-                                          : std::string()));
+        const char* what = picture          ? "picture loaded"
+                           : decoded.bitmap ? "picture decoded (imaging component)"
+                                            : "no picture";
+        if (picture) {
+            traceLine(*launcher, what, ", ", width, "x", height, " pixels at ", left, ",", top, " (", himetricWidth,
+                      "x", himetricHeight, " HIMETRIC at ", dpiX, "x", dpiY, " dpi)");
+        } else {
+            traceLine(*launcher, what, ", ", width, "x", height, " pixels at ", left, ",", top);
+        }
     }
 
     HWND handle = nullptr;
