@@ -130,7 +130,7 @@ std::optional<std::vector<WideString>> classPathEntries(const JvmOptionList& opt
 }
 
 bool isWildcard(WideView entry) {
-    return endsWith(entry, u"*") && entry.size() >= 2 && (entry[entry.size() - 2] == u'/' || entry[entry.size() - 2] == u'\\');
+    return endsWith(entry, u"*") && entry.size() >= 2 && isPathSeparator(entry[entry.size() - 2]);
 }
 
 bool hasAotCacheMagic(std::string_view head) {

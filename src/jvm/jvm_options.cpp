@@ -44,14 +44,6 @@ constexpr OptionForm kOptionsTakingNextToken[] = {
     {u"--enable-native-access", u"--enable-native-access"},
 };
 
-bool isPathSeparator(char16_t c) {
-#ifdef _WIN32
-    return c == u'\\' || c == u'/';
-#else
-    return c == u'/';
-#endif
-}
-
 bool isJarName(WideView name) {
     if (name.size() <= 4) return false;
     const WideView extension = name.substr(name.size() - 4);

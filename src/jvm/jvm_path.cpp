@@ -8,11 +8,6 @@ namespace corvid {
 
 namespace {
 
-#ifdef _WIN32
-constexpr WideView kSeparators = u"\\/";
-#else
-constexpr WideView kSeparators = u"/";
-#endif
 // Path lists use the separator of the other search-path lists.
 constexpr char16_t kListSeparator = kSearchPathSeparator;
 
@@ -32,7 +27,7 @@ std::optional<WideString> jvmOpenablePath(ShortPaths& shortPaths, WideView path)
     WideString result;
     std::size_t start = 0;
     while (start <= path.size()) {
-        std::size_t end = path.find_first_of(kSeparators, start);
+        std::size_t end = path.find_first_of(kPathSeparators, start);
         if (end == WideView::npos) end = path.size();
         const WideView component = path.substr(start, end - start);
         if (fitsNarrow(component)) {
@@ -42,7 +37,7 @@ std::optional<WideString> jvmOpenablePath(ShortPaths& shortPaths, WideView path)
             // form of the path up to it.
             const auto shortForm = shortPaths.shortPath(WideString(path.substr(0, end)));
             if (!shortForm) return std::nullopt;
-            const std::size_t cut = shortForm->find_last_of(kSeparators);
+            const std::size_t cut = shortForm->find_last_of(kPathSeparators);
             const WideString name = shortForm->substr(cut == WideString::npos ? 0 : cut + 1);
             if (name.empty() || !fitsNarrow(name)) return std::nullopt;
             result += name;

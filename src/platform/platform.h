@@ -245,5 +245,12 @@ inline constexpr char16_t kPathSeparator = u'\\';
 #else
 inline constexpr char16_t kPathSeparator = u'/';
 #endif
+// Every character that separates a path's parts: Windows takes the slash too.
+#ifdef _WIN32
+inline constexpr WideView kPathSeparators = u"\\/";
+#else
+inline constexpr WideView kPathSeparators = u"/";
+#endif
+inline constexpr bool isPathSeparator(char16_t c) { return kPathSeparators.find(c) != WideView::npos; }
 
 }  // namespace corvid

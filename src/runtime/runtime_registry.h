@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/registry_value.h"
 #include "platform/text.h"
 
 namespace corvid {
@@ -42,10 +43,6 @@ struct RegistrySubkey {
     // entries may share a version text, so the name alone cannot be the key.
     WideString key;
 };
-
-// Registry value types that hold text.
-inline constexpr std::uint32_t kRegistryString = 1;        // REG_SZ
-inline constexpr std::uint32_t kRegistryExpandString = 2;  // REG_EXPAND_SZ
 
 // "JavaHome" as the platform found it, undecoded.
 struct JavaHomeValue {

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/registry_value.h"
+
 namespace corvid {
 
 // A colour as the system stores it: 0x00BBGGRR.
@@ -19,9 +21,6 @@ inline constexpr ColourRef makeColour(std::uint8_t red, std::uint8_t green, std:
 inline constexpr ColourRef kDefaultLinkColour = makeColour(0, 0, 255);
 inline constexpr ColourRef kDefaultVisitedColour = makeColour(128, 0, 128);
 
-// Registry value types that hold text.
-inline constexpr std::uint32_t kRegistryString = 1;
-inline constexpr std::uint32_t kRegistryExpandString = 2;
 // The colour values are read into a buffer of this many bytes; a longer value
 // does not fit and is not read at all.
 inline constexpr std::size_t kColourValueCapacity = 24;
