@@ -87,7 +87,8 @@ Timing measure(int count) {
     BenchRegistry registry;
     BenchFiles files;
     Platform platform{fake.process, files, fake.environment, fake.profiles, fake.ui,
-                      registry, fake.libraries, fake.threads, fake.memory, fake.runtimePrompt};
+                      registry, fake.libraries, fake.threads, fake.memory, fake.runtimePrompt,
+                      fake.platform.shortPaths};
     for (int i = 0; i < count; ++i) {
         // Ascending names, as the registry enumerates them: the sort's worst case.
         const WideString name = fromAscii("1." + std::to_string(6 + i / 100) + ".0_" + std::to_string(i % 100));
@@ -136,7 +137,8 @@ Timing measureCurrent(int count) {
     BenchRegistry registry;
     BenchFiles files;
     Platform platform{fake.process, files, fake.environment, fake.profiles, fake.ui,
-                      registry, fake.libraries, fake.threads, fake.memory, fake.runtimePrompt};
+                      registry, fake.libraries, fake.threads, fake.memory, fake.runtimePrompt,
+                      fake.platform.shortPaths};
     struct Vendor {
         const char16_t* key;
         const char16_t* below;

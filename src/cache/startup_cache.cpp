@@ -743,7 +743,7 @@ void prepareStartupCache(Launcher& launcher) {
     if (mode == CacheMode::Use && supportsAotCache(feature)) mode = decideAot(start, *names, *key, state);
 
     // The JVM opens the archive through the narrow form of its path.
-    const auto jvmFolder = jvmOpenablePath(systemShortPaths(), *folder);
+    const auto jvmFolder = jvmOpenablePath(launcher.platform.shortPaths, *folder);
     if (!jvmFolder || !fitsNarrow(start.current_)) {
         traceLine(launcher, "plain start: the archive's path cannot be passed to Java");
         return;

@@ -328,7 +328,7 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
     for (const WideString& token : tokens) launcher.jvmOptions.push_back(toNarrow(token));
     // What an application that restarts itself starts.
     if (!executableSet) {
-        if (const auto executable = jvmOpenablePath(systemShortPaths(), module.path)) {
+        if (const auto executable = jvmOpenablePath(launcher.platform.shortPaths, module.path)) {
             launcher.jvmOptions.push_back(toNarrow(WideString(kExecutableOption) + *executable));
         } else if (launcher.trace.enabled()) {
             launcher.trace.line("corvid.executable left out, its path cannot be passed: ", module.path);

@@ -69,14 +69,14 @@ std::optional<WideString> jvmOpenablePathList(ShortPaths& shortPaths, WideView l
 }
 
 std::optional<WideString> pathForJvm(Launcher& launcher, WideView path) {
-    auto mapped = jvmOpenablePath(systemShortPaths(), path);
+    auto mapped = jvmOpenablePath(launcher.platform.shortPaths, path);
     if (!mapped) refuse(launcher, path);
     return mapped;
 }
 
 std::optional<WideString> pathListForJvm(Launcher& launcher, WideView list) {
     WideString refused;
-    auto mapped = jvmOpenablePathList(systemShortPaths(), list, &refused);
+    auto mapped = jvmOpenablePathList(launcher.platform.shortPaths, list, &refused);
     if (!mapped) refuse(launcher, refused);
     return mapped;
 }

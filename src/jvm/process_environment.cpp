@@ -97,7 +97,7 @@ WideString libraryPathForJvm(Launcher& launcher, WideView list) {
         std::size_t end = list.find(kSearchPathSeparator, start);
         if (end == WideView::npos) end = list.size();
         const WideView entry = list.substr(start, end - start);
-        if (const auto mapped = jvmOpenablePath(systemShortPaths(), entry)) {
+        if (const auto mapped = jvmOpenablePath(launcher.platform.shortPaths, entry)) {
             if (kept) result += kSearchPathSeparator;
             result += *mapped;
             kept = true;

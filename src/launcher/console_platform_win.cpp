@@ -14,7 +14,7 @@ Platform& consolePlatform() {
     static ConsoleRuntimePrompt prompt(consoleUserInterface());
     static Platform platform{systemProcess(), systemFileSystem(), systemEnvironment(), systemProfileStore(),
                              consoleUserInterface(), systemRuntimeRegistry(), systemLibraries(), systemThreads(),
-                             systemMemory(), prompt};
+                             systemMemory(), prompt, systemShortPaths()};
     return platform;
 }
 

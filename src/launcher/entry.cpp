@@ -21,7 +21,7 @@ std::int32_t runCacheBuild(Platform& platform, Trace& trace, const WideString& r
     SilentUserInterface silent;
     Platform withSilentUi{platform.process, platform.files,     platform.environment, platform.profiles,
                           silent,           platform.runtimes,  platform.libraries,   platform.threads,
-                          platform.memory,  platform.runtimePrompt};
+                          platform.memory,  platform.runtimePrompt, platform.shortPaths};
     Launcher launcher(withSilentUi, trace, {});
     const std::int32_t result = runStartupCacheBuild(launcher, record);
     if (trace.enabled()) trace.line("build mode: exit code ", result);

@@ -10,8 +10,7 @@ namespace corvid {
 Platform& systemPlatform() {
     static Platform platform{systemProcess(), systemFileSystem(), systemEnvironment(), systemProfileStore(),
                              systemUserInterface(), systemRuntimeRegistry(), systemLibraries(), systemThreads(),
-                             systemMemory(),
-                             systemRuntimePrompt()};
+                             systemMemory(), systemRuntimePrompt(), systemShortPaths()};
     return platform;
 }
 

@@ -187,6 +187,16 @@ public:
     virtual MemoryStatus status() = 0;
 };
 
+// Text handed to the JVM travels in the thread's ANSI code page on Windows; a
+// path that the code page cannot hold reaches the JVM by its short name.
+class ShortPaths {
+public:
+    virtual ~ShortPaths() = default;
+    // The file system's short form of an existing path (each component that
+    // has a short name given by it); nullopt when the system gives none.
+    virtual std::optional<WideString> shortPath(const WideString& path) = 0;
+};
+
 struct Platform {
     Process& process;
     FileSystem& files;
@@ -198,6 +208,7 @@ struct Platform {
     Threads& threads;
     Memory& memory;
     RuntimePrompt& runtimePrompt;
+    ShortPaths& shortPaths;
 };
 
 // The real operating system, assembled from the platform files' parts.
@@ -208,6 +219,7 @@ Environment& systemEnvironment();
 Libraries& systemLibraries();
 Threads& systemThreads();
 Memory& systemMemory();
+ShortPaths& systemShortPaths();
 
 // Makes running out of memory, and an exception that nothing catches, end
 // the process at once with exit code -1, showing nothing (the C runtime
@@ -225,18 +237,6 @@ std::uint64_t monotonicMicroseconds();
 // C runtime's, whose long double is a double as in the JVM's arguments.
 int formatLikeJvm(char* buffer, std::size_t size, const char* format, va_list arguments);
 
-// ---- Short names of paths -------------------------------------------------
-// Text handed to the JVM travels in the thread's ANSI code page on Windows; a
-// path that the code page cannot hold reaches the JVM by its short name.
-class ShortPaths {
-public:
-    virtual ~ShortPaths() = default;
-    // The file system's short form of an existing path (each component that
-    // has a short name given by it); nullopt when the system gives none.
-    virtual std::optional<WideString> shortPath(const WideString& path) = 0;
-};
-ShortPaths& systemShortPaths();
-// ---------------------------------------------------------------------------
 
 // The path separator of folder paths handed between subsystems: a backslash
 // on Windows, a slash on Linux.

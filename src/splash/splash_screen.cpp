@@ -102,7 +102,7 @@ bool startJavaSplash(Launcher& launcher, const WideString& libraryPath) {
     }
     // The library takes the picture's path in the narrow form; one it cannot
     // hold leaves the picture to the launcher's own window.
-    const auto picture = jvmOpenablePath(systemShortPaths(), launcher.splashImagePath);
+    const auto picture = jvmOpenablePath(launcher.platform.shortPaths, launcher.splashImagePath);
     if (!picture) {
         traceLine(launcher, "the picture's path cannot be passed to the runtime's library");
         return false;

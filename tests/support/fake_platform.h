@@ -303,7 +303,9 @@ struct FakePlatform {
     FakeThreads threads;
     FakeMemory memory;
     FakeRuntimePrompt runtimePrompt;
-    Platform platform{process, files, environment, profiles, ui, runtimes, libraries, threads, memory, runtimePrompt};
+    // Short names are the system's: the Windows tests need real ones.
+    Platform platform{process, files, environment, profiles, ui, runtimes,
+                      libraries, threads, memory, runtimePrompt, systemShortPaths()};
 
     FakePlatform() { files.profileFiles = &profiles.files; }
 };
