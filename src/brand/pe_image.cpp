@@ -92,12 +92,20 @@ std::optional<PeImage> parsePeImage(Bytes file, std::string& error) {
     const std::uint32_t resourceRva = field32(image, kDirectories + kResourceDirectory * 8);
     bool found = false;
     std::uint64_t endOfSections = field32(image, kSizeOfHeaders);
+    // Sections follow one another in memory, as the loader requires: moving
+    // the ones after the resources relies on it.
+    std::uint64_t endInMemory = 0;
     for (std::size_t i = 0; i < image.sectionCount; ++i) {
         const Section s = sectionAt(f, image.sectionTable + i * kSectionHeader);
         if (s.rawSize && (s.rawPointer < image.sectionTable + image.sectionCount * kSectionHeader ||
                           s.rawPointer > f.size() || s.rawSize > f.size() - s.rawPointer)) {
             return fail("not a PE32+ executable (section " + s.name + " lies outside the file)");
         }
+        if (s.virtualAddress < endInMemory) {
+            return fail("not a PE32+ executable (section " + s.name + " overlaps the one before it in memory)");
+        }
+        endInMemory = alignUp(std::uint64_t{s.virtualAddress} + (s.virtualSize ? s.virtualSize : s.rawSize),
+                              sectionAlignment);
         if (s.rawSize) endOfSections = std::max<std::uint64_t>(endOfSections, std::uint64_t{s.rawPointer} + s.rawSize);
         if (resourceRva != 0 && s.virtualAddress == resourceRva) {
             image.resourceSection = i;

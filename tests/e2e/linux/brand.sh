@@ -76,3 +76,9 @@ bad_input "unwritable output" "$dir/out/x.exe: cannot be written" "$dir/in.exe" 
 bad_input "unknown option" "unknown option --colour" --colour red "$dir/in.exe" "$dir/out.exe"
 head -c 1000 "$dir/in.exe" >"$dir/cut.exe"
 bad_input "cut short" "$dir/cut.exe: not a PE32+ executable" "$dir/cut.exe" "$dir/out.exe"
+# The second section made to start where the first does, as no loader takes.
+pe=$(od -An -tu4 -j60 -N4 "$dir/in.exe" | tr -d ' ')
+table=$((pe + 24 + $(od -An -tu2 -j$((pe + 20)) -N2 "$dir/in.exe" | tr -d ' ')))
+cp "$dir/in.exe" "$dir/overlap.exe"
+dd if="$dir/in.exe" of="$dir/overlap.exe" bs=1 skip=$((table + 12)) seek=$((table + 52)) count=4 conv=notrunc status=none
+bad_input "sections overlap" "overlaps the one before it in memory" "$dir/overlap.exe" "$dir/out.exe"
