@@ -96,7 +96,7 @@ bool loadConfiguration(Launcher& launcher) {
     }
     const auto read = [&](WideView section, WideView key) {
         WideString value = readConfigValue(platform, *file, section, key);
-        if (trace.enabled()) trace.line("[", WideString(section), "] ", WideString(key), " = \"", value, "\"");
+        if (trace.enabled()) trace.line("[", section, "] ", key, " = \"", value, "\"");
         return value;
     };
 

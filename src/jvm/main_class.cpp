@@ -40,7 +40,7 @@ jint helperMode(MainForm form) {
 WideString helperOutputPath;
 
 void traceStep(Launcher& launcher, const char* step, bool ok) {
-    if (launcher.trace.enabled()) launcher.trace.line(std::string(step), (ok ? " ok" : " failed"));
+    if (launcher.trace.enabled()) launcher.trace.line(step, ok ? " ok" : " failed");
 }
 
 WideString temporaryFolder(Launcher& launcher) {

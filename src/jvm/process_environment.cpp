@@ -102,7 +102,7 @@ WideString libraryPathForJvm(Launcher& launcher, WideView list) {
             result += *mapped;
             kept = true;
         } else if (launcher.trace.enabled()) {
-            launcher.trace.line("library path entry left out, its name cannot be passed to Java: ", WideString(entry));
+            launcher.trace.line("library path entry left out, its name cannot be passed to Java: ", entry);
         }
         if (end == list.size()) return result;
         start = end + 1;
@@ -130,7 +130,7 @@ void prepareEnvironment(Launcher& launcher) {
 
     const WideString searchPath = buildSearchPath(environment, launcher.systemPath, library);
     environment.set(kSearchPathVariable, searchPath);
-    if (trace.enabled()) trace.line(WideString(kSearchPathVariable), "=", searchPath);
+    if (trace.enabled()) trace.line(kSearchPathVariable, "=", searchPath);
 }
 
 }  // namespace corvid

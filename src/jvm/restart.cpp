@@ -77,7 +77,7 @@ void restartAfterExit(Launcher& launcher, std::int32_t code) {
         module.ok && process.startAgain(module.path, launcher.processArguments, kRestartVariable,
                                         formatRestartHandover({decision.quickInARow, process.processId()}));
     if (trace.enabled()) {
-        trace.line("restart: exit code ", code, (started ? ", started again" : ", could not start again"));
+        trace.line("restart: exit code ", code, started ? ", started again" : ", could not start again");
     }
 }
 

@@ -21,7 +21,7 @@ void redirectStream(Launcher& launcher, const WideString& path, const char* sett
     if (pending) env->DeleteLocalRef(pending);
     if (!redirected) describePendingException(env);
     if (launcher.trace.enabled()) {
-        launcher.trace.line(fromAscii(setter), "(", path, (redirected ? ") done" : ") failed"));
+        launcher.trace.line(setter, "(", path, redirected ? ") done" : ") failed");
     }
     if (system) env->DeleteLocalRef(system);
     if (stream) env->DeleteLocalRef(stream);

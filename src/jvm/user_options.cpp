@@ -42,7 +42,7 @@ void appendUserOptions(Launcher& launcher, const WideString& configFile, WideLis
     path.replace(path.size() - 4, 4, u".vmoptions");  // the per-user file's ".ini"
     const auto bytes = platform.files.readFile(path, kUserOptionsLimit + 1);
     if (!bytes || bytes->size() > kUserOptionsLimit) {
-        if (trace.enabled()) trace.line("user options: ", path, (bytes ? " is too long, not read" : " not found"));
+        if (trace.enabled()) trace.line("user options: ", path, bytes ? " is too long, not read" : " not found");
         return;
     }
     for (WideString& option : parseUserOptions(decodeIniBytes(*bytes).content)) {

@@ -26,7 +26,7 @@ void applyWorkingDirOverride(Launcher& launcher) {
     const WideString folder = module.path.substr(0, slash);
     const bool changed = launcher.platform.process.setCurrentDirectory(folder);
     if (launcher.trace.enabled()) {
-        launcher.trace.line("working directory ", folder, (changed ? "" : " (could not change to it)"));
+        launcher.trace.line("working directory ", folder, changed ? "" : " (could not change to it)");
     }
 }
 
@@ -43,7 +43,7 @@ bool Launcher::initialize() {
     // exists, so the taskbar files them all under the application's name.
     if (!appUserModelId.empty()) {
         const bool set = platform.process.setAppUserModelId(appUserModelId);
-        if (trace.enabled()) trace.line("app user model id ", appUserModelId, (set ? "" : " (not set)"));
+        if (trace.enabled()) trace.line("app user model id ", appUserModelId, set ? "" : " (not set)");
     }
     jvmLibraryPath = selectRuntime(*this);
     return !jvmLibraryPath.empty();

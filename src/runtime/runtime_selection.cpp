@@ -54,9 +54,11 @@ bool fitsOrReported(Launcher& launcher, const WideString& library) {
 }
 
 void traceLibrary(Trace& trace, const char* source, const WideString& folder, const WideString& library) {
-    if (!trace.enabled()) return;
-    const std::string where = std::string(source) + " \"" + toUtf8(folder) + "\"";
-    trace.line(library.empty() ? where + ": no JVM library" : where + ": JVM library " + toUtf8(library));
+    if (library.empty()) {
+        trace.line(source, " \"", folder, "\": no JVM library");
+    } else {
+        trace.line(source, " \"", folder, "\": JVM library ", library);
+    }
 }
 
 WideString fromConfiguredFolder(Launcher& launcher) {
