@@ -199,6 +199,17 @@ int brand(const Options& options, std::string& error) {
 
 }  // namespace
 
+int brandCopy(const std::string& input, const std::string& output, const Branding& branding, std::string& error) {
+    Options options;
+    options.icon = branding.icon;
+    options.strings = branding.strings;
+    options.productVersion = branding.productVersion;
+    options.fileVersion = branding.fileVersion;
+    options.input = input;
+    options.output = output;
+    return brand(options, error);
+}
+
 int runBrand(const std::vector<std::string>& arguments, std::string& messages) {
     if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "--version")) {
         messages = arguments[0] == "--help" ? kUsage : "corvid-brand " CORVID_VERSION_TEXT "\n";
