@@ -1,0 +1,22 @@
+// The image's configuration file, written from corvid-pack's options: only
+// the keys they set, each under a comment naming the option it came from.
+#pragma once
+
+#include <string>
+
+#include "pack/options.h"
+
+namespace corvid::pack {
+
+// The reference that stands for the launcher's own folder in the paths the
+// configuration names, so the image works from any current directory.
+inline constexpr char kExecutableFolderReference[] = "%CORVID_EXE_DIR%";
+
+// UTF-8 text, with the target's line ends and path separators.
+std::string applicationIni(const PackOptions& options);
+
+// A value as the configuration must hold it to read back as `value`: the
+// reader drops surrounding blanks and one pair of enclosing quotes.
+std::string iniValue(const std::string& value);
+
+}  // namespace corvid::pack
