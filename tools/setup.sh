@@ -14,6 +14,8 @@ packages=(
     xvfb xauth x11-utils util-linux                     # a display for them (Xvfb, xauth, xdpyinfo, mcookie)
     imagemagick                                         # screenshots of that display (import), test icons (convert)
     osslsigncode openssl                                # signing a branded executable in the tests
+    wixl msitools                                       # corvid-pack's installers (wixl, msibuild) and their tests (msiinfo)
+    unzip zlib1g-dev                                    # reading back corvid-pack's archives in the tests
     openjdk-17-jdk-headless                             # a Java runtime and javac for the sample and JVM tests
     openjdk-17-jre                                      # the runtime's splash library (lib/libsplashscreen.so)
     openjfx                                             # JavaFX for the main-forms suite's JavaFX application

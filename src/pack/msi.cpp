@@ -72,7 +72,6 @@ int buildMsi(const PackOptions& options, const std::string& wixl, const std::str
     const fs::path target = fs::absolute(output);
     if (!run(wixl, {"-a", "x64", "-D", "Dollar=$", "-o", shownPath(target), shownPath(source)}, image, error)) return 1;
     if (options.startMenuShortcut || options.desktopShortcut) {
-        // msibuild takes the table's name from the file's name.
         const fs::path table = fs::absolute(work / "MsiShortcutProperty.idt");
         if (!writeText(table, shortcutPropertyTable(options), error)) return 1;
         if (!run(msibuild, {shownPath(target), "-i", shownPath(table)}, work, error)) return 1;
