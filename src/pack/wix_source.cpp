@@ -119,16 +119,21 @@ std::string wixSource(const PackOptions& options, const std::vector<ImageEntry>&
         return formatGuid(nameGuid(codes.upgrade, std::string(scopeName(options)) + " " + path));
     };
     const auto writeFolder = [&](const auto& self, const std::string& path, int level) -> void {
+        static const std::vector<const ImageEntry*> kNone;
         const auto found = children.find(path);
-        if (found == children.end() || found->second.empty()) {
+        const std::vector<const ImageEntry*>& inside = found == children.end() ? kNone : found->second;
+        // An empty folder is a component of its own. It is removed first
+        // on uninstall, so the folders above it are empty when Windows
+        // Installer removes the folders its files leave.
+        if (inside.empty()) {
             const std::string id = "c" + std::to_string(fileNumber++);
             out.line(level, "<Component Id=\"" + id + "\" Guid=\"" + componentGuid(path + "/") + "\" Win64=\"yes\">");
             out.line(level + 1, "<CreateFolder/>");
+            out.line(level + 1, "<RemoveFolder Id=\"r" + id.substr(1) + "\" On=\"uninstall\"/>");
             out.line(level, "</Component>");
             components.push_back(id);
-            return;
         }
-        for (const ImageEntry* entry : found->second) {
+        for (const ImageEntry* entry : inside) {
             if (entry->folder) continue;
             const bool executable = path.empty() && entry->path == launcher;
             const std::string component = executable ? kExecutableComponent : "c" + std::to_string(fileNumber);
@@ -162,7 +167,7 @@ std::string wixSource(const PackOptions& options, const std::vector<ImageEntry>&
             out.line(level, "</Component>");
             components.push_back(component);
         }
-        for (const ImageEntry* entry : found->second) {
+        for (const ImageEntry* entry : inside) {
             if (!entry->folder) continue;
             const std::string id = "d" + std::to_string(++folderNumber);
             out.line(level, "<Directory Id=\"" + id + "\" Name=\"" + attribute(leafName(entry->path)) + "\">");

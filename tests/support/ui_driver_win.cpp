@@ -69,6 +69,14 @@
 //         icons N                                 (icon groups)
 //         large|small WxH RRGGBB                  (the first icon, its centre pixel)
 //
+//   corvid_uidriver shortcut FILE.lnk
+//       reads a shell link as the shell does and prints one a line (exit 1:
+//       it cannot be read):
+//         target PATH
+//         arguments TEXT
+//         folder PATH                             (the working folder)
+//         description TEXT
+//
 //   corvid_uidriver emf PATH
 //       writes an enhanced metafile of 400 x 300 pixels at 96 dpi (its size is
 //       physical, so it grows with the screen's dpi): the top left quarter
@@ -84,6 +92,7 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -796,6 +805,37 @@ int readResources(const wchar_t* file) {
     return 0;
 }
 
+// ---- shortcut mode -------------------------------------------------------
+
+int readShortcut(const wchar_t* file) {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    IShellLinkW* link = nullptr;
+    IPersistFile* persist = nullptr;
+    int status = 1;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
+        SUCCEEDED(persist->Load(file, STGM_READ))) {
+        wchar_t target[MAX_PATH] = L"";
+        wchar_t arguments[1024] = L"";
+        wchar_t folder[MAX_PATH] = L"";
+        wchar_t description[1024] = L"";
+        link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+        link->GetArguments(arguments, 1024);
+        link->GetWorkingDirectory(folder, MAX_PATH);
+        link->GetDescription(description, 1024);
+        writeUtf8(STD_OUTPUT_HANDLE, L"target " + std::wstring(target) + L"\narguments " + arguments + L"\nfolder " +
+                                         folder + L"\ndescription " + description + L"\n");
+        status = 0;
+    } else {
+        fail(L"cannot read the shortcut " + std::wstring(file));
+    }
+    if (persist) persist->Release();
+    if (link) link->Release();
+    CoUninitialize();
+    return status;
+}
+
 int writeMetafile(const wchar_t* path) {
     // 400 x 300 pixels at 96 dpi, in 0.01 mm, rounded.
     const RECT frame{0, 0, 10583, 7938};
@@ -850,7 +890,8 @@ bool parse(int argc, wchar_t** argv, Options& options) {
             return false;
         }
     }
-    return options.mode == L"emf" || options.mode == L"resources" || (options.pid == 0) != options.image.empty();
+    return options.mode == L"emf" || options.mode == L"resources" || options.mode == L"shortcut" ||
+           (options.pid == 0) != options.image.empty();
 }
 
 }  // namespace
@@ -858,7 +899,7 @@ bool parse(int argc, wchar_t** argv, Options& options) {
 int wmain(int argc, wchar_t** argv) {
     Options options;
     if (!parse(argc, argv, options)) {
-        fail(L"usage: corvid_uidriver [box|dialog|picker|probe|emf] (--pid N | --image NAME) [--timeout MS] ...");
+        fail(L"usage: corvid_uidriver [box|dialog|picker|probe|emf|resources|shortcut] (--pid N | --image NAME) [--timeout MS] ...");
         return 2;
     }
     g_deadline = GetTickCount64() + options.timeout;
@@ -868,6 +909,7 @@ int wmain(int argc, wchar_t** argv) {
     if (options.mode == L"probe") return runProbe(options);
     if (options.mode == L"emf" && options.arguments.size() == 1) return writeMetafile(options.arguments[0].c_str());
     if (options.mode == L"resources" && options.arguments.size() == 1) return readResources(options.arguments[0].c_str());
+    if (options.mode == L"shortcut" && options.arguments.size() == 1) return readShortcut(options.arguments[0].c_str());
     fail(L"unknown mode or arguments: " + options.mode);
     return 2;
 }

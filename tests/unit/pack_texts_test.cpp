@@ -255,6 +255,7 @@ TEST(PackWix, TheSourceForAPerUserInstall) {
         "              <Directory Id=\"d3\" Name=\"plugins\">\n"
         "                <Component Id=\"c2\" Guid=\"" + formatGuid(nameGuid(codes.upgrade, "user app/plugins/")) + "\" Win64=\"yes\">\n"
         "                  <CreateFolder/>\n"
+        "                  <RemoveFolder Id=\"r2\" On=\"uninstall\"/>\n"
         "                </Component>\n"
         "              </Directory>\n"
         "            </Directory>\n"
