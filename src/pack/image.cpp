@@ -147,7 +147,7 @@ int findSources(PackOptions& options, const fs::path& ownFolder, ImageSources& s
     }
     if (!sources.input.empty()) {
         for (const std::string& entry : options.classPath) {
-            if (entry.find('*') != std::string::npos) continue;
+            if (entry.find('*') != std::string::npos || entry == ".") continue;
             if (!fs::exists(sources.input / pathOf(entry))) {
                 error = entry + ": no such file or folder in " + options.input + " (--class-path)";
                 return 1;

@@ -39,6 +39,7 @@ std::string applicationIni(const PackOptions& options) {
     const char separator = targetSeparator(options);
     const std::string folder = std::string(kExecutableFolderReference) + separator;
     const auto inApp = [&](std::string path) {
+        if (path == ".") return folder + kAppFolder;
         std::replace(path.begin(), path.end(), '/', separator);
         return folder + kAppFolder + separator + path;
     };

@@ -92,8 +92,10 @@ std::string nameProblem(const std::string& name) {
     return {};
 }
 
-// A class path entry inside the image's app folder, '/'-separated.
+// A class path entry inside the image's app folder, '/'-separated; "."
+// is the app folder itself (a folder of classes given as --input).
 std::optional<std::string> appRelativeEntry(std::string entry) {
+    if (entry == ".") return entry;
     std::replace(entry.begin(), entry.end(), '\\', '/');
     if (entry.empty() || entry.front() == '/' || (entry.size() >= 2 && entry[1] == ':')) return std::nullopt;
     std::size_t start = 0;

@@ -46,6 +46,7 @@ TEST(PackOptions, RefusesABadCommandLineWithExitCodeTwoAndOneLine) {
         {with({"--class-path", "/opt/a.jar"}), "is not a path inside the app folder"},
         {with({"--class-path", "C:\\lib\\a.jar"}), "is not a path inside the app folder"},
         {with({"--class-path", "a.jar;;b.jar"}), "--class-path: an empty entry is not a path inside"},
+        {with({"--class-path", "./a.jar"}), "--class-path: ./a.jar is not a path inside the app folder"},
         {with({"--main-class", "x"}), "--main-class is given twice"},
         {with({"--java-options", "-Da=1\n-Db=2"}), "--java-options: one line of UTF-8 text is needed"},
         {with({"--description", std::string("caf\xC3", 4)}), "--description: one line of UTF-8 text is needed"},

@@ -162,6 +162,8 @@ TEST(PackIni, PathsStandInTheExecutablesFolderAndValuesReadBack) {
          "%CORVID_EXE_DIR%\\app\\lib\\a.jar;%CORVID_EXE_DIR%\\app\\b c.jar"},
         {{"--main-class", "M", "--class-path", "lib/a.jar:lib/*", "--target", "linux"}, u"Class Path", u"Class Path",
          "%CORVID_EXE_DIR%/app/lib/a.jar:%CORVID_EXE_DIR%/app/lib/*"},
+        {{"--main-class", "M", "--class-path", ".;lib/*"}, u"Class Path", u"Class Path",
+         "%CORVID_EXE_DIR%\\app;%CORVID_EXE_DIR%\\app\\lib\\*"},
         // A module takes its modules from the app folder, and no class path.
         {{"--main-module", "m/p.Main", "--java-options", "\"-Dx=a b\""}, u"Java Runtime Environment",
          u"Virtual Machine Parameters", "--module-path=%CORVID_EXE_DIR%\\app \"-Dx=a b\""},
