@@ -111,6 +111,15 @@ WideString libraryPathForJvm(Launcher& launcher, WideView list) {
 
 }  // namespace
 
+void publishExecutableFolder(Launcher& launcher) {
+    const ModulePath module = launcher.platform.process.modulePath();
+    const std::size_t slash = module.ok ? module.path.rfind(kPathSeparator) : WideString::npos;
+    if (slash == WideString::npos) return;
+    const WideString folder = module.path.substr(0, slash);
+    launcher.platform.environment.set(kExecutableFolderVariable, folder);
+    if (launcher.trace.enabled()) launcher.trace.line(kExecutableFolderVariable, "=", folder);
+}
+
 void prepareEnvironment(Launcher& launcher) {
     Environment& environment = launcher.platform.environment;
     Trace& trace = launcher.trace;

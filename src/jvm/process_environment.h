@@ -1,6 +1,7 @@
 // What the launcher publishes in its own environment before the JVM library
-// loads: where the runtime is (TAV_JVM_PATH, TAV_JVM_HOME), the search path
-// with the runtime's executables last, and the JVM's library path option.
+// loads: its own folder (CORVID_EXE_DIR), where the runtime is (TAV_JVM_PATH,
+// TAV_JVM_HOME), the search path with the runtime's executables last, and the
+// JVM's library path option.
 #pragma once
 
 #include "platform/platform.h"
@@ -23,7 +24,14 @@ inline constexpr char16_t kSearchPathVariable[] = u"PATH";
 
 inline constexpr char16_t kJvmPathVariable[] = u"TAV_JVM_PATH";
 inline constexpr char16_t kJvmHomeVariable[] = u"TAV_JVM_HOME";
+// The executable's folder, without a trailing separator: %CORVID_EXE_DIR%
+// names the application's files in every configured path, whatever the
+// current directory.
+inline constexpr char16_t kExecutableFolderVariable[] = u"CORVID_EXE_DIR";
 
+// Sets kExecutableFolderVariable, before any configured path is expanded;
+// nothing when the executable's path cannot be known.
+void publishExecutableFolder(Launcher& launcher);
 void prepareEnvironment(Launcher& launcher);
 
 // Cuts the path before its last separator, count times; a repetition that

@@ -7,6 +7,7 @@
 #include "config/config_keys.h"
 #include "instance/instance_channel.h"
 #include "jvm/java_launch.h"
+#include "jvm/process_environment.h"
 #include "jvm/restart.h"
 #include "launcher/entry.h"
 #include "runtime/runtime_selection.h"
@@ -38,6 +39,7 @@ bool Launcher::initialize() {
     // A second instance only hands its arguments over; nothing else is read.
     if (singleInstance && !isFirstInstance) return true;
     if (!loadConfiguration(*this)) return false;
+    publishExecutableFolder(*this);
     if (overrideWorkingDir) applyWorkingDirOverride(*this);
     // Before any window (the runtime dialog, the splash, the application's)
     // exists, so the taskbar files them all under the application's name.

@@ -124,6 +124,8 @@ bool startSplashScreen(Launcher& launcher) {
     if (!configFile) return false;
     Platform& platform = launcher.platform;
     launcher.splashImagePath = readConfigValue(platform, *configFile, kDisplaySection, u"Splash Screen");
+    // Environment references, as in every configured path (%CORVID_EXE_DIR%).
+    if (auto expanded = platform.environment.expand(launcher.splashImagePath)) launcher.splashImagePath = *expanded;
     launcher.splashShadow = readConfigValue(platform, *configFile, kDisplaySection, u"Splash Screen Shadow");
     const WideString preference = readConfigValue(platform, *configFile, kDisplaySection, u"Preffer Native Splash Screen");
     if (launcher.splashImagePath.empty()) {

@@ -2,6 +2,8 @@
 
 #include "jvm/java_launch.h"
 #include "launcher/entry.h"
+#include "jvm/jvm_options.h"
+#include "jvm/process_environment.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
 
@@ -92,6 +94,42 @@ TEST(AppUserModelId, IsSetWhenConfiguredBeforeTheRuntimeIsSelected) {
         EXPECT_FALSE(launcher.initialize());
         EXPECT_EQ(fake.process.appUserModelIds, expected);
     }
+}
+
+// Whatever the current directory, %CORVID_EXE_DIR% names the application's
+// files in the keys that take paths, without changing the directory.
+TEST(ExecutableFolder, NamesTheApplicationsFilesInEveryPath) {
+    FakePlatform fake;
+    // No drive letter: Linux lists paths with ':'.
+    fake.process.module = {true, nativePath(u"/Apps/Tool/tool.exe"), 0};
+    fake.profiles.files[nativePath(u"/Apps/Tool/tool.ini")] =
+        u"[Java Runtime Environment]\nMain Class=M\n"
+        u"Virtual Machine Parameters=--module-path=%CORVID_EXE_DIR%/mods -Dx=%CORVID_EXE_DIR%\n"
+        u"Library Path=%CORVID_EXE_DIR%/native\n"
+        u"[Class Path]\nClass Path=%CORVID_EXE_DIR%/lib/*\n"
+        u"[Application]\nOutput File=%CORVID_EXE_DIR%/out.txt\n";
+    fake.files.existing.insert(nativePath(u"/Apps/Tool/lib"));
+    fake.files.contents[nativePath(u"/Apps/Tool/lib/b.jar")] = "";
+    fake.files.contents[nativePath(u"/Apps/Tool/lib/a.jar")] = "";
+    Trace trace;
+    Launcher launcher(fake.platform, trace, {});
+    // No runtime is found, but the folder is published before the selection.
+    EXPECT_FALSE(launcher.initialize());
+    EXPECT_TRUE(fake.process.directoryChanges.empty());
+    launcher.jvmLibraryPath = nativePath(u"C:/rt/bin/server/jvm.dll");
+    prepareEnvironment(launcher);
+    ASSERT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
+    const std::string folder = toNarrow(nativePath(u"/Apps/Tool"));
+    const char list = static_cast<char>(kSearchPathSeparator);
+    const char separator = static_cast<char>(kPathSeparator);
+    ASSERT_GE(launcher.jvmOptions.size(), 4u);
+    EXPECT_EQ(launcher.jvmOptions[0].rfind("-Djava.library.path=" + folder + separator + "native" + list, 0), 0u)
+        << launcher.jvmOptions[0];
+    EXPECT_EQ(launcher.jvmOptions[1], "-Djava.class.path=" + folder + separator + "lib" + separator + "a.jar" + list +
+                                          folder + separator + "lib" + separator + "b.jar");
+    EXPECT_EQ(launcher.jvmOptions[2], "--module-path=" + folder + separator + "mods");
+    EXPECT_EQ(launcher.jvmOptions[3], "-Dx=" + folder);
+    EXPECT_EQ(launcher.outputFile, nativePath(u"/Apps/Tool/out.txt"));
 }
 
 TEST(WorkingDirOverride, HappensBeforeTheRuntimeIsSelected) {

@@ -104,6 +104,28 @@ TEST_F(PrepareEnvironment, LibraryPathOptionJoinsEveryPieceWithASeparator) {
     }
 }
 
+TEST_F(PrepareEnvironment, PublishesTheExecutablesFolderWithoutItsSeparatorOrNothing) {
+    const struct {
+        ModulePath module;
+        const char16_t* expected;  // nullptr: not set
+    } cases[] = {
+        {{true, nativePath(u"C:/Apps/My Tool/tool.exe"), 0}, u"C:/Apps/My Tool"},
+        // At a root the folder is empty, so "%CORVID_EXE_DIR%/app" is "/app".
+        {{true, nativePath(u"/tool.exe"), 0}, u""},
+        {{true, u"tool.exe", 0}, nullptr},
+        // Reported where the path is needed, not here.
+        {{false, {}, 5}, nullptr},
+    };
+    for (const auto& c : cases) {
+        fake.environment.variables[kExecutableFolderVariable] = u"inherited";
+        fake.process.module = c.module;
+        publishExecutableFolder(launcher);
+        EXPECT_EQ(variable(kExecutableFolderVariable), c.expected ? nativePath(c.expected) : u"inherited")
+            << toUtf8(c.module.path);
+        EXPECT_TRUE(fake.ui.boxes.empty());
+    }
+}
+
 TEST_F(PrepareEnvironment, UnreadableModulePathIsReportedAndLeavesTheFolderOut) {
     launcher.libraryPath = nativePath(u"/app/native");
     fake.process.module = {false, {}, 5};

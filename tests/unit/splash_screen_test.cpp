@@ -232,6 +232,29 @@ TEST(SplashStart, TheWayFollowsPictureLibraryAndPreference) {
     }
 }
 
+// The picture's path has its references expanded, as every configured path.
+TEST(SplashStart, ThePicturesPathHasItsReferencesExpanded) {
+    for (const auto& [configured, expected] :
+         {std::pair<WideString, WideString>{u"%CORVID_EXE_DIR%/splash.bmp", u"C:/Apps/Tool/splash.bmp"},
+          std::pair<WideString, WideString>{u"%UNSET%/splash.bmp", u"%UNSET%/splash.bmp"}}) {
+        FakePlatform fake;
+        fake.environment.variables[u"CORVID_EXE_DIR"] = nativePath(u"C:/Apps/Tool");
+        fake.profiles.files[nativePath(u"C:/Apps/Tool/tool.ini")] =
+            u"[Display]\nSplash Screen=" + nativePath(configured) + u"\nPreffer Native Splash Screen=Yes\n";
+        fake.files.existing.insert(kSplashLibrary);
+        fake.libraries.libraries[kSplashLibrary] = splashLibrary({});
+        Trace trace;
+        Launcher launcher(fake.platform, trace, {});
+        launcher.jvmLibraryPath = kJvm;
+        splashCalls.clear();
+        EXPECT_TRUE(startSplashScreen(launcher));
+        EXPECT_EQ(launcher.splashImagePath, nativePath(expected));
+        ASSERT_GE(splashCalls.size(), 2u);
+        EXPECT_EQ(splashCalls[1], "SplashLoadFile " + toNarrow(nativePath(expected)));
+        closeNativeSplash(launcher);
+    }
+}
+
 TEST(SplashStart, FailsOnlyWithoutAConfigurationFilePath) {
     FakePlatform fake;
     fake.process.module = {false, {}, 5};
