@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "jvm/process_environment.h"
 #include "pack/layout.h"
+#include "platform/text.h"
 
 namespace corvid::pack {
 
@@ -37,7 +39,8 @@ std::string iniValue(const std::string& value) {
 
 std::string applicationIni(const PackOptions& options) {
     const char separator = targetSeparator(options);
-    const std::string folder = std::string(kExecutableFolderReference) + separator;
+    const std::string reference = "%" + toUtf8(kExecutableFolderVariable) + "%";
+    const std::string folder = reference + separator;
     const auto inApp = [&](std::string path) {
         if (path == ".") return folder + kAppFolder;
         std::replace(path.begin(), path.end(), '/', separator);
@@ -47,7 +50,7 @@ std::string applicationIni(const PackOptions& options) {
 
     IniWriter ini(options.target == Target::Windows ? "\r\n" : "\n");
     ini.comment(configFileName(options) + ": the configuration of " + launcher + ", written by corvid-pack.");
-    ini.comment(std::string(kExecutableFolderReference) + " stands for the folder of " + launcher +
+    ini.comment(reference + " stands for the folder of " + launcher +
                 ", so its files are found");
     ini.comment("from any current directory.");
 

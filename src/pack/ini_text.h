@@ -1,5 +1,7 @@
 // The image's configuration file, written from corvid-pack's options: only
 // the keys they set, each under a comment naming the option it came from.
+// Its paths start at the launcher's own folder (%CORVID_EXE_DIR%), so the
+// image works from any current directory.
 #pragma once
 
 #include <string>
@@ -7,10 +9,6 @@
 #include "pack/options.h"
 
 namespace corvid::pack {
-
-// The reference that stands for the launcher's own folder in the paths the
-// configuration names, so the image works from any current directory.
-inline constexpr char kExecutableFolderReference[] = "%CORVID_EXE_DIR%";
 
 // UTF-8 text, with the target's line ends and path separators.
 std::string applicationIni(const PackOptions& options);

@@ -35,7 +35,8 @@ installed_unix=$profile/AppData/Local/Programs/PackTest
 start_menu="$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
 
 input=$E2E_TMP/input
-write_file "$input/lib/app.jar" "not really a jar"
+write_file "$input/app.jar" "not really a jar"
+write_file "$input/lib/library.jar" "nor this"
 write_file "$input/docs/read me.txt" "hello"
 mkdir -p "$input/plugins"
 runtime=$E2E_TMP/runtime
@@ -128,7 +129,7 @@ check_contains "Windows Installer 5 reads the shortcut table" "$(msiinfo suminfo
 before=$(snapshot)
 msiexec /i "$(win "$msi100")"
 check_equal "install 1.0.0: exit code" 0 "$RUN_STATUS"
-for file in PackTest.exe PackTest.ini app/lib/app.jar "app/docs/read me.txt" jre64/bin/server/jvm.dll; do
+for file in PackTest.exe PackTest.ini app/app.jar app/lib/library.jar "app/docs/read me.txt" jre64/bin/server/jvm.dll; do
     check "installed under %LOCALAPPDATA%\\Programs: $file" test -f "$installed_unix/$file"
 done
 check "installed: the empty folder" test -d "$installed_unix/app/plugins"
@@ -156,6 +157,8 @@ done
 LOG=$(cat "$log" 2>/dev/null)
 check_contains "started through the shortcut: main runs" "$LOG" "main thread="
 check_contains "started through the shortcut: the runtime beside it" "$LOG" "env TAV_JVM_HOME=$installed\\jre64"
+check_contains "started through the shortcut: the jars of the app folder, from the executable's folder" "$LOG" \
+    $'\n'"option -Djava.class.path=$installed\\app\\app.jar"$'\n'
 
 check_equal "per user: the extension's file type" "ExampleLtd.PackTest.pkt" "$(registry_value 'HKCU\Software\Classes\.pkt')"
 check_equal "per user: the file type's name" "Pack test document" "$(registry_value 'HKCU\Software\Classes\ExampleLtd.PackTest.pkt')"
