@@ -48,7 +48,8 @@ bool copyFile(const fs::path& from, const fs::path& to, std::string& error) {
     std::error_code failure;
     fs::copy_file(from, to, fs::copy_options::none, failure);
     // The file's time goes into the archives; copying would make it now.
-    if (!failure) fs::last_write_time(to, fs::last_write_time(from, failure), failure);
+    const fs::file_time_type time = failure ? fs::file_time_type() : fs::last_write_time(from, failure);
+    if (!failure) fs::last_write_time(to, time, failure);
     if (failure) {
         error = shownPath(from) + ": cannot be copied (" + failure.message() + ")";
         return false;
@@ -88,7 +89,8 @@ bool copyFolder(const fs::path& from, const fs::path& to, int depth, std::string
             return false;
         }
     }
-    fs::last_write_time(to, fs::last_write_time(from, failure), failure);
+    const fs::file_time_type time = fs::last_write_time(from, failure);
+    if (!failure) fs::last_write_time(to, time, failure);
     return true;
 }
 
@@ -184,6 +186,17 @@ int findSources(PackOptions& options, const fs::path& ownFolder, ImageSources& s
     if (fs::exists(dest, failure) && !isFolder(dest)) {
         error = options.dest + ": not a folder (--dest)";
         return 1;
+    }
+    if (!sources.input.empty()) {
+        // The image is made in the destination: inside the input, it would
+        // copy itself.
+        const fs::path in = fs::weakly_canonical(fs::absolute(sources.input), failure);
+        const fs::path out = fs::weakly_canonical(fs::absolute(dest), failure);
+        const auto mismatch = std::mismatch(in.begin(), in.end(), out.begin(), out.end());
+        if (!failure && mismatch.first == in.end()) {
+            error = options.dest + ": inside the --input folder " + options.input + "; choose a destination outside it";
+            return 1;
+        }
     }
     if (options.type == PackageType::AppImage) {
         const fs::path image = dest / pathOf(options.name);

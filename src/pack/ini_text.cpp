@@ -46,13 +46,11 @@ std::string applicationIni(const PackOptions& options) {
         std::replace(path.begin(), path.end(), '/', separator);
         return folder + kAppFolder + separator + path;
     };
-    const std::string launcher = launcherFileName(options);
-
     IniWriter ini(options.target == Target::Windows ? "\r\n" : "\n");
-    ini.comment(configFileName(options) + ": the configuration of " + launcher + ", written by corvid-pack.");
-    ini.comment(reference + " stands for the folder of " + launcher +
-                ", so its files are found");
-    ini.comment("from any current directory.");
+    // No text of the options in a comment: one with a '=' would read as a key.
+    ini.comment("The configuration of the launcher beside this file, written by corvid-pack.");
+    ini.comment(reference + " stands for the launcher's folder, so the application's files");
+    ini.comment("are found from any current directory.");
 
     ini.section("Java Runtime Environment");
     switch (options.entry) {
@@ -61,8 +59,7 @@ std::string applicationIni(const PackOptions& options) {
         case EntryPoint::Module: ini.key("--main-module", "Main Module", options.entryName); break;
     }
     if (!options.runtime.empty()) {
-        ini.comment("--runtime: the runtime in " + std::string(kRuntimeFolder) + " beside " + launcher +
-                    " is taken before any other.");
+        ini.comment("--runtime: the runtime in " + std::string(kRuntimeFolder) + " beside the launcher is taken first.");
     }
     if (!options.minVersion.empty()) ini.key("--min-version", "Minimum Version", options.minVersion);
     if (!options.maxVersion.empty()) ini.key("--max-version", "Maximum Version", options.maxVersion);

@@ -195,7 +195,35 @@ bool fitsWindows1252(const std::string& utf8) {
     return true;
 }
 
+std::string oneLine(const std::string& text) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else if (c == '\t') out += "\\t";
+        else if (byte < 0x20 || byte == 0x7F) (out += "\\x") += std::string{kDigits[byte >> 4], kDigits[byte & 15]};
+        else out += c;
+    }
+    return out;
+}
+
+namespace {
+
+int parseOptions(const std::vector<std::string>& arguments, PackOptions& options, std::string& error);
+
+}  // namespace
+
 int parsePackArguments(const std::vector<std::string>& arguments, PackOptions& options, std::string& error) {
+    const int status = parseOptions(arguments, options, error);
+    error = oneLine(error);
+    return status;
+}
+
+namespace {
+
+int parseOptions(const std::vector<std::string>& arguments, PackOptions& options, std::string& error) {
     Given given;
     if (const int status = collect(arguments, given, error); status != 0) return status;
     const auto refuse = [&error](std::string message) {
@@ -378,5 +406,7 @@ int parsePackArguments(const std::vector<std::string>& arguments, PackOptions& o
     }
     return 0;
 }
+
+}  // namespace
 
 }  // namespace corvid::pack

@@ -59,6 +59,10 @@ struct PackOptions {
 
 extern const char* const kPackUsage;
 
+// The text with its control characters written as escapes (\n, \x1B), so a
+// message that quotes what it was given stays one line.
+std::string oneLine(const std::string& text);
+
 // Fills `options` from the arguments (without the program name). Returns 0,
 // or 2 for a bad command line with the reason in `error`.
 int parsePackArguments(const std::vector<std::string>& arguments, PackOptions& options, std::string& error);

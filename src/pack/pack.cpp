@@ -156,7 +156,7 @@ int runPack(const std::vector<std::string>& arguments, std::string& messages) {
     int status = parsePackArguments(arguments, options, error);
     std::string made;
     if (status == 0) status = pack(options, made, error);
-    messages = status == 0 ? made + "\n" : "corvid-pack: " + error + "\n";
+    messages = status == 0 ? made + "\n" : "corvid-pack: " + oneLine(error) + "\n";
     return status;
 }
 

@@ -49,6 +49,8 @@ TEST(PackOptions, RefusesABadCommandLineWithExitCodeTwoAndOneLine) {
         {with({"--class-path", "./a.jar"}), "--class-path: ./a.jar is not a path inside the app folder"},
         {with({"--main-class", "x"}), "--main-class is given twice"},
         {with({"--java-options", "-Da=1\n-Db=2"}), "--java-options: one line of UTF-8 text is needed"},
+        {with({"--\r\nname", "x"}), "unknown option --\\r\\nname"},
+        {{"--name", "N", "--main-class", "M", "--dest", "d", "--type", "z\tip\x7F"}, "--type z\\tip\\x7F: app-image, zip or msi"},
         {with({"--description", std::string("caf\xC3", 4)}), "--description: one line of UTF-8 text is needed"},
         {with({"--app-user-model-id", "Example Corp.App"}), "at most 128 characters and no blanks"},
         {with({"--app-user-model-id", std::string(129, 'a')}), "at most 128 characters and no blanks"},

@@ -87,14 +87,14 @@ TEST(PackIni, WritesOnlyTheKeysTheOptionsSet) {
          {"--name", "MyApp", "--main-jar", "lib/myapp.jar", "--runtime", "jre", "--vendor", "Example Ltd",
           "--single-instance", "--startup-cache", "--splash", "pictures/splash.png", "--java-options", "-Xmx512m",
           "--type", "msi", "--dest", "d"},
-         "; MyApp.ini: the configuration of MyApp.exe, written by corvid-pack.\r\n"
-         "; %CORVID_EXE_DIR% stands for the folder of MyApp.exe, so its files are found\r\n"
-         "; from any current directory.\r\n"
+         "; The configuration of the launcher beside this file, written by corvid-pack.\r\n"
+         "; %CORVID_EXE_DIR% stands for the launcher's folder, so the application's files\r\n"
+         "; are found from any current directory.\r\n"
          "\r\n"
          "[Java Runtime Environment]\r\n"
          "; --main-jar\r\n"
          "Main Jar=%CORVID_EXE_DIR%\\app\\lib\\myapp.jar\r\n"
-         "; --runtime: the runtime in jre64 beside MyApp.exe is taken before any other.\r\n"
+         "; --runtime: the runtime in jre64 beside the launcher is taken first.\r\n"
          "; --java-options\r\n"
          "Virtual Machine Parameters=-Xmx512m\r\n"
          "; --startup-cache\r\n"
@@ -120,9 +120,9 @@ TEST(PackIni, WritesOnlyTheKeysTheOptionsSet) {
         {"a main class found among the app folder's jars, for Linux",
          {"--name", "tool", "--main-class", "org.example.Tool", "--min-version", "17", "--max-version", "21",
           "--target", "linux", "--type", "zip", "--dest", "d"},
-         "; tool.ini: the configuration of tool, written by corvid-pack.\n"
-         "; %CORVID_EXE_DIR% stands for the folder of tool, so its files are found\n"
-         "; from any current directory.\n"
+         "; The configuration of the launcher beside this file, written by corvid-pack.\n"
+         "; %CORVID_EXE_DIR% stands for the launcher's folder, so the application's files\n"
+         "; are found from any current directory.\n"
          "\n"
          "[Java Runtime Environment]\n"
          "; --main-class\n"
@@ -178,6 +178,7 @@ TEST(PackIni, PathsStandInTheExecutablesFolderAndValuesReadBack) {
         {{"--main-class", "M", "--java-options", "\"-Dq=1\""}, u"Java Runtime Environment",
          u"Virtual Machine Parameters", "\"-Dq=1\""},
         {{"--main-class", "M", "--vendor", " Spaced "}, u"Product Information", u"Product Name", " Spaced "},
+        {{"--main-class", "M", "--vendor", "a=b"}, u"Product Information", u"Product Name", "a=b"},
         {{"--main-class", "M", "--app-user-model-id", "Ex.Ample.1"}, u"Application", u"App User Model ID", "Ex.Ample.1"},
         {{"--main-class", "M", "--splash", "C:\\art\\s.bmp"}, u"Display", u"Splash Screen", "%CORVID_EXE_DIR%\\s.bmp"},
     };

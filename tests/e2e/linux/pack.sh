@@ -218,6 +218,9 @@ RUN_ENV=(PATH="$no_wixl_path")
 refused "no wixl" 1 "wixl: not found on PATH; --type msi needs msitools (Debian and Ubuntu: apt install wixl msitools)" \
     --name Demo --main-jar demo.jar --input "$input" --launcher-dir "$launchers" --type msi --dest "$E2E_TMP/bad-dest"
 RUN_ENV=()
+DEST=$input/out bad
+refused "a destination inside the input" 1 "$input/out: inside the --input folder $input" "${BAD[@]}"
+check "a destination inside the input: not even made" test ! -e "$input/out"
 # Found only once writing has begun: what was written goes again.
 INPUT=$E2E_TMP/broken-input bad
 refused "a link to nowhere in the input" 1 "$E2E_TMP/broken-input/dangling: neither a file nor a folder" "${BAD[@]}"

@@ -111,6 +111,37 @@ registry_value() {
     timeout 60 wine reg query "$1" /ve </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p'
 }
 
+# ---- corvid-pack.exe itself --------------------------------------------------------
+touch -d '2022-02-03 04:05:06' "$input/app.jar"
+pack_exe=$CORVID_BUILD_DIR/src/corvid-pack.exe
+wine_run LC_ALL=C.UTF-8 "$pack_exe" --name WinPack --main-jar app.jar --input "$(win "$input")" \
+    --launcher-dir "$(win "$CORVID_BUILD_DIR/src")" --type zip --dest "$(win "$E2E_TMP/winout")"
+check_equal "corvid-pack.exe, a zip: exit code" 0 "$RUN_STATUS"
+check_equal "corvid-pack.exe, a zip: names it" "$(win "$E2E_TMP/winout")\\WinPack-1.0.0-windows-x64.zip"$'\n' \
+    "$(tr -d '\r' <<<"$RUN_STDOUT")"$'\n'
+zip=$E2E_TMP/winout/WinPack-1.0.0-windows-x64.zip
+run_captured unzip -t "$zip"
+check_equal "corvid-pack.exe, a zip: unzip tests it" 0 "$RUN_STATUS"
+check_equal "corvid-pack.exe, a zip: its names" "WinPack/
+WinPack/WinPack.exe
+WinPack/WinPack.ini
+WinPack/app/
+WinPack/app/app.jar
+WinPack/app/docs/
+WinPack/app/docs/read me.txt
+WinPack/app/lib/
+WinPack/app/lib/library.jar
+WinPack/app/plugins/" "$(unzip -Z1 "$zip")"
+mkdir -p "$E2E_TMP/winout/unzipped"
+(cd "$E2E_TMP/winout/unzipped" && unzip -q "$zip")
+check_equal "corvid-pack.exe, a zip: a file's time kept" "$(date -r "$input/app.jar" '+%F %T')" \
+    "$(date -r "$E2E_TMP/winout/unzipped/WinPack/app/app.jar" '+%F %T')"
+wine_run "$pack_exe" --name WinPack --main-jar app.jar --input "$(win "$input")" \
+    --launcher-dir "$(win "$CORVID_BUILD_DIR/src")" --type msi --dest "$(win "$E2E_TMP/winmsi")"
+check_equal "corvid-pack.exe without wixl: exit code" 1 "$RUN_STATUS"
+check_contains "corvid-pack.exe without wixl: says so" "$RUN_STDERR" "corvid-pack: wixl: not found on PATH"
+check_equal "corvid-pack.exe without wixl: makes nothing" "" "$(ls -A "$E2E_TMP/winmsi" 2>/dev/null)"
+
 # ---- the package ----------------------------------------------------------------
 make_msi PackTest 1.0.0 --shortcut start-menu --shortcut desktop --app-user-model-id Example.PackTest \
     --file-association "pkt=Pack test document"
@@ -122,7 +153,9 @@ check_contains "the desktop shortcut's App User Model ID" "$shortcuts" \
     $'DesktopShortcut\t{9F4C2855-9F79-4B39-A8D0-E1D42DE1D5F3}, 5\tExample.PackTest'
 check_contains "Add/Remove Programs shows the application's icon" "$(msiinfo export "$msi100" Property | tr -d '\r')" \
     $'ARPPRODUCTICON\tApplicationIcon.exe'
-check_contains "the icon is in the package" "$(msiinfo export "$msi100" Icon | tr -d '\r')" "ApplicationIcon.exe"
+# Exporting a table of pictures writes them into a folder of its name.
+check_contains "the icon is in the package" "$(cd "$E2E_TMP" && msiinfo export "$msi100" Icon | tr -d '\r')" \
+    "ApplicationIcon.exe"
 check_contains "Windows Installer 5 reads the shortcut table" "$(msiinfo suminfo "$msi100")" "Version: 500"
 
 # ---- install per user, start, look --------------------------------------------------
