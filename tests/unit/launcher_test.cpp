@@ -102,12 +102,12 @@ TEST(ExecutableFolder, NamesTheApplicationsFilesInEveryPath) {
     FakePlatform fake;
     // No drive letter: Linux lists paths with ':'.
     fake.process.module = {true, nativePath(u"/Apps/Tool/tool.exe"), 0};
-    fake.profiles.files[nativePath(u"/Apps/Tool/tool.ini")] =
+    fake.profiles.files[nativePath(u"/Apps/Tool/tool.ini")] = nativePath(
         u"[Java Runtime Environment]\nMain Class=M\n"
         u"Virtual Machine Parameters=--module-path=%CORVID_EXE_DIR%/mods -Dx=%CORVID_EXE_DIR%\n"
         u"Library Path=%CORVID_EXE_DIR%/native\n"
         u"[Class Path]\nClass Path=%CORVID_EXE_DIR%/lib/*\n"
-        u"[Application]\nOutput File=%CORVID_EXE_DIR%/out.txt\n";
+        u"[Application]\nOutput File=%CORVID_EXE_DIR%/out.txt\n");
     fake.files.existing.insert(nativePath(u"/Apps/Tool/lib"));
     fake.files.contents[nativePath(u"/Apps/Tool/lib/b.jar")] = "";
     fake.files.contents[nativePath(u"/Apps/Tool/lib/a.jar")] = "";
