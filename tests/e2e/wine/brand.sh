@@ -55,7 +55,9 @@ check_equal "start: exit code" 255 "$RUN_STATUS"
 sign_and_verify "$dir/MyApp.exe" "$dir/Signed.exe"
 
 # Refused input leaves nothing behind; the messages name the file.
+cp "$(dirname "${BASH_SOURCE[0]}")/../../fuzz/corpus/brand_files/resource_directory_reused.exe" "$dir/reused.exe"
 for case in "not an executable|app.ico: not a PE32+ executable|$(win "$dir/app.ico")|$(win "$dir/out.exe")" \
+    "resource directories reused|reused.exe: has a damaged resource section|$(win "$dir/reused.exe")|$(win "$dir/out.exe")" \
     "same path|is the input|$(win "$dir/corvid.exe")|$(win "$dir/CORVID.EXE")"; do
     IFS='|' read -r name message input output <<<"$case"
     wine_run "$brand" --product-name X "$input" "$output"
