@@ -1,8 +1,9 @@
 // The branding tool's readers of outside files. Any bytes are read as an
-// executable, an icon file and a version record without a crash; the
-// resources read from an executable hold no more bytes than it has, and
-// rebuilt with them it reads back with the same resources; a version record
-// rebuilt from what was read reads back to the same bytes.
+// executable, an icon file and a version record without a crash; the images
+// of an icon file and the resources of an executable hold no more bytes than
+// the file has; an executable that is read, rebuilt with its own resources,
+// reads back with the same ones; a version record rebuilt from what was read
+// reads back to the same bytes.
 #include "brand/icon_file.h"
 #include "brand/pe_image.h"
 #include "brand/version_record.h"
@@ -34,6 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (const auto images = parseIconFile(bytes, error)) {
         FUZZ_CHECK(!images->empty());
+        std::size_t imageBytes = 0;
+        for (const IconImage& image : *images) imageBytes += image.data.size();
+        FUZZ_CHECK(imageBytes <= bytes.size());
         ResourceTree tree;
         replaceIcon(tree, *images, 0);
         FUZZ_CHECK(tree.at(ResourceKey(kIconType)).size() == images->size());

@@ -279,12 +279,22 @@ TEST(BrandIconFile, RefusesWhatIsNoIcon) {
     Bytes outside = iconFile({Bytes(4, 0)});
     outside[6 + 8] = 200;  // the image's size runs past the end
     const Bytes whole = iconFile({Bytes(4, 0)});
+    // Both entries name the first image; a file of them read naively
+    // becomes its size times its entries.
+    Bytes shared = iconFile({Bytes(40, 1), Bytes(1, 2)});
+    put32(shared, 6 + 16 + 8, 40);
+    put32(shared, 6 + 16 + 12, *read32(shared, 6 + 12));
+    Bytes overlapping = iconFile({Bytes(40, 1), Bytes(40, 2)});
+    put32(overlapping, 6 + 16 + 8, 60);
+    put32(overlapping, 6 + 16 + 12, *read32(overlapping, 6 + 12));
     const std::pair<Bytes, const char*> cases[] = {
         {Bytes{}, "not an icon file (.ico)"},
         {cursor, "not an icon file (.ico)"},
         {iconFile({}), "the icon file holds no image"},
         {Bytes(whole.begin(), whole.begin() + 12), "the icon file ends inside its directory"},
         {outside, "image 1 of the icon file lies outside the file"},
+        {shared, "the icon file's images add up to more than the file holds"},
+        {overlapping, "the icon file's images add up to more than the file holds"},
     };
     for (const auto& [file, message] : cases) {
         std::string error;
