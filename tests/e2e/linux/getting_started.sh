@@ -28,7 +28,7 @@ cp "$stand_in" "$E2E_TMP/corvid-$version-windows-x64/corvid.exe"
 original=$(sha256sum <"$E2E_TMP/corvid-$version-windows-x64/corvid.exe")
 
 listed=$(sed -n 's/^\([a-z.-]\+\)  .*/\1/p' "$text" | sort)
-check_equal "the text lists the package's files" "$(cd "$pkg" && ls | grep -v GETTING-STARTED | sort)" "$listed"
+check_equal "the text lists the package's files" "$(cd "$pkg" && printf '%s\n' * | grep -v GETTING-STARTED | sort)" "$listed"
 check_contains "the text says where corvid-brand.exe is" "$(cat "$text")" \
     "corvid-brand.exe are in
 the Windows package, corvid-$version-windows-x64.zip"

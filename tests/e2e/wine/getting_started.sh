@@ -38,9 +38,12 @@ jdk=$E2E_TMP/jdk-17.0.2
 mkdir -p "$jdk/bin/server"
 cp "$test_jvm" "$jdk/bin/server/jvm.dll"
 printf 'JAVA_VERSION="17.0.2"\n' >"$jdk/release"
-export JAVA_HOME=$(win "$jdk")
+JAVA_HOME=$(win "$jdk")
+export JAVA_HOME
 write_file "$E2E_TMP/world.txt" "class org/example/myapp/Main main=print"
-export CORVID_TEST_JVM_WORLD=$(win "$E2E_TMP/world.txt") CORVID_TEST_JVM_LOG=$(win "$E2E_TMP/jvm.log")
+CORVID_TEST_JVM_WORLD=$(win "$E2E_TMP/world.txt")
+CORVID_TEST_JVM_LOG=$(win "$E2E_TMP/jvm.log")
+export CORVID_TEST_JVM_WORLD CORVID_TEST_JVM_LOG
 original=$(sha256sum <"$pkg/corvid.exe")
 
 # The commands: the lines indented by seven blanks, with the lines that
