@@ -35,6 +35,9 @@ constexpr std::uint64_t kFreeSpaceNeeded = 256ull << 20;
 // A temporary file of a live process older than this is taken as left
 // behind by a process whose id has been reused.
 constexpr std::int64_t kStaleSeconds = 3600;
+// The folder's own level: the launcher deletes in it, so it holds the cache's
+// files only, also when the product names are empty.
+constexpr WideView kCacheFolderName = u"corvid-cache";
 
 // The start whose archive the JVM's exit hook records.
 std::atomic<Launcher*> cachingLauncher{nullptr};
@@ -92,13 +95,28 @@ WideString applicationPrefix(const WideString& modulePath) {
     return name + u"-";
 }
 
-// The process id in "<prefix><hash>.<pid>.<suffix>", or nullopt.
-std::optional<std::uint32_t> processOf(WideView name, WideView suffix) {
-    if (!endsWith(name, suffix)) return std::nullopt;
-    name.remove_suffix(suffix.size());
-    const std::size_t dot = name.rfind(u'.');
-    if (dot == WideView::npos || dot + 1 == name.size() || name.size() - dot > 11) return std::nullopt;
-    const auto id = parseDigits(name.substr(dot + 1));
+bool isHash(WideView text) {
+    return text.size() == 16 && text.find_first_not_of(u"0123456789abcdef") == WideView::npos;
+}
+
+// "<prefix><16 hex digits><suffix>": a file of one key, such as its archive.
+bool isKeyFile(WideView name, WideView prefix, WideView suffix) {
+    return name.size() == prefix.size() + 16 + suffix.size() && startsWith(name, prefix) && endsWith(name, suffix) &&
+           isHash(name.substr(prefix.size(), 16));
+}
+
+// The process id in "<prefix><16 hex digits>.<pid><suffix>", the id written
+// as the launcher writes it; nullopt for every other name, so a file that
+// merely looks alike is never taken for the cache's.
+std::optional<std::uint32_t> processOfName(WideView name, WideView prefix, WideView suffix) {
+    const std::size_t digitsAt = prefix.size() + 17;
+    if (name.size() <= digitsAt + suffix.size() || !startsWith(name, prefix) || !endsWith(name, suffix) ||
+        !isHash(name.substr(prefix.size(), 16)) || name[digitsAt - 1] != u'.') {
+        return std::nullopt;
+    }
+    const WideView digits = name.substr(digitsAt, name.size() - digitsAt - suffix.size());
+    if (digits.size() > 10 || (digits[0] == u'0' && digits.size() > 1)) return std::nullopt;
+    const auto id = parseDigits(digits);
     if (!id || *id > 0xFFFFFFFFull) return std::nullopt;
     return static_cast<std::uint32_t>(*id);
 }
@@ -163,6 +181,21 @@ public:
 
     WideString path(WideView name) const { return joinPath(folder_, name); }
 
+    // The process of a start's or build's own file of any key of this application.
+    std::optional<std::uint32_t> processOf(WideView name, WideView suffix) const {
+        return processOfName(name, prefix_, suffix);
+    }
+    // ... of the current key.
+    std::optional<std::uint32_t> currentProcessOf(WideView name, WideView suffix) const {
+        return startsWith(name, current_) ? processOfName(name, prefix_, suffix) : std::nullopt;
+    }
+    // What a marker of the start `id` may name: an archive or AOT cache, or
+    // that start's own temporary archive or configuration.
+    bool isMarkerTarget(WideView name, std::uint32_t id) const {
+        return isKeyFile(name, prefix_, u".jsa") || isKeyFile(name, prefix_, u".aot") || processOf(name, u".tmp") == id ||
+               processOf(name, u".aotconf") == id;
+    }
+
     void removeWithRecord(const WideString& name) {
         files_.remove(path(name));
         files_.remove(path(name + u".meta"));
@@ -178,15 +211,14 @@ public:
     bool clearCrashes(const std::vector<WideString>& names) {
         bool currentCrashed = false;
         for (const WideString& name : names) {
-            if (!startsWith(name, prefix_)) continue;
             const auto id = processOf(name, u".start");
             if (!id || alive(*id, name, false)) continue;
             const auto protectedName = files_.readFile(path(name), 4096);
             files_.remove(path(name));
             if (!protectedName) continue;
             const WideString file = fromUtf8(*protectedName);
-            // Only a file of this application in this folder, whatever the marker says.
-            if (!startsWith(file, prefix_) || file.find_first_of(u"/\\") != WideString::npos) continue;
+            // Only a file of the cache in this folder, whatever the marker says.
+            if (!isMarkerTarget(file, *id)) continue;
             removeWithRecord(file);
             traceLine(launcher_, "deleted ", file, ": the start that used it did not end in order");
             if (startsWith(file, current_)) currentCrashed = true;
@@ -202,15 +234,14 @@ public:
         };
         std::vector<Old> old;
         for (const WideString& name : names) {
-            if (!startsWith(name, prefix_) || startsWith(name, current_)) continue;
-            const bool hashed = name.find_first_not_of(u"0123456789abcdef", prefix_.size()) == prefix_.size() + 16;
-            if (hashed && name.size() == prefix_.size() + 16 + 4 && (endsWith(name, u".jsa") || endsWith(name, u".aot"))) {
+            if (startsWith(name, current_)) continue;
+            if (isKeyFile(name, prefix_, u".jsa") || isKeyFile(name, prefix_, u".aot")) {
                 const auto facts = files_.facts(path(name));
                 old.push_back({name, facts ? facts->modified : 0});
                 continue;
             }
             // A recorded configuration of another key is never built any more.
-            if (hashed && name.size() == prefix_.size() + 16 + 8 && endsWith(name, u".aotconf")) {
+            if (isKeyFile(name, prefix_, u".aotconf")) {
                 removeWithRecord(name);
                 continue;
             }
@@ -234,10 +265,9 @@ public:
     // exists: two starts that created at once leave one each.
     void removeDeadTemporaries(const std::vector<WideString>& names) {
         for (const WideString& name : names) {
-            if (!startsWith(name, current_)) continue;
             // A dead build's .aottmp is decideAot's to take.
-            auto id = processOf(name, u".tmp");
-            if (!id) id = processOf(name, u".build");
+            auto id = currentProcessOf(name, u".tmp");
+            if (!id) id = currentProcessOf(name, u".build");
             if (!id || alive(*id, name)) continue;
             removeWithRecord(name);
             traceLine(launcher_, "deleted ", name, ": the archive exists or its start ended");
@@ -290,8 +320,7 @@ CacheMode decide(CacheStart& start, const std::vector<WideString>& names, const 
 
     // A finished temporary archive becomes the archive; this start checks it.
     for (const WideString& name : names) {
-        if (!startsWith(name, start.current_)) continue;
-        const auto id = processOf(name, u".tmp");
+        const auto id = start.currentProcessOf(name, u".tmp");
         if (!id) continue;
         if (start.alive(*id, name)) {
             traceLine(launcher, "another start is creating ", name, "; plain start");
@@ -350,7 +379,7 @@ bool takeFinishedBuild(CacheStart& start, const std::vector<WideString>& names, 
     FileSystem& files = start.files_;
     const WideString cache = start.path(start.current_ + u".aot");
     for (const WideString& name : names) {
-        const auto id = startsWith(name, start.current_) ? processOf(name, u".aottmp") : std::nullopt;
+        const auto id = start.currentProcessOf(name, u".aottmp");
         if (!id || start.alive(*id, name)) continue;
         const auto head = files.readFile(start.path(name), 8);
         bool taken = false;
@@ -626,9 +655,22 @@ std::optional<WideString> cacheFolderFor(Launcher& launcher) {
     if (root.empty()) return std::nullopt;
     const ModulePath module = launcher.platform.process.modulePath();
     if (!module.ok) return std::nullopt;
-    // The per-user file's folder rules, with the cache root in place of APPDATA.
+    // The per-user file's folder rules, with the cache root in place of APPDATA;
+    // empty names add no level.
     const WideString file = userConfigFilePathFor(root, launcher.productName, launcher.productCode, module.path);
-    return file.substr(0, file.rfind(kPathSeparator));
+    WideString folder = root;
+    const WideView levels = WideView(file).substr(root.size(), file.rfind(kPathSeparator) - root.size());
+    for (std::size_t start = 0; start < levels.size();) {
+        std::size_t end = levels.find(kPathSeparator, start);
+        if (end == WideView::npos) end = levels.size();
+        if (end > start) {
+            folder += kPathSeparator;
+            folder += levels.substr(start, end - start);
+        }
+        start = end + 1;
+    }
+    folder += kPathSeparator;
+    return folder + WideString(kCacheFolderName);
 }
 
 std::optional<std::string> cacheKey(Launcher& launcher, FileSystem& files, const WideString& javaVersion) {
@@ -903,8 +945,8 @@ std::int32_t runStartupCacheBuild(Launcher& launcher, const WideString& recordPa
     const WideString folder = recordPath.substr(0, slash);
     const WideString name = recordPath.substr(slash + 1);
     const WideString prefix = applicationPrefix(module.path);
-    // Only a record of this application, named as a recording start names it.
-    if (!startsWith(name, prefix) || name.size() != prefix.size() + 16 + 9 || !endsWith(name, u".aot.meta")) {
+    // Only a record of this application in a cache folder, named as a recording start names it.
+    if (folder.substr(folder.rfind(kPathSeparator) + 1) != kCacheFolderName || !isKeyFile(name, prefix, u".aot.meta")) {
         traceLine(launcher, "build: not a record of this application: ", recordPath);
         return 1;
     }
@@ -922,7 +964,7 @@ std::int32_t runStartupCacheBuild(Launcher& launcher, const WideString& recordPa
     if (!files.writeFile(currentBuild.marker, "")) return 1;
     // Two builds of one key: the one with the lowest process id goes on, the others give up.
     for (const WideString& entry : files.list(folder).value_or(std::vector<WideString>())) {
-        const auto other = startsWith(entry, stemName) ? processOf(entry, u".build") : std::nullopt;
+        const auto other = startsWith(entry, stemName) ? processOfName(entry, prefix, u".build") : std::nullopt;
         if (other && *other < pid && process.processAlive(*other)) {
             files.remove(currentBuild.marker);
             currentBuild.launcher = nullptr;

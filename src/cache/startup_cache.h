@@ -70,9 +70,11 @@ std::optional<ArchiveRecord> parseRecord(std::string_view text);
 // True when the bytes start like an archive the JVM wrote at exit.
 bool hasDynamicArchiveMagic(std::string_view head);
 
-// The cache folder: %LOCALAPPDATA%\<Product Name>\<Product Code> on Windows,
-// $XDG_CACHE_HOME (default ~/.cache)/<Product Name>/<Product Code> on Linux,
-// with the per-user file's name rules; nullopt when the root is unknown.
+// The cache folder: %LOCALAPPDATA%\<Product Name>\<Product Code>\corvid-cache on
+// Windows, $XDG_CACHE_HOME (default ~/.cache)/<Product Name>/<Product Code>/corvid-cache
+// on Linux, with the per-user file's name rules and no level for an empty
+// name; nullopt when the root is unknown. The launcher deletes files there,
+// so the last level is its own.
 std::optional<WideString> cacheFolderFor(Launcher& launcher);
 
 // Everything the archive is valid for, one fact a line: the runtime's real

@@ -55,7 +55,7 @@ public:
             u"[Java Runtime Environment]\nStartup Cache=" + WideString(value) + u"\n";
     }
     void release(const std::string& text) { fake.files.contents[nativePath(u"C:/Runtime/release")] = text; }
-    WideString folder() const { return nativePath(u"/Cache/Tool Pro/42"); }
+    WideString folder() const { return nativePath(u"/Cache/Tool Pro/42/corvid-cache"); }
     WideString inFolder(WideView name) const { return folder() + kPathSeparator + WideString(name); }
 
     // Runs the preparation on a fresh option list; returns the options it added.
@@ -571,6 +571,81 @@ TEST_F(StartupCache, CreatedArchiveIsRecordedAtTheEnd) {
             EXPECT_EQ(parsed->key, currentKey());
         }
     }
+}
+
+
+// The launcher deletes in its cache folder, so the folder is a level of its
+// own, also when the product names are empty (the cache root itself before).
+TEST(StartupCacheFolder, ALevelOfItsOwnUnderTheProductNames) {
+    const struct {
+        const char16_t* name;
+        const char16_t* code;
+        const char16_t* folder;
+    } cases[] = {
+        {u"Tool: Pro", u"42", u"/Cache/Tool Pro/42/corvid-cache"},
+        {u"", u"", u"/Cache/corvid-cache"},
+        {u"Tool", u"", u"/Cache/Tool/corvid-cache"},
+        {u"", u"42", u"/Cache/42/corvid-cache"},
+        {u"*?", u"", u"/Cache/corvid-cache"},
+    };
+    for (const auto& c : cases) {
+        Harness t;
+        t.launcher.productName = c.name;
+        t.launcher.productCode = c.code;
+        EXPECT_EQ(cacheFolderFor(t.launcher), nativePath(c.folder)) << toUtf8(c.name) << "|" << toUtf8(c.code);
+    }
+}
+
+// Files that only look like the cache's, beside the folder or in it, outlive
+// the starts and their clean-up; the cache's own leftovers do not.
+TEST_F(StartupCache, ForeignFilesOfSimilarNamesSurviveStartsAndTheCleanUp) {
+    const WideString cache = cacheFolderFor(launcher).value_or(u"");
+    const WideString root = cache.substr(0, cache.rfind(kPathSeparator));
+    const WideString hash = fromAscii(keyHash(currentKey()));
+    const auto in = [](const WideString& folder, WideView name) { return folder + kPathSeparator + WideString(name); };
+    // The application's own files beside the folder (the old place), an old cache among them.
+    const WideString besideFolder[] = {u"tool-notes.20240301.log", u"tool-backup.1999.tmp",
+                                       u"tool-0123456789abcdef.17.tmp", u"tool-0123456789abcdef.17.tmp.meta",
+                                       u"tool-session.31.start", u"tool-0123456789abcdef.32.start"};
+    for (const WideString& name : besideFolder) fake.files.contents[in(root, name)] = "keep";
+    fake.files.contents[in(root, u"tool-session.31.start")] = "tool-notes.20240301.log";
+    fake.files.contents[in(root, u"tool-0123456789abcdef.32.start")] = "tool-backup.1999.tmp";
+    // Names in the folder that differ from the cache's exact form.
+    const WideString inFolderNames[] = {
+        u"tool-notes.20240301.log",          u"tool-backup.1999.tmp",
+        u"tool-0123456789ABCDEF.17.tmp",     u"tool-0123456789abcde.17.log",
+        u"tool-0123456789abcdef0.17.log",    u"tool-0123456789abcdefx.17.aotconf",
+        u"tool-0123456789abcdef.017.aottmp", u"tool-0123456789abcdef.1.2.tmp",
+        u"tool-0123456789abcdef..tmp",       u"tool-0123456789abcdef.99999999999.build",
+        u"tool-" + hash + u"x.17.tmp",       u"tool-" + hash + u".17.tmp.bak",
+        u"tool-session.31.start",            u"other-0123456789abcdef.17.tmp",
+        u"tool-0123456789abcdef.jsa.old",
+    };
+    fake.files.existing.insert(cache);
+    for (const WideString& name : inFolderNames) fake.files.contents[in(cache, name)] = "keep";
+    fake.files.contents[in(cache, u"tool-session.31.start")] = "tool-notes.20240301.log";
+    // A marker of the exact form, of a dead start, naming a file that is not the cache's.
+    fake.files.contents[in(cache, u"tool-00000000000000aa.32.start")] = "tool-backup.1999.tmp";
+    // The cache's own leftovers of dead starts.
+    const WideString leftovers[] = {u"tool-0123456789abcdef.17.tmp", u"tool-0123456789abcdef.17.tmp.meta",
+                                    u"tool-000000000000000a.18.log", u"tool-0000000000000001.20.start",
+                                    u"tool-0000000000000001.jsa"};
+    for (const WideString& name : leftovers) fake.files.contents[in(cache, name)] = "ours";
+    fake.files.contents[in(cache, u"tool-0000000000000001.20.start")] = "tool-0000000000000001.jsa";
+
+    EXPECT_EQ(prepare().empty(), false) << traced;
+    EXPECT_EQ(launcher.startupCache.mode, CacheMode::Create);
+    fake.files.contents[in(cache, u"tool-" + hash + u".4242.tmp")] = archiveBytes(100);
+    startupCacheMainStarting(launcher);
+    finishStartupCache(launcher);
+    fake.process.pid = 4343;
+    prepare();
+    EXPECT_EQ(launcher.startupCache.mode, CacheMode::Check) << traced;
+
+    for (const WideString& name : besideFolder) EXPECT_TRUE(exists(in(root, name))) << "beside: " << toUtf8(name);
+    for (const WideString& name : inFolderNames) EXPECT_TRUE(exists(in(cache, name))) << "in: " << toUtf8(name);
+    for (const WideString& name : leftovers) EXPECT_FALSE(exists(in(cache, name))) << "leftover: " << toUtf8(name);
+    EXPECT_FALSE(exists(in(cache, u"tool-00000000000000aa.32.start")));
 }
 
 }  // namespace

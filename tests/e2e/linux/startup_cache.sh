@@ -1,8 +1,9 @@
 # The start-up cache with the real JVMs: the first start creates the archive,
 # the second checks it, the third maps it; a changed jar, a damaged archive,
 # a crash marker, an unusable folder, System.exit and two starts at once; a
-# class folder; on 25 and later the AOT cache: recorded, built detached,
-# checked, mapped, rebuilt after a jar changes, dropped when damaged.
+# class folder; files of other programs beside the cache and in its folder;
+# on 25 and later the AOT cache: recorded, built detached, checked, mapped,
+# rebuilt after a jar changes, dropped when damaged.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 jdk17=/usr/lib/jvm/java-17-openjdk-amd64
@@ -19,7 +20,7 @@ cache_root=$E2E_TMP/cache
 classlog=$E2E_TMP/classload.txt
 
 # configure JDK MAIN CODE [MORE_VM_PARAMETERS]: product code CODE gives each
-# case its own cache folder.
+# case its own cache folder, the launcher's own level under the product's.
 configure() {
     write_file "$E2E_TMP/app/app.ini" "[Java Runtime Environment]
 Main Class=$2
@@ -34,7 +35,7 @@ Override WorkingDir=Yes
 Product Name=Cache: Test
 Product Code=$3
 "
-    folder="$cache_root/Cache Test/$3"
+    folder="$cache_root/Cache Test/$3/corvid-cache"
 }
 # start [ARGS...]: one start with the trace in TRACE.
 start() {
@@ -178,7 +179,7 @@ rm -f "$E2E_TMP"/app/hs_err_pid*.log
 
 # ---- folders that cannot be used ----------------------------------------------------------
 configure "$jdk17" corvid.probe.PrintArgs blocked
-mkdir -p "$cache_root/Cache Test"
+mkdir -p "$(dirname "$folder")"
 : >"$folder"
 start blocked
 check_equal "cache folder is a file: plain start" $'0\ncount 1\n[blocked]\n' "$RUN_STATUS"$'\n'"$RUN_STDOUT$RUN_STDERR"
@@ -188,7 +189,7 @@ check_not_contains "cache folder is a file: no cache options" "$TRACE" "-Xshare"
 # Read-only for a user who is not root (root writes anyway).
 classlog_option="" configure "$jdk17" corvid.probe.PrintArgs readonly
 mkdir -p "$folder"
-chmod 755 "$E2E_TMP" "$E2E_TMP/app" "$cache_root" "$cache_root/Cache Test"
+chmod 755 "$E2E_TMP" "$E2E_TMP/app" "$cache_root" "$cache_root/Cache Test" "$(dirname "$folder")"
 chmod 555 "$folder"
 chmod 644 "$E2E_TMP/app/app.ini" "$E2E_TMP/app/probes.jar"
 rm -f "$classlog"
@@ -198,6 +199,43 @@ check_equal "read-only folder: plain start" $'0\ncount 1\n[readonly]\n' "$RUN_ST
 check_contains "read-only folder: said so" "$RUN_STDERR" "cannot write to $folder; plain start"
 check_not_contains "read-only folder: no cache options" "$RUN_STDERR" "ArchiveClassesAtExit"
 chmod 755 "$folder"
+
+# ---- files of other programs beside the cache and in its folder ------------------------------
+# With empty product names the cache's folder is a level of its own in the
+# cache root, where other programs (and this one) keep files of their own;
+# in the folder, only names of the cache's exact form are the launcher's.
+configure "$jdk17" corvid.probe.PrintArgs ""
+sed -i 's/^Product Name=.*/Product Name=/' "$E2E_TMP/app/app.ini"
+folder=$cache_root/corvid-cache
+true & dead=$!
+wait "$dead"
+mkdir -p "$folder"
+planted=()
+for place in "$cache_root" "$folder"; do
+    printf 'notes\n' >"$place/app-notes.20240301.log"
+    printf 'backup\n' >"$place/app-backup.1999.tmp"
+    printf 'app-notes.20240301.log' >"$place/app-session.$dead.start"
+    printf 'state\n' >"$place/app-0123456789ABCDEF.$dead.aotconf"
+    planted+=("$place/app-notes.20240301.log" "$place/app-backup.1999.tmp" "$place/app-session.$dead.start"
+        "$place/app-0123456789ABCDEF.$dead.aotconf")
+done
+# A marker of the cache's own form, of a start that has ended, naming a file that is not the cache's.
+printf 'app-backup.1999.tmp' >"$cache_root/app-0123456789abcdef.$dead.start"
+printf 'app-backup.1999.tmp' >"$folder/app-0123456789abcdef.$dead.start"
+planted+=("$cache_root/app-0123456789abcdef.$dead.start")
+start plain
+check_equal "empty product names, first start: runs" $'0\ncount 1\n[plain]\n' "$RUN_STATUS"$'\n'"$RUN_STDOUT$RUN_STDERR"
+check_contains "empty product names, first start: creates in a folder of its own" "$TRACE" \
+    "-XX:ArchiveClassesAtExit=$folder/app-"
+start again
+check_contains "empty product names, second start: checks the archive" "$TRACE" "startup cache: checked app-"
+missing=""
+for file in "${planted[@]}"; do [[ -f $file ]] || missing+=" $file"; done
+check_equal "empty product names: every file of other programs is still there" "" "$missing"
+check_equal "empty product names: ... unchanged" "notes backup" \
+    "$(cat "$cache_root/app-notes.20240301.log" "$folder/app-backup.1999.tmp" | tr '\n' ' ' | sed 's/ $//')"
+check "empty product names: the cache's own marker of the ended start is gone" \
+    test ! -e "$folder/app-0123456789abcdef.$dead.start"
 
 # ---- System.exit while the archive is written --------------------------------------------------
 configure "$jdk17" corvid.probe.Exit exit
