@@ -485,8 +485,7 @@ std::uint32_t buildThread(void* argument) {
 // The refused archive's last words reach the hook just before the JVM ends
 // the process (neither the exit hook nor atexit runs then): the start ends
 // here instead, with its own code and without those words.
-void refusalWatcher(const std::string& piece) {
-    if (!startsWith(piece, "Error occurred during")) return;
+void endRefusedStart() {
     Launcher* launcher = guardedLauncher.exchange(nullptr);
     if (!launcher) return;
     StartupCacheState& state = launcher->startupCache;
@@ -498,10 +497,16 @@ void refusalWatcher(const std::string& piece) {
     // Inside System.exit the program's code is not known here; the JVM would end with 1.
     traceLine(*launcher, "the JVM refused the archive at exit; the start ends with ", code,
               guardedExitCodeKnown.load() ? ", its own code" : ", as the JVM would");
-    releaseCapturedJvmOutputExcept(&isArchiveStepText);
     std::fflush(stdout);
     std::fflush(stderr);
     std::_Exit(code);
+}
+
+// While a creating or recording start runs: the JVM's words about its archive
+// step are dropped, everything else it prints goes on at once.
+bool archiveStepGuard(const std::string& piece) {
+    if (startsWith(piece, "Error occurred during")) endRefusedStart();
+    return isArchiveStepText(piece);
 }
 
 }  // namespace
@@ -820,12 +825,10 @@ void startupCacheMainStarting(Launcher& launcher) {
     state.mainStarted = true;
     FileSystem& files = launcher.platform.files;
     if (state.mode == CacheMode::Create || state.mode == CacheMode::Record) {
-        // What the JVM prints from here on is held back and written at the end
-        // without its words about the archive.
+        // From here on the JVM's words about the archive are kept out of the output.
         guardedExitCode.store(1);
         guardedLauncher.store(&launcher);
-        setJvmCaptureWatcher(&refusalWatcher);
-        setJvmOutputMode(JvmOutputMode::Capture);
+        setJvmOutputGuard(&archiveStepGuard);
     }
     if (state.mode == CacheMode::Check) {
         const auto log = launcher.platform.files.readFile(state.checkLog, 4 << 20);
@@ -896,11 +899,7 @@ void endStart(Launcher& launcher, bool ranNormally) {
     if (mode == CacheMode::Off) return;
     state.mode = CacheMode::Off;
     cachingLauncher.store(nullptr);
-    if (guardedLauncher.exchange(nullptr)) {
-        setJvmCaptureWatcher(nullptr);
-        releaseCapturedJvmOutputExcept(&isArchiveStepText);
-        setJvmOutputMode(JvmOutputMode::PassThrough);
-    }
+    if (guardedLauncher.exchange(nullptr)) setJvmOutputGuard(nullptr);
     FileSystem& files = launcher.platform.files;
     const WideString name = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
     if (mode == CacheMode::Record) recordingEnded(launcher, name);

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdarg>
 #include <functional>
 
+#include "jvm/jvm_output.h"
 #include "jvm/process_environment.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
@@ -30,6 +32,14 @@ struct TraceLines final : TraceOutput {
 };
 
 std::string narrow(WideView path) { return toNarrow(nativePath(path)); }
+
+// What the JVM prints through its hook, as the JVM calls it.
+void printThroughHook(const char* format, ...) {
+    va_list list;
+    va_start(list, format);
+    jvmVfprintfHook(stderr, format, list);
+    va_end(list);
+}
 
 // A start of C:/Apps/Tool/tool.exe on a runtime in C:/Runtime with one jar,
 // the cache root in C:/Cache, products "Tool" and "42".
@@ -67,7 +77,9 @@ public:
     }
     std::string currentKey() {
         launcher.jvmOptions = options;
-        return cacheKey(launcher, fake.files, u"17.0.9").value_or("");
+        const auto release = fake.files.readFile(nativePath(u"C:/Runtime/release"), 100);
+        const bool on25 = release && release->find("\"25") != std::string::npos;
+        return cacheKey(launcher, fake.files, on25 ? u"25.0.3" : u"17.0.9").value_or("");
     }
     // The archive's file name for the current inputs.
     WideString archiveName() { return u"tool-" + fromAscii(keyHash(currentKey())); }
@@ -81,6 +93,15 @@ public:
         return bytes;
     }
     bool exists(const WideString& path) const { return fake.files.contents.count(path) != 0; }
+    // A checked archive of the current key on runtime 25, where the AOT cache's record decides.
+    WideString useArchiveOn25() {
+        release("JAVA_VERSION=\"25.0.3\"\n");
+        fake.files.existing.insert(folder());
+        const WideString base = inFolder(archiveName());
+        fake.files.contents[base + u".jsa"] = archiveBytes(100);
+        putRecord(base + u".jsa", "checked", 100, currentKey());
+        return base;
+    }
 
     FakePlatform fake;
     std::string traced;
@@ -646,6 +667,32 @@ TEST_F(StartupCache, ForeignFilesOfSimilarNamesSurviveStartsAndTheCleanUp) {
     for (const WideString& name : inFolderNames) EXPECT_TRUE(exists(in(cache, name))) << "in: " << toUtf8(name);
     for (const WideString& name : leftovers) EXPECT_FALSE(exists(in(cache, name))) << "leftover: " << toUtf8(name);
     EXPECT_FALSE(exists(in(cache, u"tool-00000000000000aa.32.start")));
+}
+
+// Only the JVM's words about the archive are kept out of the output: what it
+// prints while main runs (a gc log line, a thread dump) is written at once,
+// in a creating and in a recording start.
+TEST_F(StartupCache, WhileMainRunsTheJvmsWordsAreWrittenAtOnceExceptTheArchiveSteps) {
+    for (const bool recording : {false, true}) {
+        Harness t;
+        if (recording) t.useArchiveOn25();
+        t.prepare();
+        ASSERT_EQ(t.launcher.startupCache.mode, recording ? CacheMode::Record : CacheMode::Create) << t.traced;
+        startupCacheMainStarting(t.launcher);
+        ::testing::internal::CaptureStderr();
+        printThroughHook("%s", "[0.512s][info][gc] GC(0) Pause Full (System.gc()) 2M->1M(64M) 5.1ms\n");
+        printThroughHook("Full thread dump %s:\n", "OpenJDK 64-Bit Server VM");
+        printThroughHook("%s", " AOTConfiguration recorded: x.aotconf\n");
+        const std::string whileRunning = ::testing::internal::GetCapturedStderr();
+        ::testing::internal::CaptureStderr();
+        finishStartupCache(t.launcher);
+        const std::string atTheEnd = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(whileRunning,
+                  "[0.512s][info][gc] GC(0) Pause Full (System.gc()) 2M->1M(64M) 5.1ms\n"
+                  "Full thread dump OpenJDK 64-Bit Server VM:\n")
+            << recording;
+        EXPECT_EQ(atTheEnd, "") << recording;
+    }
 }
 
 }  // namespace

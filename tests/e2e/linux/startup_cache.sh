@@ -2,8 +2,9 @@
 # the second checks it, the third maps it; a changed jar, a damaged archive,
 # a crash marker, an unusable folder, System.exit and two starts at once; a
 # class folder; files of other programs beside the cache and in its folder;
-# on 25 and later the AOT cache: recorded, built detached, checked, mapped,
-# rebuilt after a jar changes, dropped when damaged.
+# the JVM's own output while main runs; on 25 and later the AOT cache:
+# recorded, built detached, checked, mapped, rebuilt after a jar changes,
+# dropped when damaged.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 jdk17=/usr/lib/jvm/java-17-openjdk-amd64
@@ -286,6 +287,40 @@ if [[ -n $newest ]]; then
     ((newest_version >= 25)) && aot_cycle "JDK $newest_version" "AOT"
 else
     echo "skipped: no JDK newer than 17 in /usr/lib/jvm"
+fi
+
+# ---- what the JVM prints while main runs, in a creating and a recording start -------------------
+# live_start LABEL: a start of corvid.probe.GcThenWait in the background; its
+# JVM's gc line and a thread dump asked for meanwhile appear while main waits.
+live_start() {
+    local label=$1 go=$E2E_TMP/go out=$E2E_TMP/live.out live_pid status
+    rm -f "$go" "$out" "$E2E_TMP/trace"
+    XDG_CACHE_HOME="$cache_root" CORVID_TRACE="$E2E_TMP/trace" "$app" "$go" >"$out" 2>&1 </dev/null &
+    live_pid=$!
+    kill_at_exit live_pid
+    for _ in $(seq 300); do grep -q '^collected' "$out" && break; sleep 0.2; done
+    check_contains "$label: the JVM's gc line is written while main runs" "$(cat "$out")" "Pause Full (System.gc())"
+    kill -QUIT "$live_pid"
+    for _ in $(seq 100); do grep -q 'Full thread dump' "$out" && break; sleep 0.1; done
+    check_contains "$label: a thread dump is written while main runs" "$(cat "$out")" "Full thread dump"
+    : >"$go"
+    wait "$live_pid"
+    status=$?
+    TRACE=$(cat "$E2E_TMP/trace" 2>/dev/null)
+    check_equal "$label: exit 0, main ran to its end" "0 done" "$status $(grep -x done "$out")"
+    check_not_contains "$label: without the JVM's words about the archive" "$(cat "$out")" "AOTConfiguration"
+}
+configure "$jdk17" corvid.probe.GcThenWait live-17 -Xlog:gc:stdout
+live_start "JDK 17 creating start"
+check_contains "JDK 17 creating start: it created" "$TRACE" "startup cache: created app-"
+if [[ -n $newest ]] && ((newest_version >= 25)); then
+    configure "$newest" corvid.probe.GcThenWait live-25 -Xlog:gc:stdout
+    : >"$E2E_TMP/ready"
+    start "$E2E_TMP/ready"
+    start "$E2E_TMP/ready"
+    live_start "JDK $newest_version recording start"
+    check_contains "JDK $newest_version recording start: it recorded" "$TRACE" "a detached build makes the AOT cache"
+    check "JDK $newest_version recording start: the build ends" wait_for_gone "$folder" '*.aotconf'
 fi
 
 # ---- a class folder on the class path: every start plain, nothing changed ------------------------
