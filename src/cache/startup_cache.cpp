@@ -38,6 +38,11 @@ constexpr std::int64_t kStaleSeconds = 3600;
 // The folder's own level: the launcher deletes in it, so it holds the cache's
 // files only, also when the product names are empty.
 constexpr WideView kCacheFolderName = u"corvid-cache";
+// Starts of one key that may record its AOT configuration: a program that
+// always dies while recording does not pay for it at every start.
+constexpr unsigned kRecordingAttempts = 3;
+// How long a build may take to write its marker once its record says building.
+constexpr std::int64_t kBuildStartSeconds = 60;
 
 // The start whose archive the JVM's exit hook records.
 std::atomic<Launcher*> cachingLauncher{nullptr};
@@ -274,6 +279,31 @@ public:
         }
     }
 
+    // Whether a start still records the current key (its marker names its
+    // configuration) or a build still builds it (its marker; a build started
+    // a moment ago may not have written one yet).
+    bool stillMaking(const std::string& state, const std::vector<WideString>& names, const WideString& record) {
+        if (state == "recording") {
+            // Listed anew, for a start that began recording since this one listed the folder.
+            for (const WideString& name : files_.list(folder_).value_or(names)) {
+                const auto id = currentProcessOf(name, u".start");
+                if (!id || *id == process_.processId() || !alive(*id, name, false)) continue;
+                const auto target = files_.readFile(path(name), 4096);
+                if (target && fromUtf8(*target) == current_ + u"." + decimal(*id) + u".aotconf") return true;
+            }
+            return false;
+        }
+        bool buildDied = false;
+        for (const WideString& name : names) {
+            const auto id = currentProcessOf(name, u".build");
+            if (!id) continue;
+            if (alive(*id, name)) return true;
+            buildDied = true;
+        }
+        const auto facts = files_.facts(record);
+        return !buildDied && facts && files_.now() - facts->modified < kBuildStartSeconds * files_.second();
+    }
+
     Launcher& launcher_;
     FileSystem& files_;
     Process& process_;
@@ -368,9 +398,6 @@ CacheMode decide(CacheStart& start, const std::vector<WideString>& names, const 
     return CacheMode::Create;
 }
 
-// Once the dynamic archive is in use: the AOT cache of the key is mapped
-// when its record matches, checked once when newly built, and recorded at
-// most once per key. Anything else keeps the dynamic archive (Use).
 // A build whose process has ended: the create step ends the process by
 // itself, and where no exit handler of the launcher ran (on Windows the JVM's
 // C runtime is not the launcher's), its cache is recorded here. True when
@@ -396,6 +423,10 @@ bool takeFinishedBuild(CacheStart& start, const std::vector<WideString>& names, 
     return false;
 }
 
+// Once the dynamic archive is in use: the AOT cache of the key is mapped
+// when its record matches, checked once when newly built, and recorded when
+// there is none, again when a recording or build ended without one, at most
+// a few times per key. Anything else keeps the dynamic archive (Use).
 CacheMode decideAot(CacheStart& start, const std::vector<WideString>& names, const std::string& key,
                     StartupCacheState& state) {
     Launcher& launcher = start.launcher_;
@@ -407,12 +438,29 @@ CacheMode decideAot(CacheStart& start, const std::vector<WideString>& names, con
     if (record && record->state == "building" && record->key == key && takeFinishedBuild(start, names, key)) {
         record = start.readRecord(name);
     }
-    if (!record && !files.facts(recordPath)) {
-        // The record exists from here on, so no other start records this key again.
-        if (!files.writeFile(recordPath, formatRecord({"recording", 0, 0, key}))) return CacheMode::Use;
+    unsigned attempt = 1;
+    if (record && record->key == key && (record->state == "recording" || record->state == "building") &&
+        !start.stillMaking(record->state, names, recordPath)) {
+        // Records of earlier launchers carry no count: theirs was the first.
+        const unsigned made = std::max(record->attempts, 1u);
+        files.remove(start.path(start.current_ + u".aotconf"));
+        if (made >= kRecordingAttempts) {
+            files.writeFile(recordPath, formatRecord({"failed", 0, 0, key, made}));
+            traceLine(launcher, "AOT cache ", name, ": ", made, " recordings ended without a cache; the archive is used");
+            return CacheMode::Use;
+        }
+        traceLine(launcher, "AOT cache ", name, ": ", fromUtf8(record->state), ", but nothing runs behind it");
+        attempt = made + 1;
+        record.reset();
+    }
+    if (!record && (attempt > 1 || !files.facts(recordPath))) {
+        // The record exists from here on, so no other start records this key meanwhile.
+        if (!files.writeFile(recordPath, formatRecord({"recording", 0, 0, key, attempt}))) return CacheMode::Use;
         state.archive = start.path(start.current_ + u"." + decimal(start.process_.processId()) + u".aotconf");
         state.record = recordPath;
-        traceLine(launcher, "recording the AOT configuration for ", name, "; this start goes without the archive");
+        state.attempt = attempt;
+        traceLine(launcher, "recording the AOT configuration for ", name, " (attempt ", attempt, " of ",
+                  kRecordingAttempts, "); this start goes without the archive");
         return CacheMode::Record;
     }
     const auto facts = files.facts(cache);
@@ -491,7 +539,9 @@ void endRefusedStart() {
     StartupCacheState& state = launcher->startupCache;
     FileSystem& files = launcher->platform.files;
     files.remove(state.archive);
-    if (state.mode == CacheMode::Record) files.writeFile(state.record, formatRecord({"failed", 0, 0, state.key}));
+    if (state.mode == CacheMode::Record) {
+        files.writeFile(state.record, formatRecord({"failed", 0, 0, state.key, state.attempt}));
+    }
     files.remove(state.marker);
     const int code = guardedExitCode.load();
     // Inside System.exit the program's code is not known here; the JVM would end with 1.
@@ -606,8 +656,9 @@ std::string keyHash(std::string_view key) {
 }
 
 std::string formatRecord(const ArchiveRecord& record) {
+    const std::string attempts = record.attempts ? "attempts " + std::to_string(record.attempts) + "\n" : "";
     return std::string(kRecordHeader) + "state " + record.state + "\nsize " + std::to_string(record.size) +
-           "\nmodified " + std::to_string(record.modified) + "\nkey\n" + record.key;
+           "\nmodified " + std::to_string(record.modified) + "\n" + attempts + "key\n" + record.key;
 }
 
 std::optional<ArchiveRecord> parseRecord(std::string_view text) {
@@ -633,7 +684,13 @@ std::optional<ArchiveRecord> parseRecord(std::string_view text) {
     };
     const auto sizeValue = number(size);
     const auto modifiedValue = number(modified);
-    if (!state || state->empty() || !sizeValue || !modifiedValue || !field("key")) return std::nullopt;
+    // Only in records of a recording; earlier launchers wrote none.
+    std::optional<std::int64_t> attempts = 0;
+    if (startsWith(text, "attempts ")) attempts = number(field("attempts "));
+    if (!state || state->empty() || !sizeValue || !modifiedValue || !attempts || *attempts > 1000 || !field("key")) {
+        return std::nullopt;
+    }
+    record.attempts = static_cast<unsigned>(*attempts);
     record.state = std::string(*state);
     record.size = static_cast<std::uint64_t>(*sizeValue);
     record.modified = *modifiedValue;
@@ -878,7 +935,7 @@ void recordingEnded(Launcher& launcher, const WideString& name) {
     const auto facts = files.facts(state.archive);
     const ModulePath module = launcher.platform.process.modulePath();
     if (facts && facts->size > 0 && module.ok && files.rename(state.archive, stem + u".aotconf") &&
-        files.writeFile(state.record, formatRecord({"building", 0, 0, state.key}))) {
+        files.writeFile(state.record, formatRecord({"building", 0, 0, state.key, state.attempt}))) {
         if (launcher.platform.process.startDetached(module.path, kCacheBuildVariable, state.record)) {
             traceLine(launcher, "recorded ", name, "; a detached build makes the AOT cache from it");
             return;
@@ -889,7 +946,7 @@ void recordingEnded(Launcher& launcher, const WideString& name) {
     }
     files.remove(state.archive);
     files.remove(stem + u".aotconf");
-    files.writeFile(state.record, formatRecord({"failed", 0, 0, state.key}));
+    files.writeFile(state.record, formatRecord({"failed", 0, 0, state.key, state.attempt}));
 }
 
 // The JVM has ended: DestroyJavaVM returned or System.exit runs the hook.

@@ -11,6 +11,11 @@
 #include "start/launcher.h"
 #include "support/fake_platform.h"
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace corvid {
 namespace {
 
@@ -287,6 +292,20 @@ TEST(StartupCacheRecord, RoundTripsAndRefusesDamage) {
         "corvid startup cache 1\nsize 1\nstate checked\nkey\n",
     };
     for (const std::string& bad : damaged) EXPECT_FALSE(parseRecord(bad)) << bad;
+
+    // A recording's count of attempts; records of earlier launchers have none and still read.
+    const auto counted = parseRecord(formatRecord({"building", 0, 0, "k\n", 2}));
+    ASSERT_TRUE(counted);
+    EXPECT_EQ(counted->attempts, 2u);
+    EXPECT_EQ(counted->key, "k\n");
+    const auto earlier = parseRecord("corvid startup cache 1\nstate recording\nsize 0\nmodified 0\nkey\nk\n");
+    ASSERT_TRUE(earlier);
+    EXPECT_EQ(earlier->state, "recording");
+    EXPECT_EQ(earlier->attempts, 0u);
+    for (const char* attempts : {"attempts x\n", "attempts \n", "attempts 99999999999999999999\n", "attempts 2"}) {
+        const std::string bad = "corvid startup cache 1\nstate recording\nsize 0\nmodified 0\n" + std::string(attempts) + "key\n";
+        EXPECT_FALSE(parseRecord(bad)) << bad;
+    }
 }
 
 TEST(StartupCacheFolder, WhatTheFilesInTheFolderDecide) {
@@ -694,6 +713,86 @@ TEST_F(StartupCache, WhileMainRunsTheJvmsWordsAreWrittenAtOnceExceptTheArchiveSt
         EXPECT_EQ(atTheEnd, "") << recording;
     }
 }
+
+// A recording or building record with nothing alive behind it is recorded
+// again, up to three times per key; one with a live start or build is not.
+TEST(StartupCacheAot, StaleRecordingsAreRecordedAgainAFewTimes) {
+    struct Case {
+        const char* name;
+        const char* state;
+        const char* attemptsLine;  // as a record carries it; empty: written by earlier launchers
+        std::function<void(Harness&, const WideString& base)> setUp;
+        CacheMode mode;
+        const char* stateAfter;
+        const char* attemptsAfter;
+    };
+    const Case cases[] = {
+        {"recording, its start still runs", "recording", "",
+         [](Harness& t, const WideString& base) {
+             t.fake.files.contents[base + u".17.start"] = toUtf8(base.substr(base.rfind(kPathSeparator) + 1)) + ".17.aotconf";
+             t.fake.process.alive.insert(17);
+         },
+         CacheMode::Use, "recording", ""},
+        {"recording, its start was killed (an earlier launcher's record)", "recording", "", nullptr, CacheMode::Record,
+         "recording", "attempts 2\n"},
+        {"recording, a live start only uses the archive", "recording", "",
+         [](Harness& t, const WideString& base) {
+             t.fake.files.contents[base + u".17.start"] = toUtf8(base.substr(base.rfind(kPathSeparator) + 1)) + ".jsa";
+             t.fake.process.alive.insert(17);
+         },
+         CacheMode::Record, "recording", "attempts 2\n"},
+        {"recording, the second attempt killed", "recording", "attempts 2\n", nullptr, CacheMode::Record, "recording",
+         "attempts 3\n"},
+        {"recording, the third attempt killed: no more", "recording", "attempts 3\n", nullptr, CacheMode::Use, "failed", ""},
+        {"building, its build runs", "building", "",
+         [](Harness& t, const WideString& base) {
+             t.fake.files.contents[base + u".18.build"] = "";
+             t.fake.files.modifiedAt[base + u".18.build"] = t.fake.files.clock;
+             t.fake.process.alive.insert(18);
+         },
+         CacheMode::Use, "building", ""},
+        {"building, its build died", "building", "",
+         [](Harness& t, const WideString& base) { t.fake.files.contents[base + u".18.build"] = ""; }, CacheMode::Record,
+         "recording", "attempts 2\n"},
+        {"building, started a moment ago, no marker yet", "building", "", nullptr, CacheMode::Use, "building", ""},
+        {"building, started long ago, never a marker", "building", "",
+         [](Harness& t, const WideString&) { t.fake.files.clock += 3600; }, CacheMode::Record, "recording", "attempts 2\n"},
+    };
+    for (const Case& c : cases) {
+        Harness t;
+        const WideString base = t.useArchiveOn25();
+        std::string record = formatRecord({c.state, 0, 0, t.currentKey()});
+        record.insert(record.find("key\n"), c.attemptsLine);
+        t.fake.files.writeFile(base + u".aot.meta", record);
+        if (c.setUp) c.setUp(t, base);
+        t.prepare();
+        EXPECT_EQ(t.launcher.startupCache.mode, c.mode) << c.name << "\n" << t.traced;
+        const std::string after = t.fake.files.contents[base + u".aot.meta"];
+        EXPECT_EQ(after.find("state " + std::string(c.stateAfter) + "\n"), 23u) << c.name << "\n" << after;
+        if (*c.attemptsAfter) {
+            EXPECT_NE(after.find(c.attemptsAfter), std::string::npos) << c.name << "\n" << after;
+        }
+    }
+}
+
+#ifndef _WIN32
+// A start or build that has ended but is not yet reaped by its parent (a
+// zombie) runs no more: what it left is stale.
+TEST(StartupCacheProcesses, AnEndedProcessNotYetReapedRunsNoMore) {
+    Process& process = systemPlatform().process;
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    ASSERT_GT(child, 0);
+    siginfo_t info{};
+    // Waits for its end and leaves it unreaped.
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
+    EXPECT_FALSE(process.processAlive(static_cast<std::uint32_t>(child)));
+    EXPECT_TRUE(process.waitForEnd(static_cast<std::uint32_t>(child), 0));
+    waitpid(child, nullptr, 0);
+    EXPECT_FALSE(process.processAlive(static_cast<std::uint32_t>(child)));
+    EXPECT_TRUE(process.processAlive(static_cast<std::uint32_t>(getpid())));
+}
+#endif
 
 }  // namespace
 }  // namespace corvid

@@ -293,7 +293,7 @@ fi
 # live_start LABEL: a start of corvid.probe.GcThenWait in the background; its
 # JVM's gc line and a thread dump asked for meanwhile appear while main waits.
 live_start() {
-    local label=$1 go=$E2E_TMP/go out=$E2E_TMP/live.out live_pid status
+    local label=$1 go=$E2E_TMP/go out=$E2E_TMP/live.out status
     rm -f "$go" "$out" "$E2E_TMP/trace"
     XDG_CACHE_HOME="$cache_root" CORVID_TRACE="$E2E_TMP/trace" "$app" "$go" >"$out" 2>&1 </dev/null &
     live_pid=$!
@@ -396,3 +396,71 @@ check_equal "damaged AOT cache: the archive is used instead" "shared objects fil
 start 0
 check_contains "damaged AOT cache: the next start records anew" "$TRACE" "startup cache: recording the AOT configuration"
 wait_for_gone "$folder" '*.aotconf'
+
+# ---- a recording or a build that never ends in order (25 and later) -------------------------------
+# killed_recording LABEL: a start of corvid.probe.GcThenWait, killed while main
+# waits; its trace in TRACE.
+killed_recording() {
+    local out=$E2E_TMP/killed.out
+    rm -f "$E2E_TMP/never" "$E2E_TMP/trace"
+    XDG_CACHE_HOME="$cache_root" CORVID_TRACE="$E2E_TMP/trace" "$app" "$E2E_TMP/never" >"$out" 2>&1 </dev/null &
+    live_pid=$!
+    for _ in $(seq 300); do grep -q '^collected' "$out" && break; sleep 0.2; done
+    kill -KILL "$live_pid"
+    wait "$live_pid" 2>/dev/null
+    TRACE=$(cat "$E2E_TMP/trace" 2>/dev/null)
+}
+: >"$E2E_TMP/ready"
+
+# A recording start killed each time: the next start is plain (the crash
+# marker), the one after records again; three recordings in all, then the
+# archive alone is used.
+configure "$newest" corvid.probe.GcThenWait stale-recording
+start "$E2E_TMP/ready"
+start "$E2E_TMP/ready"
+for attempt in 1 2 3; do
+    killed_recording
+    check_contains "recording killed, attempt $attempt: it recorded" "$TRACE" \
+        "startup cache: recording the AOT configuration for app-"
+    check_contains "recording killed, attempt $attempt: counted" "$TRACE" "(attempt $attempt of 3)"
+    ((attempt > 1)) && check_contains "recording killed, attempt $attempt: the record was stale" "$TRACE" \
+        ".aot: recording, but nothing runs behind it"
+    start "$E2E_TMP/ready"
+    check_contains "recording killed, attempt $attempt: the next start is plain" "$TRACE" \
+        "plain start after a start that did not end in order"
+done
+start "$E2E_TMP/ready"
+check_equal "three recordings killed: the next start runs" "0 done" "$RUN_STATUS $(grep -x done <<<"$RUN_STDOUT")"
+check_contains "three recordings killed: no more recording" "$TRACE" "3 recordings ended without a cache; the archive is used"
+check_equal "three recordings killed: classes from the archive" "shared objects file (top)" \
+    "$(loaded_from corvid.probe.GcThenWait)"
+start "$E2E_TMP/ready"
+check_not_contains "three recordings killed: later starts do not record either" "$TRACE" "recording the AOT configuration"
+
+# A killed recording, then a build killed before it wrote anything: each is
+# recorded again, and the third recording's build makes the AOT cache.
+configure "$newest" corvid.probe.GcThenWait stale-build
+start "$E2E_TMP/ready"
+start "$E2E_TMP/ready"
+killed_recording
+start "$E2E_TMP/ready"
+start "$E2E_TMP/ready"
+check_contains "killed recording: recorded again" "$TRACE" "(attempt 2 of 3)"
+check_contains "killed recording: ... and ended in order" "$TRACE" "a detached build makes the AOT cache"
+build_marker=""
+for _ in $(seq 600); do
+    compgen -G "$folder/*.build" >/dev/null && build_marker=$(compgen -G "$folder/*.build" | head -1) && break
+    sleep 0.05
+done
+build_pid=${build_marker%.build}
+build_pid=${build_pid##*.}
+check "killed build: found it running" test -n "$build_pid"
+[[ -n $build_pid ]] && kill -KILL "$build_pid"
+check_equal "killed build: it left no AOT cache" "" "$(cd "$folder" && ls -- *.aot 2>/dev/null)"
+start "$E2E_TMP/ready"
+check_contains "killed build: the record was stale" "$TRACE" ".aot: building, but nothing runs behind it"
+check_contains "killed build: recorded again" "$TRACE" "(attempt 3 of 3)"
+check "killed build: the next build makes the AOT cache" wait_for_gone "$folder" '*.aotconf'
+start "$E2E_TMP/ready"
+check_contains "killed build: the start after checks the AOT cache" "$TRACE" "startup cache: checked app-"
+check_equal "killed build: and runs" "0 done" "$RUN_STATUS $(grep -x done <<<"$RUN_STDOUT")"
