@@ -1,5 +1,7 @@
 #include "instance/instance_channel.h"
 
+#include <algorithm>
+
 #include "config/config_file.h"
 #include "instance/instance_host.h"
 #include "jvm/java_api.h"
@@ -140,18 +142,18 @@ void InstanceHost::closeGate() {
     changed_.notify_all();
 }
 
-JavaVM_* InstanceHost::enterJvm() {
+JavaVM_* InstanceHost::enterJvm(ForwardRequest& request) {
     std::unique_lock<Mutex> lock(mutex_);
     if (gate_ == Gate::Waiting && trace_ && trace_->enabled()) trace_->line("forwarded request waits for the JVM");
     changed_.wait(lock, [this] { return gate_ != Gate::Waiting; });
     if (gate_ == Gate::Closed) return nullptr;
-    ++inJvm_;
+    inJvm_.push_back(&request);
     return vm_;
 }
 
-void InstanceHost::leaveJvm() {
+void InstanceHost::leaveJvm(ForwardRequest& request) {
     std::lock_guard<Mutex> lock(mutex_);
-    --inJvm_;
+    inJvm_.erase(std::find(inJvm_.begin(), inJvm_.end(), &request));
     changed_.notify_all();
 }
 
@@ -168,7 +170,36 @@ void InstanceHost::workerEnded() {
 
 void InstanceHost::waitForWorkers() {
     std::unique_lock<Mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return workers_ == inJvm_; });
+    changed_.wait(lock, [this] { return static_cast<std::size_t>(workers_) == inJvm_.size(); });
+}
+
+void InstanceHost::refuseHeldRequests() {
+    std::lock_guard<Mutex> lock(mutex_);
+    for (ForwardRequest* request : inJvm_) {
+        if (request->answered_) continue;
+        request->answered_ = true;
+        request->notServed();
+        if (trace_ && trace_->enabled()) trace_->line("forwarded request not served: the JVM ended while it held the request");
+    }
+}
+
+void InstanceHost::reply(ForwardRequest& request, std::int32_t value) {
+    std::lock_guard<Mutex> lock(mutex_);
+    if (request.answered_) return;
+    request.answered_ = true;
+    request.reply(value);
+}
+
+void InstanceHost::notServed(ForwardRequest& request) {
+    std::lock_guard<Mutex> lock(mutex_);
+    if (request.answered_) return;
+    request.answered_ = true;
+    request.notServed();
+}
+
+void InstanceHost::calling(ForwardRequest& request) {
+    std::lock_guard<Mutex> lock(mutex_);
+    if (!request.answered_) request.calling();
 }
 
 void InstanceHost::stopTracing() {
@@ -208,7 +239,7 @@ bool callSecondaryMain(InstanceHost& host, const WideString& mainClassName, JNIE
         // before it opens the document itself: it learns at once that the
         // application cannot take it.
         clearPending(env);
-        request.reply(-1);
+        host.reply(request, -1);
         if (tracing) host.trace("forwarded request answered -1: the main class has no secondaryMain, which single-instance mode needs");
         env->DeleteLocalRef(mainClass);
         return true;
@@ -225,14 +256,14 @@ bool callSecondaryMain(InstanceHost& host, const WideString& mainClassName, JNIE
         host.trace("forwarded request: ", form, " secondaryMain, ", arguments.size(), " arguments");
     }
     if (intForm) {
-        request.calling();
+        host.calling(request);
         const jint result = env->CallStaticIntMethod(mainClass, method, array);
-        request.reply(result);
+        host.reply(request, result);
         if (tracing) host.trace("forwarded request answered ", result, " after the call");
     } else {
         // The requesting start is released before the application has
         // handled its arguments.
-        request.reply(0);
+        host.reply(request, 0);
         if (tracing) host.trace("forwarded request answered 0 before the call");
         env->CallStaticVoidMethod(mainClass, method, array);
     }
@@ -244,25 +275,25 @@ bool callSecondaryMain(InstanceHost& host, const WideString& mainClassName, JNIE
 }  // namespace
 
 void serveRequest(InstanceHost& host, ForwardRequest& request) {
-    JavaVM* vm = host.enterJvm();
+    JavaVM* vm = host.enterJvm(request);
     if (!vm) {
         if (host.tracing()) host.trace("forwarded request not served: no JVM");
-        request.notServed();
+        host.notServed(request);
         return;
     }
     JNIEnv* env = nullptr;
     const jint attached = vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr);
     if (attached != JNI_OK || !env) {
         if (host.tracing()) host.trace("forwarded request not served: AttachCurrentThread returned ", attached);
-        host.leaveJvm();
-        request.notServed();
+        host.notServed(request);
+        host.leaveJvm(request);
         return;
     }
     // Written once by jvmCreated, before the gate opened.
-    if (!callSecondaryMain(host, host.mainClass_, env, request)) request.notServed();
+    if (!callSecondaryMain(host, host.mainClass_, env, request)) host.notServed(request);
     describePendingException(env);
     vm->DetachCurrentThread();
-    host.leaveJvm();
+    host.leaveJvm(request);
 }
 
 }  // namespace corvid

@@ -285,6 +285,7 @@ public:
         nameHeld(false);
         host_->closeGate();
         host_->waitForWorkers();
+        host_->refuseHeldRequests();
         host_->stopTracing();
     }
 

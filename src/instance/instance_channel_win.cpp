@@ -133,6 +133,7 @@ public:
         }
         host_->closeGate();
         host_->waitForWorkers();
+        host_->refuseHeldRequests();
         host_->stopTracing();
         view_.reset();
         mapping_.reset();

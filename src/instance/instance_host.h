@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "instance/instance_block.h"
 #include "platform/lock.h"
@@ -21,8 +22,8 @@ namespace corvid {
 
 class Launcher;
 
-// One forwarded start, owned by the worker that serves it. Each request is
-// answered once: reply or notServed, or the end of the process.
+// One forwarded start, owned by the worker that serves it. Answered once,
+// through the InstanceHost: reply or notServed, or the end of the process.
 class ForwardRequest {
 public:
     virtual ~ForwardRequest() = default;
@@ -38,6 +39,10 @@ public:
     virtual void calling() {}
 
     ArgumentList arguments{};
+
+private:
+    friend class InstanceHost;
+    bool answered_ = false;  // guarded by the host's lock
 };
 
 // Shared by the channel and its workers (each holds a reference), so a worker
@@ -60,6 +65,15 @@ public:
     void workerStarting();
     void workerEnded();
     void waitForWorkers();
+    // After the JVM is gone: the requests of the workers it still holds can
+    // no longer be served (not even their call of secondaryMain, which may
+    // never have begun), and are answered so.
+    void refuseHeldRequests();
+
+    // A request's answers; each request is answered once, whatever comes later.
+    void reply(ForwardRequest& request, std::int32_t value);
+    void notServed(ForwardRequest& request);
+    void calling(ForwardRequest& request);
     // Ends the trace: workers that outlive teardown write nothing more.
     void stopTracing();
 
@@ -73,9 +87,9 @@ public:
 private:
     friend void serveRequest(InstanceHost& host, ForwardRequest& request);
     // Blocks until the JVM exists; nullptr when it never will or is gone.
-    // Otherwise the worker counts as inside the JVM until leaveJvm.
-    JavaVM_* enterJvm();
-    void leaveJvm();
+    // Otherwise the request counts as inside the JVM until leaveJvm.
+    JavaVM_* enterJvm(ForwardRequest& request);
+    void leaveJvm(ForwardRequest& request);
 
     enum class Gate { Waiting, Open, Closed };
     Launcher& launcher_;
@@ -86,7 +100,7 @@ private:
     WideString mainClass_;
     Trace* trace_;
     int workers_ = 0;
-    int inJvm_ = 0;
+    std::vector<ForwardRequest*> inJvm_;
 };
 
 // The worker's body: attach, find the main class, call the void or the int

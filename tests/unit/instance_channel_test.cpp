@@ -218,6 +218,43 @@ TEST(InstanceGate, ClosingReleasesEveryWaitingRequest) {
     for (const auto& request : requests) EXPECT_EQ(request.notServedAnswers.load(), 1);
 }
 
+std::atomic<bool> attachMayReturn{false};
+
+// A JVM at its very end, which holds a thread that attaches for good (here
+// until the test lets it go, refused).
+jint JNICALL holdAttach(JavaVM*, void**, void*) {
+    ++attaches;
+    while (!attachMayReturn) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return JNI_ERR;
+}
+
+// Teardown does not wait for a worker the JVM holds, but its start must not
+// be left to the process's end, which would answer with the exit code as if
+// secondaryMain had run: it is told at once that nobody will serve it.
+TEST(InstanceGate, ARequestTheEndedJvmHoldsIsAnsweredNotServedOnce) {
+    GateFixture f;
+    f.table.AttachCurrentThread = holdAttach;
+    attachMayReturn = false;
+    InstanceHost host(f.launcher);
+    host.jvmCreated(&f.vm);
+    CountingRequest request;
+    host.workerStarting();
+    std::thread worker([&] {
+        serveRequest(host, request);
+        host.workerEnded();
+    });
+    while (attaches.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    host.closeGate();
+    host.waitForWorkers();  // returns: the worker is inside the JVM
+    EXPECT_EQ(request.notServedAnswers.load(), 0);
+    host.refuseHeldRequests();
+    EXPECT_EQ(request.notServedAnswers.load(), 1);
+    attachMayReturn = true;
+    worker.join();
+    EXPECT_EQ(request.notServedAnswers.load(), 1) << "answered twice";
+    EXPECT_EQ(request.replies.load(), 0);
+}
+
 // A first instance's channel that only holds the shared part.
 class HostOnlyChannel final : public InstanceChannel {
 public:
