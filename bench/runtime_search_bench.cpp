@@ -64,6 +64,7 @@ public:
     std::optional<WideString> realPath(const WideString&) override { return std::nullopt; }
     std::optional<WideString> currentDirectory() override { return std::nullopt; }
     bool writeFile(const WideString&, const std::string&) override { return false; }
+    std::unique_ptr<ScratchFile> createScratchFile() override { return nullptr; }
     bool rename(const WideString&, const WideString&) override { return false; }
     bool remove(const WideString&) override { return false; }
     std::optional<std::vector<WideString>> list(const WideString&) override { return std::nullopt; }

@@ -35,6 +35,14 @@ constexpr std::uint64_t kFreeSpaceNeeded = 256ull << 20;
 // A temporary file of a live process older than this is taken as left
 // behind by a process whose id has been reused.
 constexpr std::int64_t kStaleSeconds = 3600;
+// The folder's own level: the launcher deletes in it, so it holds the cache's
+// files only, also when the product names are empty.
+constexpr WideView kCacheFolderName = u"corvid-cache";
+// Starts of one key that may record its AOT configuration: a program that
+// always dies while recording does not pay for it at every start.
+constexpr unsigned kRecordingAttempts = 3;
+// How long a build may take to write its marker once its record says building.
+constexpr std::int64_t kBuildStartSeconds = 60;
 
 // The start whose archive the JVM's exit hook records.
 std::atomic<Launcher*> cachingLauncher{nullptr};
@@ -92,13 +100,28 @@ WideString applicationPrefix(const WideString& modulePath) {
     return name + u"-";
 }
 
-// The process id in "<prefix><hash>.<pid>.<suffix>", or nullopt.
-std::optional<std::uint32_t> processOf(WideView name, WideView suffix) {
-    if (!endsWith(name, suffix)) return std::nullopt;
-    name.remove_suffix(suffix.size());
-    const std::size_t dot = name.rfind(u'.');
-    if (dot == WideView::npos || dot + 1 == name.size() || name.size() - dot > 11) return std::nullopt;
-    const auto id = parseDigits(name.substr(dot + 1));
+bool isHash(WideView text) {
+    return text.size() == 16 && text.find_first_not_of(u"0123456789abcdef") == WideView::npos;
+}
+
+// "<prefix><16 hex digits><suffix>": a file of one key, such as its archive.
+bool isKeyFile(WideView name, WideView prefix, WideView suffix) {
+    return name.size() == prefix.size() + 16 + suffix.size() && startsWith(name, prefix) && endsWith(name, suffix) &&
+           isHash(name.substr(prefix.size(), 16));
+}
+
+// The process id in "<prefix><16 hex digits>.<pid><suffix>", the id written
+// as the launcher writes it; nullopt for every other name, so a file that
+// merely looks alike is never taken for the cache's.
+std::optional<std::uint32_t> processOfName(WideView name, WideView prefix, WideView suffix) {
+    const std::size_t digitsAt = prefix.size() + 17;
+    if (name.size() <= digitsAt + suffix.size() || !startsWith(name, prefix) || !endsWith(name, suffix) ||
+        !isHash(name.substr(prefix.size(), 16)) || name[digitsAt - 1] != u'.') {
+        return std::nullopt;
+    }
+    const WideView digits = name.substr(digitsAt, name.size() - digitsAt - suffix.size());
+    if (digits.size() > 10 || (digits[0] == u'0' && digits.size() > 1)) return std::nullopt;
+    const auto id = parseDigits(digits);
     if (!id || *id > 0xFFFFFFFFull) return std::nullopt;
     return static_cast<std::uint32_t>(*id);
 }
@@ -163,6 +186,21 @@ public:
 
     WideString path(WideView name) const { return joinPath(folder_, name); }
 
+    // The process of a start's or build's own file of any key of this application.
+    std::optional<std::uint32_t> processOf(WideView name, WideView suffix) const {
+        return processOfName(name, prefix_, suffix);
+    }
+    // ... of the current key.
+    std::optional<std::uint32_t> currentProcessOf(WideView name, WideView suffix) const {
+        return startsWith(name, current_) ? processOfName(name, prefix_, suffix) : std::nullopt;
+    }
+    // What a marker of the start `id` may name: an archive or AOT cache, or
+    // that start's own temporary archive or configuration.
+    bool isMarkerTarget(WideView name, std::uint32_t id) const {
+        return isKeyFile(name, prefix_, u".jsa") || isKeyFile(name, prefix_, u".aot") || processOf(name, u".tmp") == id ||
+               processOf(name, u".aotconf") == id;
+    }
+
     void removeWithRecord(const WideString& name) {
         files_.remove(path(name));
         files_.remove(path(name + u".meta"));
@@ -178,15 +216,14 @@ public:
     bool clearCrashes(const std::vector<WideString>& names) {
         bool currentCrashed = false;
         for (const WideString& name : names) {
-            if (!startsWith(name, prefix_)) continue;
             const auto id = processOf(name, u".start");
             if (!id || alive(*id, name, false)) continue;
             const auto protectedName = files_.readFile(path(name), 4096);
             files_.remove(path(name));
             if (!protectedName) continue;
             const WideString file = fromUtf8(*protectedName);
-            // Only a file of this application in this folder, whatever the marker says.
-            if (!startsWith(file, prefix_) || file.find_first_of(u"/\\") != WideString::npos) continue;
+            // Only a file of the cache in this folder, whatever the marker says.
+            if (!isMarkerTarget(file, *id)) continue;
             removeWithRecord(file);
             traceLine(launcher_, "deleted ", file, ": the start that used it did not end in order");
             if (startsWith(file, current_)) currentCrashed = true;
@@ -202,15 +239,14 @@ public:
         };
         std::vector<Old> old;
         for (const WideString& name : names) {
-            if (!startsWith(name, prefix_) || startsWith(name, current_)) continue;
-            const bool hashed = name.find_first_not_of(u"0123456789abcdef", prefix_.size()) == prefix_.size() + 16;
-            if (hashed && name.size() == prefix_.size() + 16 + 4 && (endsWith(name, u".jsa") || endsWith(name, u".aot"))) {
+            if (startsWith(name, current_)) continue;
+            if (isKeyFile(name, prefix_, u".jsa") || isKeyFile(name, prefix_, u".aot")) {
                 const auto facts = files_.facts(path(name));
                 old.push_back({name, facts ? facts->modified : 0});
                 continue;
             }
             // A recorded configuration of another key is never built any more.
-            if (hashed && name.size() == prefix_.size() + 16 + 8 && endsWith(name, u".aotconf")) {
+            if (isKeyFile(name, prefix_, u".aotconf")) {
                 removeWithRecord(name);
                 continue;
             }
@@ -234,14 +270,38 @@ public:
     // exists: two starts that created at once leave one each.
     void removeDeadTemporaries(const std::vector<WideString>& names) {
         for (const WideString& name : names) {
-            if (!startsWith(name, current_)) continue;
             // A dead build's .aottmp is decideAot's to take.
-            auto id = processOf(name, u".tmp");
-            if (!id) id = processOf(name, u".build");
+            auto id = currentProcessOf(name, u".tmp");
+            if (!id) id = currentProcessOf(name, u".build");
             if (!id || alive(*id, name)) continue;
             removeWithRecord(name);
             traceLine(launcher_, "deleted ", name, ": the archive exists or its start ended");
         }
+    }
+
+    // Whether a start still records the current key (its marker names its
+    // configuration) or a build still builds it (its marker; a build started
+    // a moment ago may not have written one yet).
+    bool stillMaking(const std::string& state, const std::vector<WideString>& names, const WideString& record) {
+        if (state == "recording") {
+            // Listed anew, for a start that began recording since this one listed the folder.
+            for (const WideString& name : files_.list(folder_).value_or(names)) {
+                const auto id = currentProcessOf(name, u".start");
+                if (!id || *id == process_.processId() || !alive(*id, name, false)) continue;
+                const auto target = files_.readFile(path(name), 4096);
+                if (target && fromUtf8(*target) == current_ + u"." + decimal(*id) + u".aotconf") return true;
+            }
+            return false;
+        }
+        bool buildDied = false;
+        for (const WideString& name : names) {
+            const auto id = currentProcessOf(name, u".build");
+            if (!id) continue;
+            if (alive(*id, name)) return true;
+            buildDied = true;
+        }
+        const auto facts = files_.facts(record);
+        return !buildDied && facts && files_.now() - facts->modified < kBuildStartSeconds * files_.second();
     }
 
     Launcher& launcher_;
@@ -290,8 +350,7 @@ CacheMode decide(CacheStart& start, const std::vector<WideString>& names, const 
 
     // A finished temporary archive becomes the archive; this start checks it.
     for (const WideString& name : names) {
-        if (!startsWith(name, start.current_)) continue;
-        const auto id = processOf(name, u".tmp");
+        const auto id = start.currentProcessOf(name, u".tmp");
         if (!id) continue;
         if (start.alive(*id, name)) {
             traceLine(launcher, "another start is creating ", name, "; plain start");
@@ -339,9 +398,6 @@ CacheMode decide(CacheStart& start, const std::vector<WideString>& names, const 
     return CacheMode::Create;
 }
 
-// Once the dynamic archive is in use: the AOT cache of the key is mapped
-// when its record matches, checked once when newly built, and recorded at
-// most once per key. Anything else keeps the dynamic archive (Use).
 // A build whose process has ended: the create step ends the process by
 // itself, and where no exit handler of the launcher ran (on Windows the JVM's
 // C runtime is not the launcher's), its cache is recorded here. True when
@@ -350,7 +406,7 @@ bool takeFinishedBuild(CacheStart& start, const std::vector<WideString>& names, 
     FileSystem& files = start.files_;
     const WideString cache = start.path(start.current_ + u".aot");
     for (const WideString& name : names) {
-        const auto id = startsWith(name, start.current_) ? processOf(name, u".aottmp") : std::nullopt;
+        const auto id = start.currentProcessOf(name, u".aottmp");
         if (!id || start.alive(*id, name)) continue;
         const auto head = files.readFile(start.path(name), 8);
         bool taken = false;
@@ -367,6 +423,10 @@ bool takeFinishedBuild(CacheStart& start, const std::vector<WideString>& names, 
     return false;
 }
 
+// Once the dynamic archive is in use: the AOT cache of the key is mapped
+// when its record matches, checked once when newly built, and recorded when
+// there is none, again when a recording or build ended without one, at most
+// a few times per key. Anything else keeps the dynamic archive (Use).
 CacheMode decideAot(CacheStart& start, const std::vector<WideString>& names, const std::string& key,
                     StartupCacheState& state) {
     Launcher& launcher = start.launcher_;
@@ -378,12 +438,29 @@ CacheMode decideAot(CacheStart& start, const std::vector<WideString>& names, con
     if (record && record->state == "building" && record->key == key && takeFinishedBuild(start, names, key)) {
         record = start.readRecord(name);
     }
-    if (!record && !files.facts(recordPath)) {
-        // The record exists from here on, so no other start records this key again.
-        if (!files.writeFile(recordPath, formatRecord({"recording", 0, 0, key}))) return CacheMode::Use;
+    unsigned attempt = 1;
+    if (record && record->key == key && (record->state == "recording" || record->state == "building") &&
+        !start.stillMaking(record->state, names, recordPath)) {
+        // Records of earlier launchers carry no count: theirs was the first.
+        const unsigned made = std::max(record->attempts, 1u);
+        files.remove(start.path(start.current_ + u".aotconf"));
+        if (made >= kRecordingAttempts) {
+            files.writeFile(recordPath, formatRecord({"failed", 0, 0, key, made}));
+            traceLine(launcher, "AOT cache ", name, ": ", made, " recordings ended without a cache; the archive is used");
+            return CacheMode::Use;
+        }
+        traceLine(launcher, "AOT cache ", name, ": ", fromUtf8(record->state), ", but nothing runs behind it");
+        attempt = made + 1;
+        record.reset();
+    }
+    if (!record && (attempt > 1 || !files.facts(recordPath))) {
+        // The record exists from here on, so no other start records this key meanwhile.
+        if (!files.writeFile(recordPath, formatRecord({"recording", 0, 0, key, attempt}))) return CacheMode::Use;
         state.archive = start.path(start.current_ + u"." + decimal(start.process_.processId()) + u".aotconf");
         state.record = recordPath;
-        traceLine(launcher, "recording the AOT configuration for ", name, "; this start goes without the archive");
+        state.attempt = attempt;
+        traceLine(launcher, "recording the AOT configuration for ", name, " (attempt ", attempt, " of ",
+                  kRecordingAttempts, "); this start goes without the archive");
         return CacheMode::Record;
     }
     const auto facts = files.facts(cache);
@@ -456,23 +533,30 @@ std::uint32_t buildThread(void* argument) {
 // The refused archive's last words reach the hook just before the JVM ends
 // the process (neither the exit hook nor atexit runs then): the start ends
 // here instead, with its own code and without those words.
-void refusalWatcher(const std::string& piece) {
-    if (!startsWith(piece, "Error occurred during")) return;
+void endRefusedStart() {
     Launcher* launcher = guardedLauncher.exchange(nullptr);
     if (!launcher) return;
     StartupCacheState& state = launcher->startupCache;
     FileSystem& files = launcher->platform.files;
     files.remove(state.archive);
-    if (state.mode == CacheMode::Record) files.writeFile(state.record, formatRecord({"failed", 0, 0, state.key}));
+    if (state.mode == CacheMode::Record) {
+        files.writeFile(state.record, formatRecord({"failed", 0, 0, state.key, state.attempt}));
+    }
     files.remove(state.marker);
     const int code = guardedExitCode.load();
     // Inside System.exit the program's code is not known here; the JVM would end with 1.
     traceLine(*launcher, "the JVM refused the archive at exit; the start ends with ", code,
               guardedExitCodeKnown.load() ? ", its own code" : ", as the JVM would");
-    releaseCapturedJvmOutputExcept(&isArchiveStepText);
     std::fflush(stdout);
     std::fflush(stderr);
     std::_Exit(code);
+}
+
+// While a creating or recording start runs: the JVM's words about its archive
+// step are dropped, everything else it prints goes on at once.
+bool archiveStepGuard(const std::string& piece) {
+    if (startsWith(piece, "Error occurred during")) endRefusedStart();
+    return isArchiveStepText(piece);
 }
 
 }  // namespace
@@ -572,8 +656,9 @@ std::string keyHash(std::string_view key) {
 }
 
 std::string formatRecord(const ArchiveRecord& record) {
+    const std::string attempts = record.attempts ? "attempts " + std::to_string(record.attempts) + "\n" : "";
     return std::string(kRecordHeader) + "state " + record.state + "\nsize " + std::to_string(record.size) +
-           "\nmodified " + std::to_string(record.modified) + "\nkey\n" + record.key;
+           "\nmodified " + std::to_string(record.modified) + "\n" + attempts + "key\n" + record.key;
 }
 
 std::optional<ArchiveRecord> parseRecord(std::string_view text) {
@@ -599,7 +684,13 @@ std::optional<ArchiveRecord> parseRecord(std::string_view text) {
     };
     const auto sizeValue = number(size);
     const auto modifiedValue = number(modified);
-    if (!state || state->empty() || !sizeValue || !modifiedValue || !field("key")) return std::nullopt;
+    // Only in records of a recording; earlier launchers wrote none.
+    std::optional<std::int64_t> attempts = 0;
+    if (startsWith(text, "attempts ")) attempts = number(field("attempts "));
+    if (!state || state->empty() || !sizeValue || !modifiedValue || !attempts || *attempts > 1000 || !field("key")) {
+        return std::nullopt;
+    }
+    record.attempts = static_cast<unsigned>(*attempts);
     record.state = std::string(*state);
     record.size = static_cast<std::uint64_t>(*sizeValue);
     record.modified = *modifiedValue;
@@ -626,9 +717,22 @@ std::optional<WideString> cacheFolderFor(Launcher& launcher) {
     if (root.empty()) return std::nullopt;
     const ModulePath module = launcher.platform.process.modulePath();
     if (!module.ok) return std::nullopt;
-    // The per-user file's folder rules, with the cache root in place of APPDATA.
+    // The per-user file's folder rules, with the cache root in place of APPDATA;
+    // empty names add no level.
     const WideString file = userConfigFilePathFor(root, launcher.productName, launcher.productCode, module.path);
-    return file.substr(0, file.rfind(kPathSeparator));
+    WideString folder = root;
+    const WideView levels = WideView(file).substr(root.size(), file.rfind(kPathSeparator) - root.size());
+    for (std::size_t start = 0; start < levels.size();) {
+        std::size_t end = levels.find(kPathSeparator, start);
+        if (end == WideView::npos) end = levels.size();
+        if (end > start) {
+            folder += kPathSeparator;
+            folder += levels.substr(start, end - start);
+        }
+        start = end + 1;
+    }
+    folder += kPathSeparator;
+    return folder + WideString(kCacheFolderName);
 }
 
 std::optional<std::string> cacheKey(Launcher& launcher, FileSystem& files, const WideString& javaVersion) {
@@ -778,12 +882,10 @@ void startupCacheMainStarting(Launcher& launcher) {
     state.mainStarted = true;
     FileSystem& files = launcher.platform.files;
     if (state.mode == CacheMode::Create || state.mode == CacheMode::Record) {
-        // What the JVM prints from here on is held back and written at the end
-        // without its words about the archive.
+        // From here on the JVM's words about the archive are kept out of the output.
         guardedExitCode.store(1);
         guardedLauncher.store(&launcher);
-        setJvmCaptureWatcher(&refusalWatcher);
-        setJvmOutputMode(JvmOutputMode::Capture);
+        setJvmOutputGuard(&archiveStepGuard);
     }
     if (state.mode == CacheMode::Check) {
         const auto log = launcher.platform.files.readFile(state.checkLog, 4 << 20);
@@ -833,7 +935,7 @@ void recordingEnded(Launcher& launcher, const WideString& name) {
     const auto facts = files.facts(state.archive);
     const ModulePath module = launcher.platform.process.modulePath();
     if (facts && facts->size > 0 && module.ok && files.rename(state.archive, stem + u".aotconf") &&
-        files.writeFile(state.record, formatRecord({"building", 0, 0, state.key}))) {
+        files.writeFile(state.record, formatRecord({"building", 0, 0, state.key, state.attempt}))) {
         if (launcher.platform.process.startDetached(module.path, kCacheBuildVariable, state.record)) {
             traceLine(launcher, "recorded ", name, "; a detached build makes the AOT cache from it");
             return;
@@ -844,7 +946,7 @@ void recordingEnded(Launcher& launcher, const WideString& name) {
     }
     files.remove(state.archive);
     files.remove(stem + u".aotconf");
-    files.writeFile(state.record, formatRecord({"failed", 0, 0, state.key}));
+    files.writeFile(state.record, formatRecord({"failed", 0, 0, state.key, state.attempt}));
 }
 
 // The JVM has ended: DestroyJavaVM returned or System.exit runs the hook.
@@ -854,11 +956,7 @@ void endStart(Launcher& launcher, bool ranNormally) {
     if (mode == CacheMode::Off) return;
     state.mode = CacheMode::Off;
     cachingLauncher.store(nullptr);
-    if (guardedLauncher.exchange(nullptr)) {
-        setJvmCaptureWatcher(nullptr);
-        releaseCapturedJvmOutputExcept(&isArchiveStepText);
-        setJvmOutputMode(JvmOutputMode::PassThrough);
-    }
+    if (guardedLauncher.exchange(nullptr)) setJvmOutputGuard(nullptr);
     FileSystem& files = launcher.platform.files;
     const WideString name = state.archive.substr(state.archive.rfind(kPathSeparator) + 1);
     if (mode == CacheMode::Record) recordingEnded(launcher, name);
@@ -903,8 +1001,8 @@ std::int32_t runStartupCacheBuild(Launcher& launcher, const WideString& recordPa
     const WideString folder = recordPath.substr(0, slash);
     const WideString name = recordPath.substr(slash + 1);
     const WideString prefix = applicationPrefix(module.path);
-    // Only a record of this application, named as a recording start names it.
-    if (!startsWith(name, prefix) || name.size() != prefix.size() + 16 + 9 || !endsWith(name, u".aot.meta")) {
+    // Only a record of this application in a cache folder, named as a recording start names it.
+    if (folder.substr(folder.rfind(kPathSeparator) + 1) != kCacheFolderName || !isKeyFile(name, prefix, u".aot.meta")) {
         traceLine(launcher, "build: not a record of this application: ", recordPath);
         return 1;
     }
@@ -922,7 +1020,7 @@ std::int32_t runStartupCacheBuild(Launcher& launcher, const WideString& recordPa
     if (!files.writeFile(currentBuild.marker, "")) return 1;
     // Two builds of one key: the one with the lowest process id goes on, the others give up.
     for (const WideString& entry : files.list(folder).value_or(std::vector<WideString>())) {
-        const auto other = startsWith(entry, stemName) ? processOf(entry, u".build") : std::nullopt;
+        const auto other = startsWith(entry, stemName) ? processOfName(entry, prefix, u".build") : std::nullopt;
         if (other && *other < pid && process.processAlive(*other)) {
             files.remove(currentBuild.marker);
             currentBuild.launcher = nullptr;

@@ -1,5 +1,8 @@
 #include "jvm/main_class.h"
 
+#include <memory>
+#include <optional>
+
 #include "cache/startup_cache.h"
 #include "jvm/java_api.h"
 #include "jvm/java_strings.h"
@@ -8,7 +11,6 @@
 #include "jvm/jvm_output.h"
 #include "jvm/restart.h"
 #include "jvm/stack_trace.h"
-#include "jvm/stream_redirection.h"
 #include "splash/splash_screen.h"
 #include "start/launcher.h"
 #include "start/messages.h"
@@ -34,38 +36,60 @@ jint helperMode(MainForm form) {
     return 1;
 }
 
-// The file that takes what the helper prints while it checks the main class:
-// when it refuses, it prints its reason and calls System.exit, and the exit
-// hook that then runs cannot call into Java to ask for the text.
-WideString helperOutputPath;
+// Takes what the helper prints while it checks the main class: when it
+// refuses, it prints its reason and calls System.exit, and the exit hook that
+// then runs cannot call into Java to ask for the text. A file nobody else can
+// name, so no one can plant a link or a pipe in its place.
+std::unique_ptr<ScratchFile> helperOutput;
 
 void traceStep(Launcher& launcher, const char* step, bool ok) {
     if (launcher.trace.enabled()) launcher.trace.line(step, ok ? " ok" : " failed");
 }
 
-WideString temporaryFolder(Launcher& launcher) {
-    Environment& environment = launcher.platform.environment;
-#ifdef _WIN32
-    for (const char16_t* name : {u"TEMP", u"TMP"}) {
-#else
-    for (const char16_t* name : {u"TMPDIR"}) {
-#endif
-        if (auto value = environment.get(name); value && !value->empty()) return *value;
-    }
-#ifdef _WIN32
-    return u".";
-#else
-    return u"/tmp";
-#endif
+// What the helper printed, and the file gone.
+std::string takeHelperOutput() {
+    if (!helperOutput) return {};
+    std::string text = helperOutput->read(kHelperOutputLimit).value_or("");
+    helperOutput.reset();
+    return text;
 }
 
-// What the helper printed, and the file gone.
-std::string takeHelperOutput(Launcher& launcher) {
-    if (helperOutputPath.empty()) return {};
-    std::string text = launcher.platform.files.readFile(helperOutputPath, kHelperOutputLimit).value_or("");
-    launcher.platform.files.remove(helperOutputPath);
-    helperOutputPath.clear();
-    return text;
+// A PrintStream writing into the scratch file through a FileDescriptor that
+// owns a descriptor of its own; null (with any exception cleared) on failure.
+jobject printStreamInto(ScratchFile& file, JNIEnv* env) {
+    jclass descriptorClass = env->FindClass("java/io/FileDescriptor");
+    jmethodID descriptorConstructor = descriptorClass ? env->GetMethodID(descriptorClass, "<init>", "()V") : nullptr;
+    // The field the runtime's own file streams write through.
+#ifdef _WIN32
+    jfieldID field = descriptorClass ? env->GetFieldID(descriptorClass, "handle", "J") : nullptr;
+#else
+    jfieldID field = descriptorClass ? env->GetFieldID(descriptorClass, "fd", "I") : nullptr;
+#endif
+    jclass fileClass = field ? env->FindClass("java/io/FileOutputStream") : nullptr;
+    jmethodID fileConstructor = fileClass ? env->GetMethodID(fileClass, "<init>", "(Ljava/io/FileDescriptor;)V") : nullptr;
+    jclass printClass = fileConstructor ? env->FindClass("java/io/PrintStream") : nullptr;
+    jmethodID printConstructor =
+        printClass ? env->GetMethodID(printClass, "<init>", "(Ljava/io/OutputStream;)V") : nullptr;
+    jobject descriptor = printConstructor ? env->NewObject(descriptorClass, descriptorConstructor) : nullptr;
+    // Asked for last, once nothing can fail before the FileDescriptor owns it.
+    const auto handed = descriptor ? file.javaDescriptor() : std::nullopt;
+    jobject printStream = nullptr;
+    if (handed) {
+#ifdef _WIN32
+        env->SetLongField(descriptor, field, static_cast<jlong>(*handed));
+#else
+        env->SetIntField(descriptor, field, static_cast<jint>(*handed));
+#endif
+        jobject stream = env->NewObject(fileClass, fileConstructor, descriptor);
+        // No automatic flushing and the JVM's default encoding, as System.err has.
+        printStream = stream ? env->NewObject(printClass, printConstructor, stream) : nullptr;
+        if (stream) env->DeleteLocalRef(stream);
+    }
+    if (!printStream) env->ExceptionClear();
+    for (jobject local : {jobject{descriptor}, jobject{printClass}, jobject{fileClass}, jobject{descriptorClass}}) {
+        if (local) env->DeleteLocalRef(local);
+    }
+    return printStream;
 }
 
 // System.exit(-1), which does not return unless it throws.
@@ -117,19 +141,16 @@ struct MainMethod {
     bool withArguments = true;
 };
 
-// checkAndLoadMain, with what it prints going to a file: the helper refuses
+// checkAndLoadMain, with what it prints going to a scratch file: the helper refuses
 // a class by printing why and calling System.exit, which the exit hook turns
 // into a failed start with that text.
 bool loadThroughHelper(Launcher& launcher, JNIEnv* env, jclass helper, jmethodID check, MainMethod& main) {
     UserInterface& ui = launcher.platform.ui;
     const WideString target = mainTarget(launcher);
-    helperOutputPath = temporaryFolder(launcher) + kPathSeparator + u"corvid-main-check-" +
-                       fromAscii(std::to_string(launcher.platform.process.processId())) + u".txt";
-    jobject capture = openPrintStream(helperOutputPath, env);
-    if (!capture) {
-        env->ExceptionClear();
-        helperOutputPath.clear();
-    }
+    helperOutput = launcher.platform.files.createScratchFile();
+    jobject capture = helperOutput ? printStreamInto(*helperOutput, env) : nullptr;
+    if (!capture) helperOutput.reset();
+    traceStep(launcher, "the check's output file", capture != nullptr);
     jobject systemErr = capture ? swapSystemErr(env, capture) : nullptr;
     jstring what = newJavaString(target, env);
     setJvmStage(JvmStage::LoadingMain);
@@ -140,9 +161,8 @@ bool loadThroughHelper(Launcher& launcher, JNIEnv* env, jclass helper, jmethodID
     jthrowable thrown = env->ExceptionOccurred();
     if (thrown) env->ExceptionClear();
     if (systemErr) swapSystemErr(env, systemErr);
-    // Closed before the file goes: Windows keeps an open file.
     if (capture) closeStream(env, capture);
-    const std::string printed = takeHelperOutput(launcher);
+    const std::string printed = takeHelperOutput();
     traceStep(launcher, "checkAndLoadMain", mainClass && !thrown);
     if (!mainClass || thrown) {
         WideString reason = fromNarrow(printed);
@@ -199,7 +219,7 @@ bool loadThroughFindClass(Launcher& launcher, JNIEnv* env, MainMethod& main) {
 WideString mainCheckFailureMessage(Launcher& launcher) {
     UserInterface& ui = launcher.platform.ui;
     return withJvmText(formatMessage(ui, MessageId::MainClassLoadFailed, {mainTarget(launcher)}),
-                       takeHelperOutput(launcher));
+                       takeHelperOutput());
 }
 
 MainOutcome invokeMainClass(Launcher& launcher) {

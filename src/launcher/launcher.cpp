@@ -35,6 +35,9 @@ bool Launcher::initialize() {
     arguments = parseCommandLine(processArguments);
     // Before anything that the start before may still hold.
     takeRestartHandover(*this);
+    // A restart or a build gets the environment this start got, not the one
+    // prepareEnvironment makes of it: its search path would grow each time.
+    platform.process.keepEnvironmentForChildren();
     if (!openInstanceChannel(*this)) return false;
     // A second instance only hands its arguments over; nothing else is read.
     if (singleInstance && !isFirstInstance) return true;

@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,16 +70,22 @@ public:
     virtual std::uint32_t processId() = 0;
     // True when a process with this id runs (or cannot be asked about).
     virtual bool processAlive(std::uint32_t id) = 0;
+    // Keeps the environment as it is now for the processes started from here
+    // on, so that a restart or a build gets what this start got rather than
+    // what the start has made of it since. Without it they get the
+    // environment of the moment they are started.
+    virtual void keepEnvironmentForChildren() = 0;
     // Starts the executable at `path` without arguments, with `name=value`
-    // added to this process's environment: detached from this process's
-    // console and standard streams, without a window, at low priority, not
-    // waited for. False when it could not be started.
+    // added to the kept environment: detached from this process's console and
+    // standard streams, without a window, at low priority, not waited for,
+    // holding none of this process's files or sockets. False when it could
+    // not be started.
     virtual bool startDetached(const WideString& path, const WideString& name, const WideString& value) = 0;
     // Starts the executable at `path` again with `arguments` (the command line
     // as given on Windows, the split arguments on Linux) and `name=value` added
-    // to this process's environment, at normal priority, not waited for. On
-    // Linux it shares this process's standard streams. False when it could not
-    // be started.
+    // to the kept environment, at normal priority, not waited for. It shares
+    // this process's standard streams on Linux and nothing else of its files
+    // or sockets. False when it could not be started.
     virtual bool startAgain(const WideString& path, const ProcessArguments& arguments, const WideString& name,
                             const WideString& value) = 0;
     // Waits at most `milliseconds` for the process with this id to end; true
@@ -92,6 +99,20 @@ struct FileFacts {
     // Modification time in the platform's finest unit (nanoseconds since 1970
     // on Linux, 100 ns ticks since 1601 on Windows); only compared and ordered.
     std::int64_t modified = 0;
+};
+
+// A file that no other user can name, open or plant, for text the JVM writes
+// and the launcher reads back: unnamed on Linux; on Windows created
+// exclusively under a random name in the user's temporary folder and deleted
+// when its last handle closes. Closed, and so gone, when destroyed.
+class ScratchFile {
+public:
+    virtual ~ScratchFile() = default;
+    // A new descriptor (Linux) or handle (Windows) of the file for a Java
+    // FileDescriptor, which then owns it; nullopt on failure.
+    virtual std::optional<std::int64_t> javaDescriptor() = 0;
+    // The first bytes written to it, at most `limit` of them.
+    virtual std::optional<std::string> read(std::size_t limit) = 0;
 };
 
 class FileSystem {
@@ -116,6 +137,8 @@ public:
     // Creates or truncates the file and writes the bytes; false on any failure
     // (a partly written file is removed).
     virtual bool writeFile(const WideString& path, const std::string& bytes) = 0;
+    // A new scratch file; nullptr when none can be made.
+    virtual std::unique_ptr<ScratchFile> createScratchFile() = 0;
     // Renames, replacing an existing target.
     virtual bool rename(const WideString& from, const WideString& to) = 0;
     virtual bool remove(const WideString& path) = 0;

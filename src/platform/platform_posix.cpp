@@ -14,9 +14,12 @@
 #include <exception>
 #include <new>
 #include <fcntl.h>
+#include <linux/close_range.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -27,6 +30,45 @@
 namespace corvid {
 
 namespace {
+
+// One more than the highest descriptor this process may have open.
+int descriptorLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+        return static_cast<int>(std::min<rlim_t>(limit.rlim_cur, INT_MAX));
+    }
+    const long most = sysconf(_SC_OPEN_MAX);
+    return most > 0 ? static_cast<int>(std::min<long>(most, INT_MAX)) : 1 << 20;
+}
+
+// Between fork and execve: the JVM opens its files and sockets without
+// close-on-exec, and a child must not hold them (a restarted program could
+// not bind its own port). Marked rather than closed, so that the failure
+// pipe still reports a failed execve. Async-signal-safe calls only.
+void closeAllOnExecFrom3(int limit) {
+#ifdef SYS_close_range
+    if (syscall(SYS_close_range, 3u, ~0u, CLOSE_RANGE_CLOEXEC) == 0) return;
+#endif
+    // Kernels before 5.11 lack the call or its flag.
+    for (int fd = 3; fd < limit; ++fd) {
+        const int flags = fcntl(fd, F_GETFD);
+        if (flags >= 0 && (flags & FD_CLOEXEC) == 0) fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+    }
+}
+
+// A process that has ended but is not yet reaped by its parent (a killed
+// detached build whose new parent reaps late) is a zombie: its id still
+// answers, but it runs no more.
+bool isZombie(pid_t id) {
+    const std::string stat = "/proc/" + std::to_string(id) + "/stat";
+    char text[512];
+    const UniqueFileDescriptor file(open(stat.c_str(), O_RDONLY | O_CLOEXEC));
+    const ssize_t got = file ? read(file.get(), text, sizeof text - 1) : -1;
+    if (got <= 0) return false;
+    text[got] = '\0';
+    const char* state = std::strrchr(text, ')');
+    return state && state[1] == ' ' && state[2] == 'Z';
+}
 
 class PosixProcess final : public Process {
 public:
@@ -63,7 +105,14 @@ public:
 
     bool processAlive(std::uint32_t id) override {
         // EPERM: it exists but belongs to someone else.
-        return kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+        if (kill(static_cast<pid_t>(id), 0) != 0 && errno != EPERM) return false;
+        return !isZombie(static_cast<pid_t>(id));
+    }
+
+    void keepEnvironmentForChildren() override {
+        std::vector<std::string> kept;
+        for (char** entry = environ; *entry; ++entry) kept.emplace_back(*entry);
+        keptEnvironment_ = std::move(kept);
     }
 
     bool startDetached(const WideString& path, const WideString& name, const WideString& value) override {
@@ -76,29 +125,22 @@ public:
     }
 
     bool waitForEnd(std::uint32_t id, std::uint32_t milliseconds) override {
-        const std::string stat = "/proc/" + std::to_string(id) + "/stat";
+        const auto process = static_cast<pid_t>(id);
         for (std::uint32_t waited = 0;; waited += 20) {
-            if (kill(static_cast<pid_t>(id), 0) != 0 && errno == ESRCH) return true;
-            // A process that has ended but is not yet reaped by its parent is a zombie.
-            char text[512];
-            const UniqueFileDescriptor file(open(stat.c_str(), O_RDONLY | O_CLOEXEC));
-            const ssize_t got = file ? read(file.get(), text, sizeof text - 1) : -1;
-            if (got > 0) {
-                text[got] = '\0';
-                const char* state = std::strrchr(text, ')');
-                if (state && state[1] == ' ' && state[2] == 'Z') return true;
-            }
+            if ((kill(process, 0) != 0 && errno == ESRCH) || isZombie(process)) return true;
             if (waited >= milliseconds) return false;
             usleep(20000);
         }
     }
 
 private:
+    std::optional<std::vector<std::string>> keptEnvironment_;
+
     // Detached: a new session, not our child (so never our zombie), standard
     // streams on /dev/null, low priority. Otherwise a plain child that keeps
     // this process's streams and session.
-    static bool spawn(const WideString& path, const WideList& arguments, const WideString& name,
-                      const WideString& value, bool detached) {
+    bool spawn(const WideString& path, const WideList& arguments, const WideString& name, const WideString& value,
+               bool detached) {
         // Everything the children need is made here: after fork in a process
         // with JVM threads only async-signal-safe calls are allowed.
         const std::string program = toNarrow(path);
@@ -110,11 +152,17 @@ private:
         const std::string prefix = toNarrow(name) + "=";
         const std::string variable = prefix + toNarrow(value);
         std::vector<char*> environment;
-        for (char** entry = environ; *entry; ++entry) {
-            if (std::string_view(*entry).substr(0, prefix.size()) != prefix) environment.push_back(*entry);
+        const auto add = [&](char* entry) {
+            if (std::string_view(entry).substr(0, prefix.size()) != prefix) environment.push_back(entry);
+        };
+        if (keptEnvironment_) {
+            for (std::string& entry : *keptEnvironment_) add(entry.data());
+        } else {
+            for (char** entry = environ; *entry; ++entry) add(*entry);
         }
         environment.push_back(const_cast<char*>(variable.c_str()));
         environment.push_back(nullptr);
+        const int limit = descriptorLimit();
         sigset_t none;
         sigemptyset(&none);
         int failure[2];
@@ -133,13 +181,14 @@ private:
                 setsid();
                 if (fork() != 0) _exit(0);
                 setpriority(PRIO_PROCESS, 0, 10);
-                const int null = open("/dev/null", O_RDWR);
+                const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
                 if (null >= 0) {
                     dup2(null, 0);
                     dup2(null, 1);
                     dup2(null, 2);
                 }
             }
+            closeAllOnExecFrom3(limit);
             execve(argv[0], argv.data(), environment.data());
             const int error = errno;
             (void)!write(failure[1], &error, sizeof error);
@@ -158,6 +207,35 @@ private:
         }
         return got == 0;
     }
+};
+
+class PosixScratchFile final : public ScratchFile {
+public:
+    explicit PosixScratchFile(int file) : file_(file) {}
+
+    std::optional<std::int64_t> javaDescriptor() override {
+        const int copy = fcntl(file_.get(), F_DUPFD_CLOEXEC, 3);
+        if (copy < 0) return std::nullopt;
+        return copy;
+    }
+
+    // At its own offset: the copies share the file position.
+    std::optional<std::string> read(std::size_t limit) override {
+        std::string content;
+        while (content.size() < limit) {
+            char buffer[16384];
+            const std::size_t wanted = std::min(sizeof buffer, limit - content.size());
+            const ssize_t got = pread(file_.get(), buffer, wanted, static_cast<off_t>(content.size()));
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) return std::nullopt;
+            if (got == 0) break;
+            content.append(buffer, static_cast<std::size_t>(got));
+        }
+        return content;
+    }
+
+private:
+    UniqueFileDescriptor file_;
 };
 
 class PosixFileSystem final : public FileSystem {
@@ -225,6 +303,18 @@ public:
         const bool ok = close(file.release()) == 0 && written == bytes.size();
         if (!ok) unlink(name.c_str());
         return ok;
+    }
+
+    // Memory that looks like a file; before Linux 3.17, a file with no name
+    // in the temporary folder.
+    std::unique_ptr<ScratchFile> createScratchFile() override {
+        int file = memfd_create("corvid-scratch", MFD_CLOEXEC);
+        if (file < 0) {
+            const char* folder = std::getenv("TMPDIR");
+            file = open(folder && *folder == '/' ? folder : "/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        }
+        if (file < 0) return nullptr;
+        return std::make_unique<PosixScratchFile>(file);
     }
 
     bool rename(const WideString& from, const WideString& to) override {

@@ -13,6 +13,8 @@
 #include "platform/win_handles.h"
 #include "platform/windows_api.h"
 
+#include <ntsecapi.h>  // RtlGenRandom
+
 namespace corvid {
 
 namespace {
@@ -88,6 +90,8 @@ public:
         return !GetExitCodeProcess(process.get(), &code) || code == STILL_ACTIVE;
     }
 
+    void keepEnvironmentForChildren() override { keptEnvironment_ = environmentBlock(); }
+
     bool startDetached(const WideString& path, const WideString& name, const WideString& value) override {
         std::wstring block = environmentWith(name, value);
         std::wstring commandLine = L"\"" + std::wstring(wide(path)) + L"\"";
@@ -141,21 +145,70 @@ public:
     }
 
 private:
-    // This environment without `name`, then name=value, each entry
-    // NUL-terminated, the block ended by one more NUL.
-    static std::wstring environmentWith(const WideString& name, const WideString& value) {
+    // The kept environment block, without its closing NUL; empty: none kept.
+    std::wstring keptEnvironment_;
+
+    // This process's environment, each entry NUL-terminated.
+    static std::wstring environmentBlock() {
+        std::wstring block;
+        if (wchar_t* strings = GetEnvironmentStringsW()) {
+            for (const wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1) block.append(entry, wcslen(entry) + 1);
+            FreeEnvironmentStringsW(strings);
+        }
+        return block;
+    }
+
+    // The kept environment (or this one) without `name`, then name=value,
+    // each entry NUL-terminated, the block ended by one more NUL.
+    std::wstring environmentWith(const WideString& name, const WideString& value) const {
+        const std::wstring base = keptEnvironment_.empty() ? environmentBlock() : keptEnvironment_;
         std::wstring block;
         const std::wstring prefix = std::wstring(wide(name)) + L"=";
-        if (wchar_t* strings = GetEnvironmentStringsW()) {
-            for (const wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1) {
-                if (_wcsnicmp(entry, prefix.c_str(), prefix.size()) != 0) block.append(entry, wcslen(entry) + 1);
-            }
-            FreeEnvironmentStringsW(strings);
+        for (std::size_t at = 0; at < base.size();) {
+            const std::size_t end = base.find(L'\0', at);
+            if (_wcsnicmp(base.c_str() + at, prefix.c_str(), prefix.size()) != 0) block.append(base, at, end - at + 1);
+            at = end + 1;
         }
         block += prefix + wide(value);
         block.push_back(L'\0');
         return block;
     }
+};
+
+class Win32ScratchFile final : public ScratchFile {
+public:
+    explicit Win32ScratchFile(HANDLE file) : file_(file) {}
+
+    std::optional<std::int64_t> javaDescriptor() override {
+        HANDLE copy = nullptr;
+        if (!DuplicateHandle(GetCurrentProcess(), file_.get(), GetCurrentProcess(), &copy, 0, FALSE,
+                             DUPLICATE_SAME_ACCESS)) {
+            return std::nullopt;
+        }
+        return static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(copy));
+    }
+
+    // At its own offset: the copies share the file position.
+    std::optional<std::string> read(std::size_t limit) override {
+        std::string content;
+        while (content.size() < limit) {
+            char buffer[16384];
+            const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(sizeof buffer, limit - content.size()));
+            OVERLAPPED at{};
+            at.Offset = static_cast<DWORD>(content.size());
+            DWORD got = 0;
+            if (!ReadFile(file_.get(), buffer, wanted, &got, &at)) {
+                if (GetLastError() == ERROR_HANDLE_EOF) break;
+                return std::nullopt;
+            }
+            if (got == 0) break;
+            content.append(buffer, got);
+        }
+        return content;
+    }
+
+private:
+    UniqueFileHandle file_;
 };
 
 class Win32FileSystem final : public FileSystem {
@@ -230,6 +283,33 @@ public:
         }
         if (!ok) DeleteFileW(wide(path));
         return ok;
+    }
+
+    // Created new, so a file or link planted under the name is never opened;
+    // shared with nobody and deleted on close, so it goes with the process
+    // however that ends. Only in a temporary folder given by a full path.
+    std::unique_ptr<ScratchFile> createScratchFile() override {
+        wchar_t folder[MAX_PATH + 1];
+        const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+        if (length < 3 || length > MAX_PATH) return nullptr;
+        const bool full = (folder[1] == L':' && folder[2] == L'\\') || (folder[0] == L'\\' && folder[1] == L'\\');
+        if (!full) return nullptr;
+        for (int attempt = 0; attempt < 8; ++attempt) {
+            unsigned char random[16];
+            if (!RtlGenRandom(random, sizeof random)) return nullptr;
+            std::wstring path(folder, length);
+            path += L"corvid-";
+            for (const unsigned char byte : random) {
+                path.push_back(L"0123456789abcdef"[byte >> 4]);
+                path.push_back(L"0123456789abcdef"[byte & 15]);
+            }
+            path += L".tmp";
+            HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+            if (file != INVALID_HANDLE_VALUE) return std::make_unique<Win32ScratchFile>(file);
+            if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return nullptr;
+        }
+        return nullptr;
     }
 
     bool rename(const WideString& from, const WideString& to) override {

@@ -60,8 +60,16 @@ public:
 
     std::uint32_t pid = 4242;
     std::set<std::uint32_t> alive;
+    // The fake environment's variables (FakePlatform links them); the
+    // children's environment is what they were when kept, else as they are.
+    using Variables = std::map<WideString, WideString>;
+    const Variables* variables = nullptr;
+    std::optional<Variables> keptEnvironment;
+    void keepEnvironmentForChildren() override { keptEnvironment = *variables; }
+    Variables childEnvironment() const { return keptEnvironment ? *keptEnvironment : *variables; }
     struct Detached {
         WideString path, name, value;
+        Variables environment;  // without name=value
     };
     std::vector<Detached> detached;
     bool detachFails = false;
@@ -69,20 +77,21 @@ public:
     bool processAlive(std::uint32_t id) override { return alive.count(id) != 0; }
     bool startDetached(const WideString& path, const WideString& name, const WideString& value) override {
         if (detachFails) return false;
-        detached.push_back({path, name, value});
+        detached.push_back({path, name, value, childEnvironment()});
         return true;
     }
     struct Again {
         WideString path;
         ProcessArguments arguments;
         WideString name, value;
+        Variables environment;  // without name=value
     };
     std::vector<Again> startedAgain;
     bool startAgainFails = false;
     bool startAgain(const WideString& path, const ProcessArguments& arguments, const WideString& name,
                     const WideString& value) override {
         if (startAgainFails) return false;
-        startedAgain.push_back({path, arguments, name, value});
+        startedAgain.push_back({path, arguments, name, value, childEnvironment()});
         return true;
     }
     // The processes waited for; those in `alive` never end.
@@ -133,6 +142,8 @@ public:
     std::optional<WideString> realPath(const WideString& path) override;
     std::optional<WideString> currentDirectory() override { return cwd; }
     bool writeFile(const WideString& path, const std::string& bytes) override;
+    // Its only user, the main-class check, needs a JVM, which unit tests lack.
+    std::unique_ptr<ScratchFile> createScratchFile() override { return nullptr; }
     bool rename(const WideString& from, const WideString& to) override;
     bool remove(const WideString& path) override;
     std::optional<std::vector<WideString>> list(const WideString& folder) override;
@@ -307,7 +318,10 @@ struct FakePlatform {
     Platform platform{process, files, environment, profiles, ui, runtimes,
                       libraries, threads, memory, runtimePrompt, systemShortPaths()};
 
-    FakePlatform() { files.profileFiles = &profiles.files; }
+    FakePlatform() {
+        files.profileFiles = &profiles.files;
+        process.variables = &environment.variables;
+    }
 };
 
 }  // namespace corvid::testing

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "config/config_keys.h"
+#include "jvm/process_environment.h"
 #include "jvm/restart.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
@@ -92,6 +93,26 @@ TEST_F(Restart, StartsTheExecutableAgainOnceWithItsArgumentsAndTheCount) {
     EXPECT_EQ(again.arguments.commandLine, u"tool.exe \"a b\" c");
     EXPECT_EQ(again.name, u"CORVID_RESTART");
     EXPECT_EQ(again.value, u"2:4242");
+}
+
+// The start rewrites its search path and publishes the runtime; a restart
+// that inherited that would prepend and append to it again each time.
+TEST_F(Restart, GetsTheEnvironmentTheStartGot) {
+    fake.environment.variables = {{u"CORVID_RESTART", u"0:77"}, {kSearchPathVariable, nativePath(u"/usr/bin")},
+                                  {u"HOME", nativePath(u"/home/ada")}};
+    fake.profiles.files[nativePath(u"C:/Apps/Tool/tool.ini")] =
+        u"[Java Runtime Environment]\nMain Class=Main\nSystem Path=" + nativePath(u"/tools") +
+        u"\n[Application]\nRestart Exit Code=9\n";
+    launcher.initialize();  // no runtime is found; the environment is what matters
+    launcher.jvmLibraryPath = nativePath(u"/jdk/lib/server/libjvm.so");
+    prepareEnvironment(launcher);
+    ASSERT_NE(fake.environment.get(kSearchPathVariable), nativePath(u"/usr/bin"));
+    programStarting(launcher);
+    restartAfterExit(launcher, 9);
+    ASSERT_EQ(fake.process.startedAgain.size(), 1u);
+    const testing::FakeProcess::Variables expected = {{kSearchPathVariable, nativePath(u"/usr/bin")},
+                                                      {u"HOME", nativePath(u"/home/ada")}};
+    EXPECT_EQ(fake.process.startedAgain[0].environment, expected);
 }
 
 TEST_F(Restart, ARestartedStartTakesTheHandoverOutAndWaitsForTheOneBefore) {

@@ -274,7 +274,7 @@ done
 # run_restarts MODE N: starts the chain and waits until the log has N lines and
 # the trace says the last start ended (or 60 s passed).
 run_restarts() {
-    rm -f "$E2E_TMP/restart.log" "$E2E_TMP/restart.trace"
+    rm -f "$E2E_TMP/restart.log" "$E2E_TMP/restart.log.path" "$E2E_TMP/restart.trace"
     run_captured CORVID_TRACE="$E2E_TMP/restart.trace" "$app" "$E2E_TMP/restart.log" "$1" "two words" x
     for _ in $(seq 600); do
         [[ $(grep -c '^run ' "$E2E_TMP/restart.log" 2>/dev/null) -ge $2 && \
@@ -289,8 +289,35 @@ check_equal "restart: the first start ends with the code" 9 "$RUN_STATUS"
 check_equal "restart: started again once with the same arguments, the handover unseen" \
     "$(printf 'run two words|x handover=null executable=%s\n' "$app" "$app")" "$(cat "$E2E_TMP/restart.log")"
 check_contains "restart: traced" "$(cat "$E2E_TMP/restart.trace")" "restart: exit code 9, started again"
-run_restarts always 4
+# With a "System Path", which each start puts before the PATH it got.
+write_file "$E2E_TMP/app.ini" "[Java Runtime Environment]
+Main Class=corvid.probe.Restart
+JRE Path=$jdk
+System Path=/opt/corvid-tools
+[Class Path]
+Class Path=$classes
+[Application]
+Restart Exit Code=9
+"
+PATH=/usr/local/bin:/usr/bin:/bin run_restarts always 4
 check_equal "restart: a program that always ends at once runs at most 1 + 3 times" 4 \
     "$(grep -c '^run ' "$E2E_TMP/restart.log")"
 check_contains "restart: the guard is traced" "$(cat "$E2E_TMP/restart.trace")" \
     "restart: not again, the program ended at once after 3 restarts in a row"
+path="/opt/corvid-tools:/usr/local/bin:/usr/bin:/bin:$jdk/bin"
+check_equal "restart: after three restarts PATH is what it was at the first start" \
+    "$(printf '%s\n' "$path" "$path" "$path" "$path")" "$(cat "$E2E_TMP/restart.log.path")"
+
+# A server asks for a restart while it listens: the new start gets none of
+# the old one's sockets, so it can listen on the same port.
+configure corvid.probe.Listen "" $'[Application]\nRestart Exit Code=9'
+rm -f "$E2E_TMP/listen.log"
+run_captured CORVID_TRACE="$E2E_TMP/listen.trace" "$app" "$E2E_TMP/listen.log"
+for _ in $(seq 300); do
+    [[ $(wc -l <"$E2E_TMP/listen.log" 2>/dev/null) -ge 2 ]] && break
+    sleep 0.1
+done
+check_equal "restart: the first start listens and asks for the restart" 9 "$RUN_STATUS"
+port=$(head -1 "$E2E_TMP/listen.log" | cut -d' ' -f2)
+check_equal "restart: the new start listens on the same port" "$(printf 'listening %s\nagain %s' "$port" "$port")" \
+    "$(cat "$E2E_TMP/listen.log")"

@@ -110,6 +110,36 @@ for jdk in "$jdk17" "$jdk25"; do
         "${RUN_STDERR%$'\n'}"
 done
 
+# ---- the main-class check's words go to no file another user can plant ---------------
+# Links and pipes under every name a predictable scheme would use, in $TMPDIR
+# and in /tmp, for the very process id the start gets (exec keeps it).
+victim=$E2E_TMP/victim.txt
+planted=$E2E_TMP/planted
+mkdir -p "$planted"
+missing="app.bin: Failed to load Main Class: forms.Missing. Error: Could not find or load main class forms.Missing Caused by: java.lang.ClassNotFoundException: forms.Missing"
+for plant in "link:$planted" "fifo:$planted" "link:/tmp" "fifo:/tmp"; do
+    kind=${plant%%:*} dir=${plant#*:}
+    where=/tmp
+    [[ $dir == "$planted" ]] && where='$TMPDIR'
+    for main in forms.Missing forms.Probe; do
+        name="a $kind planted in $where, $main"
+        configure "$jdk17" "Main Class=$main" "" "$work/classes"
+        write_file "$victim" "precious"
+        tmpdir=(env -u TMPDIR)
+        [[ $dir == "$planted" ]] && tmpdir=(env TMPDIR="$planted")
+        run_captured "${tmpdir[@]}" bash -c 'echo $$ >"$2.pid"
+            if [[ $0 == link ]]; then ln -s "$2" "$1/corvid-main-check-$$.txt"; else mkfifo "$1/corvid-main-check-$$.txt"; fi
+            exec "${@:3}"' "$kind" "$dir" "$victim" "$app" x
+        rm -f "$dir/corvid-main-check-$(cat "$victim.pid").txt"
+        if [[ $main == forms.Missing ]]; then
+            check_equal "$name: the runtime's words in the message" "$missing" "${RUN_STDERR%$'\n'}"
+        else
+            check_equal "$name: the program runs" $'0 argument x\n' "$RUN_STATUS $RUN_STDOUT"
+        fi
+        check_equal "$name: the linked file is untouched" "precious" "$(cat "$victim")"
+    done
+done
+
 # ---- System.exit ends the trace too -------------------------------------------------
 configure "$jdk17" "Main Class=corvid.probe.Exit" "" "$CORVID_BUILD_DIR/tests/java/classes"
 run_captured CORVID_TRACE="$E2E_TMP/exit.trace" "$app" 7

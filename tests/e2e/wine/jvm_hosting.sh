@@ -292,6 +292,34 @@ check_equal "$CASE: no message box" 0 "$MSGBOX_SHOWN"
 check_contains "$CASE: the exception is printed" "$RUN_STDERR" "java.lang.NoSuchMethodError: main"
 check_equal "$CASE: exit code" 255 "$RUN_STATUS"
 
+CASE="the runtime's launcher helper"
+# Its words go to a file only this start can open: no file is left behind,
+# and links planted in the temporary folder under the names of a predictable
+# scheme (for any process id Wine hands out here) reach nothing.
+temp=$(winepath -u "$(timeout 60 wine cmd /c 'echo %TEMP%' </dev/null | tr -d '\r\n')" 2>/dev/null)
+check "$CASE: the temporary folder is a folder" test -d "$temp"
+accepted=$'launcher-helper\nclass app/Main main=print'
+refused=$'launcher-helper\nclass app/Other main=print'
+refusal=$'Failed to load Main Class: app.Main.\nError: Could not find or load main class app.Main'
+configure "$(runtime_ini "$(win "$server_rt")" "" "")" "$refused"
+launch_msgbox
+check_contains "$CASE: a refused class: the helper's words in the message" "$MSGBOX_TEXT" "$refusal"
+check_equal "$CASE: a refused class: exit code" 255 "$RUN_STATUS"
+check_equal "$CASE: a refused class: no file left in the temporary folder" "" "$(ls -A "$temp" | grep -i corvid)"
+victim=$E2E_TMP/victim.txt
+write_file "$victim" "precious"
+perl -e 'for (my $id = 4; $id <= 16384; $id += 4) { symlink($ARGV[1], "$ARGV[0]/corvid-main-check-$id.txt") }' \
+    "$temp" "$victim"
+configure "$(runtime_ini "$(win "$server_rt")" "" "")" "$accepted"
+launch_msgbox a
+check_equal "$CASE: links planted: a class it accepts runs" "0 a" "$RUN_STATUS $(head -1 <<<"$RUN_STDOUT" | tr -d '\r')"
+check_contains "$CASE: its words go through a handle" "$LOG" "SetLongField FileDescriptor.handle"
+configure "$(runtime_ini "$(win "$server_rt")" "" "")" "$refused"
+launch_msgbox
+check_contains "$CASE: links planted: a refused class: the helper's words in the message" "$MSGBOX_TEXT" "$refusal"
+check_equal "$CASE: links planted: the linked file is untouched" "precious" "$(cat "$victim")"
+find "$temp" -maxdepth 1 -type l -name 'corvid-main-check-*' -delete
+
 CASE="output file in a missing folder"
 configure "$(runtime_ini "$(win "$server_rt")" "" "$(printf '%s\n' "Output File=$(win "$E2E_TMP/none/out.txt")" \
     "Error File=$(win "$E2E_TMP/err.txt.out")")")" "class app/Main main=print"

@@ -134,3 +134,6 @@ check_equal "restart: the first start ends with the code" 9 "$RUN_STATUS"
 check_equal "restart: started again with the same arguments, at most 1 + 3 times at once" \
     "$(printf 'arg 0 two words\narg 1 x\n%.0s' 1 2 3 4)" "$(grep '^arg ' "$log")"
 check_contains "restart: the guard stops it" "$(cat "$trace")" "restart: not again"
+first_path=$(grep -m1 '^env Path=' "$log")
+check_equal "restart: after three restarts Path is what it was at the first start" \
+    "$(printf '%s\n' "$first_path" "$first_path" "$first_path" "$first_path")" "$(grep '^env Path=' "$log")"

@@ -24,6 +24,9 @@ std::optional<DpiAwareness> currentThreadDpiAwareness();
 std::optional<std::string> environmentVariable(const char* name);
 // Opens a file named in UTF-8; nullptr with errorText set on failure.
 std::FILE* openFile(const std::string& utf8Path, const char* mode, std::string& errorText);
+// A stream over a descriptor (POSIX) or handle (Windows) a FileDescriptor
+// holds, which closing the stream closes; nullptr with errorText on failure.
+std::FILE* openDescriptor(std::int64_t descriptor, std::string& errorText);
 // Writes to the process's own standard output or error, byte for byte.
 void writeStandardStream(bool toErr, const std::string& bytes);
 [[noreturn]] void exitProcess(int code);

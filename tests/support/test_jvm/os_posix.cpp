@@ -43,6 +43,12 @@ std::FILE* openFile(const std::string& utf8Path, const char* mode, std::string& 
     return file;
 }
 
+std::FILE* openDescriptor(std::int64_t descriptor, std::string& errorText) {
+    std::FILE* file = fdopen(static_cast<int>(descriptor), "wb");
+    if (!file) errorText = std::strerror(errno);
+    return file;
+}
+
 void writeStandardStream(bool toErr, const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {

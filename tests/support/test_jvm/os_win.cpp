@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <io.h>
 #include <string>
 
 #include "os.h"
@@ -84,6 +86,13 @@ std::optional<std::string> environmentVariable(const char* name) {
 std::FILE* openFile(const std::string& utf8Path, const char* mode, std::string& errorText) {
     std::FILE* file = _wfopen(toWide(utf8Path).c_str(), toWide(mode).c_str());
     if (!file) errorText = errno == ENOENT ? "The system cannot find the path specified" : "Access is denied";
+    return file;
+}
+
+std::FILE* openDescriptor(std::int64_t descriptor, std::string& errorText) {
+    const int fd = _open_osfhandle(static_cast<intptr_t>(descriptor), 0);
+    std::FILE* file = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
+    if (!file) errorText = "The handle is invalid";
     return file;
 }
 

@@ -8,6 +8,7 @@
 #include <jni.h>
 
 #include <array>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -84,13 +85,14 @@ const World& world() {
 
 // The library's Java objects. They are never freed (the processes are short).
 struct Object {
-    enum Kind { Class, String, ByteArray, ObjectArray, FileStream, ByteStream, PrintStream, Throwable };
+    enum Kind { Class, String, ByteArray, ObjectArray, FileStream, ByteStream, PrintStream, Throwable, FileDescriptor };
     Kind kind = Class;
     std::string name;              // Class: its name; Throwable: its class
     std::u16string text;           // String
     std::string bytes;             // ByteArray; String: the bytes it was made from; ByteStream; Throwable: its trace
     std::vector<Object*> elements; // ObjectArray
-    std::FILE* file = nullptr;     // FileStream
+    std::FILE* file = nullptr;     // FileStream; null once closed
+    std::int64_t descriptor = -1;  // FileDescriptor: its fd or handle field
     Object* target = nullptr;      // PrintStream: the stream it writes to
 };
 
@@ -188,7 +190,7 @@ void write(Object* printStream, bool toErr, const std::string& bytes) {
         writeStandardStream(toErr, bytes);
     } else if (stream->kind == Object::ByteStream) {
         stream->bytes += bytes;
-    } else {
+    } else if (stream->file) {
         std::fwrite(bytes.data(), 1, bytes.size(), stream->file);
         std::fflush(stream->file);
     }
@@ -350,6 +352,10 @@ const std::deque<Method>& methods() {
             {"java/lang/System", "setErr", "(Ljava/io/PrintStream;)V", true},
             {"java/lang/System", "exit", "(I)V", true},
             {"java/lang/Throwable", "printStackTrace", "(Ljava/io/PrintStream;)V", false},
+            {"java/io/FileDescriptor", "<init>", "()V", false},
+            {"java/io/FileOutputStream", "<init>", "(Ljava/io/FileDescriptor;)V", false},
+            {"java/io/PrintStream", "close", "()V", false},
+            {"sun/launcher/LauncherHelper", "checkAndLoadMain", "(ZILjava/lang/String;)Ljava/lang/Class;", true},
         };
         for (const auto& [name, declared] : world().classes) {
             if (declared.main) list.push_back({name, "main", "([Ljava/lang/String;)V", true, &*declared.main});
@@ -467,6 +473,18 @@ jint runSteps(ThreadEnv* env, const Method& method, const std::vector<jvalue>& a
     return result;
 }
 
+// As the runtime's launcher helper does for a class: the class, or its
+// reason on System.err and System.exit(1).
+jobject checkAndLoadMain(const std::u16string& target) {
+    std::string name = encode(target, Charset::Utf8);
+    for (char& c : name) c = c == '.' ? '/' : c;
+    if (world().classes.count(name) != 0) return ref(make(Object::Class, name));
+    const std::string dotted = javaName(name);
+    write(systemErr, true, "Error: Could not find or load main class " + dotted + kLineSeparator +
+                               "Caused by: java.lang.ClassNotFoundException: " + dotted + kLineSeparator);
+    systemExit(1);
+}
+
 // Every call of a method lands here; the result of a void method is ignored.
 jvalue invoke(ThreadEnv* env, const Method& method, Object* self, const std::vector<jvalue>& arguments) {
     jvalue result{};
@@ -481,6 +499,14 @@ jvalue invoke(ThreadEnv* env, const Method& method, Object* self, const std::vec
     } else if (method.name == "printStackTrace") {
         Object* stream = use(arguments.at(0).l, Object::PrintStream, "printStackTrace");
         write(stream, true, self->bytes + kLineSeparator);
+    } else if (method.name == "close") {
+        std::lock_guard<std::mutex> lock(streamMutex);
+        if (self->target && self->target->file) {
+            std::fclose(self->target->file);
+            self->target->file = nullptr;
+        }
+    } else if (method.name == "checkAndLoadMain") {
+        result.l = checkAndLoadMain(use(arguments.at(2).l, Object::String, "checkAndLoadMain")->text);
     } else if (method.name == "toString") {
         Object* string = make(Object::String);
         string->bytes = self->bytes;
@@ -499,7 +525,9 @@ jclass JNICALL FindClass(JNIEnv* jni, const char* name) {
     logLine(std::string("FindClass ") + escapeBytes(name));
     const bool platform = name == std::string("java/lang/String") || name == std::string("java/lang/System") ||
                           name == std::string("java/io/PrintStream") || name == std::string("java/io/FileOutputStream") ||
-                          name == std::string("java/io/ByteArrayOutputStream") || name == std::string("java/lang/Throwable");
+                          name == std::string("java/io/ByteArrayOutputStream") || name == std::string("java/lang/Throwable") ||
+                          name == std::string("java/io/FileDescriptor") ||
+                          (name == std::string("sun/launcher/LauncherHelper") && world().launcherHelper);
     if ((!platform && world().classes.count(name) == 0) || world().missingClasses.count(name) > 0) {
         env->pending = newThrowable("java/lang/NoClassDefFoundError", name);
         return nullptr;
@@ -529,7 +557,7 @@ void JNICALL DeleteLocalRef(JNIEnv* jni, jobject reference) {
     envOf(jni, "DeleteLocalRef", true);
     Object* object = use(reference, "DeleteLocalRef");
     if (object) reinterpret_cast<LocalRef*>(reference)->deleted = true;
-    static const char* const kKindNames[] = {"class", "String", "byte[]", "Object[]", "FileOutputStream", "ByteArrayOutputStream", "PrintStream", "Throwable"};
+    static const char* const kKindNames[] = {"class", "String", "byte[]", "Object[]", "FileOutputStream", "ByteArrayOutputStream", "PrintStream", "Throwable", "FileDescriptor"};
     logLine(std::string("DeleteLocalRef ") + (object ? kKindNames[object->kind] : "null"));
 }
 
@@ -567,6 +595,77 @@ jmethodID JNICALL GetStaticMethodID(JNIEnv* jni, jclass cls, const char* name, c
     return lookUp(jni, cls, name, signature, true, "GetStaticMethodID");
 }
 
+// The fields the launcher reads or sets: the descriptor a FileDescriptor
+// holds (fd on POSIX, handle on Windows) and System.err.
+struct Field {
+    std::string owner, name, signature;
+    bool isStatic;
+};
+
+const std::deque<Field>& fields() {
+    static const std::deque<Field> all = {
+        {"java/io/FileDescriptor", "fd", "I", false},
+        {"java/io/FileDescriptor", "handle", "J", false},
+        {"java/lang/System", "err", "Ljava/io/PrintStream;", true},
+    };
+    return all;
+}
+
+jfieldID lookUpField(JNIEnv* jni, jclass cls, const char* name, const char* signature, bool isStatic, const char* call) {
+    ThreadEnv* env = envOf(jni, call);
+    Object* owner = use(cls, Object::Class, call);
+    logLine(std::string(call) + " " + owner->name + " " + name + " " + signature);
+    for (const Field& field : fields()) {
+        if (field.owner == owner->name && field.name == name && field.signature == signature && field.isStatic == isStatic) {
+            return reinterpret_cast<jfieldID>(const_cast<Field*>(&field));
+        }
+    }
+    if (world().lookupExceptions) env->pending = newThrowable("java/lang/NoSuchFieldError", name);
+    return nullptr;
+}
+
+jfieldID JNICALL GetFieldID(JNIEnv* jni, jclass cls, const char* name, const char* signature) {
+    return lookUpField(jni, cls, name, signature, false, "GetFieldID");
+}
+
+jfieldID JNICALL GetStaticFieldID(JNIEnv* jni, jclass cls, const char* name, const char* signature) {
+    return lookUpField(jni, cls, name, signature, true, "GetStaticFieldID");
+}
+
+const Field& fieldOf(jfieldID id, const char* call) {
+    const Field* field = reinterpret_cast<const Field*>(id);
+    if (!field) fatal(std::string(call) + " got a null field id");
+    return *field;
+}
+
+void setDescriptor(JNIEnv* jni, jobject self, jfieldID id, std::int64_t value, const char* call) {
+    envOf(jni, call);
+    Object* descriptor = use(self, Object::FileDescriptor, call);
+    const Field& field = fieldOf(id, call);
+    if (field.isStatic || field.owner != "java/io/FileDescriptor") fatal(std::string(call) + " of another field");
+    logLine(std::string(call) + " FileDescriptor." + field.name);
+    descriptor->descriptor = value;
+}
+
+void JNICALL SetIntField(JNIEnv* jni, jobject self, jfieldID id, jint value) {
+    setDescriptor(jni, self, id, value, "SetIntField");
+}
+
+void JNICALL SetLongField(JNIEnv* jni, jobject self, jfieldID id, jlong value) {
+    setDescriptor(jni, self, id, value, "SetLongField");
+}
+
+// System.err: the PrintStream set last, or one over the process's own.
+jobject JNICALL GetStaticObjectField(JNIEnv* jni, jclass cls, jfieldID id) {
+    envOf(jni, "GetStaticObjectField");
+    use(cls, Object::Class, "GetStaticObjectField");
+    const Field& field = fieldOf(id, "GetStaticObjectField");
+    logLine("GetStaticObjectField " + field.owner + " " + field.name);
+    static Object* const standardErr = make(Object::PrintStream);
+    std::lock_guard<std::mutex> lock(streamMutex);
+    return ref(systemErr ? systemErr : standardErr);
+}
+
 jobject construct(JNIEnv* jni, jclass cls, jmethodID id, const std::vector<jvalue>& arguments) {
     ThreadEnv* env = envOf(jni, "NewObject");
     use(cls, Object::Class, "NewObject");
@@ -577,6 +676,15 @@ jobject construct(JNIEnv* jni, jclass cls, jmethodID id, const std::vector<jvalu
         string->bytes = use(arguments.at(0).l, Object::ByteArray, "String(byte[])")->bytes;
         string->text = decode(string->bytes, world().charset);
         return ref(string);
+    }
+    if (constructor.owner == "java/io/FileDescriptor") return ref(make(Object::FileDescriptor));
+    if (constructor.owner == "java/io/FileOutputStream" && constructor.signature == "(Ljava/io/FileDescriptor;)V") {
+        const Object* descriptor = use(arguments.at(0).l, Object::FileDescriptor, "FileOutputStream(FileDescriptor)");
+        std::string error;
+        Object* stream = make(Object::FileStream);
+        stream->file = openDescriptor(descriptor->descriptor, error);
+        if (!stream->file) fatal("FileOutputStream over descriptor " + std::to_string(descriptor->descriptor) + ": " + error);
+        return ref(stream);
     }
     if (constructor.owner == "java/io/FileOutputStream") {
         const std::string path = encode(use(arguments.at(0).l, Object::String, "FileOutputStream")->text, Charset::Utf8);
@@ -649,6 +757,22 @@ jint JNICALL CallStaticIntMethod(JNIEnv* jni, jclass cls, jmethodID id, ...) {
     va_list list;
     va_start(list, id);
     const jint result = CallStaticIntMethodV(jni, cls, id, list);
+    va_end(list);
+    return result;
+}
+
+jobject JNICALL CallStaticObjectMethodV(JNIEnv* jni, jclass cls, jmethodID id, va_list list) {
+    return callStatic(jni, cls, id, readArguments(methodOf(id, true, "CallStaticObjectMethodV").signature, list), "CallStaticObjectMethod").l;
+}
+
+jobject JNICALL CallStaticObjectMethodA(JNIEnv* jni, jclass cls, jmethodID id, const jvalue* list) {
+    return callStatic(jni, cls, id, copyArguments(methodOf(id, true, "CallStaticObjectMethodA").signature, list), "CallStaticObjectMethod").l;
+}
+
+jobject JNICALL CallStaticObjectMethod(JNIEnv* jni, jclass cls, jmethodID id, ...) {
+    va_list list;
+    va_start(list, id);
+    jobject result = CallStaticObjectMethodV(jni, cls, id, list);
     va_end(list);
     return result;
 }
@@ -806,6 +930,14 @@ const JNINativeInterface_ envTable = [] {
     table.CallStaticVoidMethodV = CallStaticVoidMethodV;
     table.CallStaticVoidMethodA = CallStaticVoidMethodA;
     table.CallStaticIntMethod = CallStaticIntMethod;
+    table.CallStaticObjectMethod = CallStaticObjectMethod;
+    table.CallStaticObjectMethodV = CallStaticObjectMethodV;
+    table.CallStaticObjectMethodA = CallStaticObjectMethodA;
+    table.GetFieldID = GetFieldID;
+    table.GetStaticFieldID = GetStaticFieldID;
+    table.SetIntField = SetIntField;
+    table.SetLongField = SetLongField;
+    table.GetStaticObjectField = GetStaticObjectField;
     table.CallStaticIntMethodV = CallStaticIntMethodV;
     table.CallStaticIntMethodA = CallStaticIntMethodA;
     table.GetStringUTFChars = GetStringUTFChars;
@@ -828,6 +960,11 @@ JNIEnv* newEnv(const std::string& threadName) {
 
 thread_local JNIEnv* attachedEnv = nullptr;
 int attachCount = 0;
+// Threads attached and not yet detached: non-daemon threads, which a real
+// JVM's DestroyJavaVM waits for as it does for the program's own.
+std::mutex attachedMutex;
+std::condition_variable attachedChanged;
+int attachedThreads = 0;
 
 jint JNICALL DestroyJavaVM(JavaVM*) {
     std::vector<std::thread> waitFor;
@@ -837,6 +974,11 @@ jint JNICALL DestroyJavaVM(JavaVM*) {
     }
     logLine("DestroyJavaVM " + threadTag() + " waits for " + std::to_string(waitFor.size()) + " threads");
     for (std::thread& thread : waitFor) thread.join();
+    {
+        std::unique_lock<std::mutex> lock(attachedMutex);
+        if (attachedThreads > 0) logLine("DestroyJavaVM waits for " + std::to_string(attachedThreads) + " attached threads");
+        attachedChanged.wait(lock, [] { return attachedThreads <= 0; });
+    }
     std::lock_guard<std::mutex> lock(charsMutex);
     writeArchiveAtExit();
     logLine("DestroyJavaVM returns; unreleased UTF chars: " + std::to_string(charsHandedOut.size()));
@@ -845,7 +987,11 @@ jint JNICALL DestroyJavaVM(JavaVM*) {
 
 jint JNICALL AttachCurrentThread(JavaVM*, void** penv, void* arguments) {
     logLine("AttachCurrentThread " + threadTag() + (arguments ? " with arguments" : ""));
-    if (!attachedEnv) attachedEnv = newEnv("Thread-" + std::to_string(++attachCount));
+    if (!attachedEnv) {
+        std::lock_guard<std::mutex> lock(attachedMutex);
+        attachedEnv = newEnv("Thread-" + std::to_string(++attachCount));
+        ++attachedThreads;
+    }
     *penv = attachedEnv;
     return JNI_OK;
 }
@@ -853,6 +999,12 @@ jint JNICALL AttachCurrentThread(JavaVM*, void** penv, void* arguments) {
 jint JNICALL DetachCurrentThread(JavaVM*) {
     logLine("DetachCurrentThread " + threadTag());
     logDpiAwareness();
+    if (attachedEnv) {
+        // Leaving, whatever the world makes the call return.
+        std::lock_guard<std::mutex> lock(attachedMutex);
+        --attachedThreads;
+        attachedChanged.notify_all();
+    }
     if (world().failDetach) return JNI_ERR;
     attachedEnv = nullptr;
     return JNI_OK;

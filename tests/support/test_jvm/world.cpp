@@ -101,6 +101,8 @@ bool parseLine(const std::string& line, World& world) {
         world.missingClasses.insert(rest);
     } else if (key == "fail" && (rest == "detach" || rest == "utfchars")) {
         (rest == "detach" ? world.failDetach : world.failUtfChars) = true;
+    } else if (key == "launcher-helper" && rest.empty()) {
+        world.launcherHelper = true;
     } else if (key == "lookup-exceptions" && (rest == "yes" || rest == "no")) {
         world.lookupExceptions = rest == "yes";
     } else {

@@ -40,6 +40,7 @@ struct World {
     bool lookupExceptions = true;
     bool failDetach = false;
     bool failUtfChars = false;
+    bool launcherHelper = false;  // sun/launcher/LauncherHelper exists
     std::set<std::string> missingClasses;
     std::map<std::string, WorldClass> classes;
 };
