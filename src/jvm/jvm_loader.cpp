@@ -67,6 +67,19 @@ std::optional<MessageId> jniErrorReason(std::int32_t result) {
     }
 }
 
+WideString creationFailureMessage(UserInterface& ui, std::optional<MessageId> reason, const std::string& jvmText) {
+    WideString words = jvmWords(jvmText);
+    if (reason == MessageId::JniReasonUnknown && !words.empty()) {
+        // The message puts its own full stop after the reason.
+        if (words.back() == u'.') words.pop_back();
+        return formatMessage(ui, MessageId::JniExceptionWithReason, {loadMessage(ui, MessageId::CreateJavaVmFailed), words});
+    }
+    const WideString reasonText = reason ? loadMessage(ui, *reason) : WideString();
+    return withJvmText(
+        formatMessage(ui, MessageId::JniExceptionWithReason, {loadMessage(ui, MessageId::CreateJavaVmFailed), reasonText}),
+        jvmText);
+}
+
 bool createJavaVm(Launcher& launcher) {
     Trace& trace = launcher.trace;
     // The hooks come first so that the JVM's words about any later option
@@ -112,12 +125,7 @@ bool createJavaVm(Launcher& launcher) {
     const std::string jvmText = takeCapturedJvmOutput() + releaseStandardOutput(false);
     setJvmOutputMode(JvmOutputMode::PassThrough);
     UserInterface& ui = launcher.platform.ui;
-    const auto reasonId = jniErrorReason(result);
-    const WideString reason = reasonId ? loadMessage(ui, *reasonId) : WideString();
-    showError(ui, launcher.owner(),
-              withJvmText(formatMessage(ui, MessageId::JniExceptionWithReason,
-                                        {loadMessage(ui, MessageId::CreateJavaVmFailed), reason}),
-                          jvmText));
+    showError(ui, launcher.owner(), creationFailureMessage(ui, jniErrorReason(result), jvmText));
     return false;
 }
 

@@ -150,6 +150,23 @@ TEST_F(JvmLoading, CreationFailuresNameTheirReason) {
     }
 }
 
+TEST_F(JvmLoading, EachLanguageKeepsItsLeadTextBeforeTheJvmsWords) {
+    const std::pair<std::uint16_t, WideString> cases[] = {
+        {0x0407, u"JNI exception: konnte die Java VM nicht erzeugen\nReason: Too small maximum heap.\n"},
+        {0x0410, u"Eccezione JNI: non ha potuto creare Java VM\nReason: Too small maximum heap.\n"},
+        {0x0C0A, u"Excepci\u00F3n de JNI: no cre\u00F3 el Java VM\nReason: Too small maximum heap.\n"},
+        {0x0816, u"JNI exception: failed to create the Java VM\nReason: Too small maximum heap.\n"},
+    };
+    for (const auto& [language, text] : cases) {
+        fake.ui.language = language;
+        EXPECT_EQ(creationFailureMessage(fake.ui, MessageId::JniReasonUnknown, "Too small maximum heap\n"), text)
+            << language;
+    }
+    fake.ui.language = 0x0407;
+    EXPECT_EQ(creationFailureMessage(fake.ui, MessageId::JniReasonUnknown, "\r\n"),
+              u"JNI exception: konnte die Java VM nicht erzeugen\nReason: unbekannt.\n");
+}
+
 TEST_F(JvmLoading, ReasonsStayEnglishInsideAnItalianFrame) {
     installLibrary(true, true);
     ASSERT_TRUE(loadJvmLibrary(launcher));
@@ -182,7 +199,7 @@ TEST_F(JvmLoading, AnEmptyListCreatesWithTheHooksAlone) {
 TEST_F(JvmLoading, WhatTheJvmSaysWhileCreatingFollowsTheMessageOnceOrPassesOn) {
     installLibrary(true, true);
     ASSERT_TRUE(loadJvmLibrary(launcher));
-    const WideString refused = u"JNI exception: failed to create the Java VM\nReason: unknown.\n";
+    const WideString refused = u"JNI exception: failed to create the Java VM\nReason: ";
     struct Case {
         jint result;
         std::string says;
@@ -190,9 +207,17 @@ TEST_F(JvmLoading, WhatTheJvmSaysWhileCreatingFollowsTheMessageOnceOrPassesOn) {
         std::string passedOn;
     };
     const Case cases[] = {
-        {JNI_ERR, "", {refused}, ""},
-        {JNI_ERR, "Unrecognized option: --foo\n", {refused + u"Unrecognized option: --foo"}, ""},
-        {JNI_ERR, std::string(5000, 'x') + "\n", {refused + u"\u2026" + WideString(4000, u'x')}, ""},
+        {JNI_ERR, "", {refused + u"unknown.\n"}, ""},
+        // The JVM's words are the reason where the code gives none.
+        {JNI_ERR, "Unrecognized option: --foo\n", {refused + u"Unrecognized option: --foo.\n"}, ""},
+        {JNI_ERR, "\nError occurred during initialization of VM\nToo small maximum heap\n\n",
+         {refused + u"Error occurred during initialization of VM\nToo small maximum heap.\n"}, ""},
+        {JNI_ERR, "Invalid maximum heap size\nThe size exceeds the maximum.\n",
+         {refused + u"Invalid maximum heap size\nThe size exceeds the maximum.\n"}, ""},
+        {JNI_ERR, std::string(5000, 'x') + "\n", {refused + u"\u2026" + WideString(4000, u'x') + u".\n"}, ""},
+        // A code with a reason of its own keeps it; the words follow.
+        {JNI_ENOMEM, "Could not reserve enough space\n", {refused + u"not enough memory.\nCould not reserve enough space"}, ""},
+        {-7, "odd\n", {refused + u".\nodd"}, ""},
         {JNI_OK, "warning: printed once\n", {}, "warning: printed once\n"},
     };
     for (const Case& c : cases) {

@@ -88,15 +88,15 @@ for jdk in "$jdk17" "$jdk25"; do
     run_captured "$app"
     check_equal "$v: missing module: a failed start" 255 "$RUN_STATUS"
     check_equal "$v: missing module: named once, in the message" 1 "$(grep -c 'Module nope not found' <<<"$RUN_STDOUT$RUN_STDERR")"
-    check_contains "$v: missing module: in the message" "$RUN_STDERR" \
-        "app.bin: JNI exception: failed to create the Java VM Reason: unknown. Error occurred during initialization of boot layer java.lang.module.FindException: Module nope not found"
+    check_contains "$v: missing module: the JVM's words are the reason" "$RUN_STDERR" \
+        "app.bin: JNI exception: failed to create the Java VM Reason: Error occurred during initialization of boot layer java.lang.module.FindException: Module nope not found."
 
     for refusal in "-Xmx25:Error occurred during initialization of VM Too small maximum heap" "--frobnicate:Unrecognized option: --frobnicate"; do
         configure "$jdk" "Main Class=forms.Probe" "${refusal%%:*}" "$work/classes"
         run_captured CORVID_TRACE="$E2E_TMP/refusal.trace" "$app"
         check_equal "$v: ${refusal%%:*}: a failed start" 255 "$RUN_STATUS"
-        check_contains "$v: ${refusal%%:*}: the JVM's reason in the message" "$RUN_STDERR" \
-            "app.bin: JNI exception: failed to create the Java VM Reason: unknown. ${refusal#*:}"
+        check_equal "$v: ${refusal%%:*}: the JVM's words are the reason" \
+            "app.bin: JNI exception: failed to create the Java VM Reason: ${refusal#*:}." "${RUN_STDERR%$'\n'}"
         check_equal "$v: ${refusal%%:*}: said once" 1 "$(grep -c "${refusal#*:}" <<<"$RUN_STDOUT$RUN_STDERR")"
         check_equal "$v: ${refusal%%:*}: the trace ends with the exit code" "exit code -1" \
             "$(last_trace_line "$E2E_TMP/refusal.trace")"

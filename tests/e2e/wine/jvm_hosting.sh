@@ -267,7 +267,9 @@ create returns -7|server_rt|create -7;class app/Main main=print|JNI exception: f
 main class not a string|server_rt|missing java/lang/String;class app/Main main=print|Failed to load Main Class: app/Main.%NL%|255
 main class not found|server_rt|class app/Other main=print|Could not find the main class app/Main.%NL%|255
 no main method|server_rt|lookup-exceptions no;class app/Main|No main method found in specified class.%NL%|255
-the JVM's reason|server_rt|create -1;say Unrecognized option: --frobnicate\n;class app/Main|JNI exception: failed to create the Java VM%NL%Reason: unknown.%NL%Unrecognized option: --frobnicate|255
+the JVM's reason|server_rt|create -1;say Unrecognized option: --frobnicate\n;class app/Main|JNI exception: failed to create the Java VM%NL%Reason: Unrecognized option: --frobnicate.%NL%|255
+the JVM's words after a reason of the code|server_rt|create -4;say Could not reserve enough space\n;class app/Main|JNI exception: failed to create the Java VM%NL%Reason: not enough memory.%NL%Could not reserve enough space|255
+the JVM silent|server_rt|create -1;class app/Main|JNI exception: failed to create the Java VM%NL%Reason: unknown.%NL%|255
 EOF
 check_contains "$CASE: the JVM's reason: said through the hook" "$LOG" "says Unrecognized option"
 check_equal "$CASE: the JVM's reason: not printed besides" "" "$RUN_STDOUT"
