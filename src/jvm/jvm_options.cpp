@@ -277,7 +277,16 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
     // A runnable jar is its own class path, as with java -jar; a module may
     // do without one.
     const MainForm form = launcher.mainForm();
-    if (form == MainForm::Jar) expandEnvironment(platform.environment, launcher.mainJar);
+    if (form == MainForm::Jar) {
+        expandEnvironment(platform.environment, launcher.mainJar);
+        // As java -jar refuses it, before a JVM exists: the runtime's helper
+        // would only say that an unexpected error occurred.
+        if (!platform.files.readFile(launcher.mainJar, 1)) {
+            if (launcher.trace.enabled()) launcher.trace.line("Main Jar cannot be opened: ", launcher.mainJar);
+            showError(platform.ui, launcher.owner(), formatMessage(platform.ui, MessageId::JarNotAccessible, {launcher.mainJar}));
+            return JvmOptionsResult::Refused;
+        }
+    }
     WideString classPath =
         form == MainForm::Jar ? launcher.mainJar : readConfigValue(platform, *file, u"Class Path", u"Class Path");
     if (classPath.empty() && form == MainForm::Class) {

@@ -275,6 +275,7 @@ TEST_F(BuildJvmOptions, MainFormsGiveTheClassPathTheModuleAndTheCommandProperty)
          {"-Djava.class.path=cp", "-Dcorvid.executable=/opt/x", "-Dsun.java.command=app.Main"}},
     };
     fake.environment.variables = {{u"APP", u"/opt"}};
+    fake.files.contents[u"/opt/app.jar"] = "PK";
     for (const Case& c : cases) {
         configure(u"[Class Path]\nClass Path=cp\n[Java Runtime Environment]\nVirtual Machine Parameters=" + c.parameters);
         launcher.jvmOptions.clear();
@@ -291,6 +292,7 @@ TEST_F(BuildJvmOptions, MainFormsGiveTheClassPathTheModuleAndTheCommandProperty)
 TEST_F(BuildJvmOptions, AJarOrModulePathEntryWithoutAFormToPassRefusesTheStart) {
     // A lone surrogate: no narrow form holds it, and the path has no short name.
     const WideString odd = nativePath(u"/opt/a\xD800/x.jar");
+    fake.files.contents[odd] = "PK";
     const struct {
         const char* name;
         WideString mainJar, parameters;
@@ -312,6 +314,42 @@ TEST_F(BuildJvmOptions, AJarOrModulePathEntryWithoutAFormToPassRefusesTheStart) 
                                              u" holds characters that cannot be passed to Java, and the file system "
                                              u"gives it no short name.") << c.name;
     }
+}
+
+TEST_F(BuildJvmOptions, AMainJarThatCannotBeOpenedRefusesTheStartInJavasWords) {
+    fake.files.existing.insert(nativePath(u"/opt/folder.jar"));
+    fake.files.contents[nativePath(u"/opt/empty.jar")] = "";
+    fake.environment.variables = {{u"APP", nativePath(u"/opt")}};
+    const struct {
+        WideString jar;
+        bool opens;
+    } cases[] = {
+        {u"%APP%" + nativePath(u"/missing.jar"), false},
+        {nativePath(u"/opt/folder.jar"), false},
+        {u"%APP%" + nativePath(u"/empty.jar"), true},
+    };
+    for (const auto& c : cases) {
+        configure(u"[Java Runtime Environment]\nVirtual Machine Parameters=-Xmx1m\n");
+        launcher.jvmOptions.clear();
+        launcher.mainJar = c.jar;
+        fake.ui.boxes.clear();
+        EXPECT_EQ(buildJvmOptions(launcher), c.opens ? JvmOptionsResult::Built : JvmOptionsResult::Refused) << toUtf8(c.jar);
+        if (c.opens) {
+            EXPECT_TRUE(fake.ui.boxes.empty());
+            continue;
+        }
+        EXPECT_TRUE(launcher.jvmOptions.empty());
+        ASSERT_EQ(fake.ui.boxes.size(), 1u);
+        // The path as expanded, as java names it.
+        EXPECT_EQ(fake.ui.boxes[0].text, u"Unable to access jarfile " + launcher.mainJar);
+        EXPECT_EQ(launcher.mainJar.find(u'%'), WideString::npos);
+    }
+    fake.ui.language = 0x0407;
+    fake.ui.boxes.clear();
+    launcher.mainJar = u"x.jar";
+    EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Refused);
+    ASSERT_EQ(fake.ui.boxes.size(), 1u);
+    EXPECT_EQ(fake.ui.boxes[0].text, u"Kein Zugriff auf die JAR-Datei x.jar (Unable to access jarfile).");
 }
 
 TEST_F(BuildJvmOptions, AModuleOrJarNeedsNoClassPathAndStillReadsTheParametersAndFiles) {

@@ -79,6 +79,14 @@ for jdk in "$jdk17" "$jdk25"; do
     same "$v: runnable jar: Class-Path, Add-Opens, Launcher-Agent-Class" "$jdk" \
         "-jar $work/app.jar helper open agent command" helper open agent command
 
+    # java refuses a jar it cannot open before a JVM exists; so does the launcher, in java's words.
+    configure "$jdk" "Main Jar=missing.jar"
+    run_captured bash -c "cd '$work' && exec '$jdk/bin/java' -jar missing.jar"
+    java_words=${RUN_STDERR#Error: }
+    run_captured bash -c 'cd "$0" && exec "$1"' "$work" "$app"
+    check_equal "$v: a jar that cannot be opened: java's words" "app.bin: $java_words" "$RUN_STDERR"
+    check_equal "$v: a jar that cannot be opened: exit -1" 255 "$RUN_STATUS"
+
     configure "$jdk" "Main Module=app" "--module-path=mods"
     same "$v: module with its own main class" "$jdk" "--module-path=mods -m app x y" x y
     configure "$jdk" "Main Module=app/app.Main" "--module-path=mods"

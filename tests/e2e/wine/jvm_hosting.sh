@@ -277,15 +277,25 @@ check_equal "$CASE: the JVM's reason: not printed besides" "" "$RUN_STDOUT"
 CASE="Main Jar"
 configure "$(printf '%s\n' "[Java Runtime Environment]" "Main Jar=%APP_JAR%" "JRE Path=$(win "$server_rt")" \
     "[Class Path]" "Class Path=other.jar")" "class app/Main main=print"
-case_env=(APP_JAR='C:\apps\app.jar')
+jar_dir=$(win "$E2E_TMP")
+write_file "$E2E_TMP/app.jar" "PK"
+case_env=(APP_JAR="$jar_dir\\app.jar")
 launch_msgbox a b
 case_env=()
 check_equal "$CASE: the jar is the class path, named by the command property" \
-    "$(printf '%s\n' '-Djava.class.path=C:\apps\app.jar' "$executable" '-Dsun.java.command=C:\apps\app.jar a b')" "$(log_options)"
+    "$(printf '%s\n' "-Djava.class.path=$jar_dir\\app.jar" "$executable" "-Dsun.java.command=$jar_dir\\app.jar a b")" \
+    "$(log_options)"
 check_contains "$CASE: the runtime's launcher helper is asked for" "$LOG" "FindClass sun/launcher/LauncherHelper"
 check_equal "$CASE: no main class asked for; a runtime without the helper cannot read the jar" \
-    'Failed to load Main Class: C:\apps\app.jar.'$'\n' "$MSGBOX_TEXT"
+    "Failed to load Main Class: $jar_dir\\app.jar."$'\n' "$MSGBOX_TEXT"
 check_equal "$CASE: exit code" 255 "$RUN_STATUS"
+rm -f "$log"
+case_env=(APP_JAR='C:\apps\missing.jar')
+launch_msgbox
+case_env=()
+check_equal "$CASE: a jar that cannot be opened: java's words" 'Unable to access jarfile C:\apps\missing.jar' "$MSGBOX_TEXT"
+check_equal "$CASE: a jar that cannot be opened: exit code" 255 "$RUN_STATUS"
+check_not_contains "$CASE: a jar that cannot be opened: no JVM" "$LOG" "JNI_CreateJavaVM"
 
 CASE="main method missing with NoSuchMethodError"
 configure "$(runtime_ini "$(win "$server_rt")" "" "")" "class app/Main"
