@@ -54,7 +54,7 @@ bool Launcher::initialize() {
 
 std::int32_t Launcher::run() {
     if (singleInstance && !isFirstInstance) return waitForReply(*this);
-    if (!hasNoSplashSwitch(arguments) && !startSplashScreen(*this)) return 0;
+    if (!hasNoSplashSwitch(arguments) && !startSplashScreen(*this, splashOptionPicture(*this))) return 0;
     prepareEnvironment(*this);
     if (!loadJvmLibrary(*this)) return -1;
     // A missing class path has been reported; the JVM still starts without it.

@@ -119,13 +119,17 @@ void closeJavaSplash(Launcher& launcher) {
     std::exchange(launcher.closeJavaSplashHook, nullptr)();
 }
 
-bool startSplashScreen(Launcher& launcher) {
+bool startSplashScreen(Launcher& launcher, const WideString& optionPicture) {
     const auto configFile = getConfigFilePath(launcher);
     if (!configFile) return false;
     Platform& platform = launcher.platform;
     launcher.splashImagePath = readConfigValue(platform, *configFile, kDisplaySection, u"Splash Screen");
     launcher.splashShadow = readConfigValue(platform, *configFile, kDisplaySection, u"Splash Screen Shadow");
     const WideString preference = readConfigValue(platform, *configFile, kDisplaySection, u"Preffer Native Splash Screen");
+    if (launcher.splashImagePath.empty() && !optionPicture.empty()) {
+        launcher.splashImagePath = optionPicture;
+        traceLine(launcher, "the picture of -splash: in the VM parameters");
+    }
     if (launcher.splashImagePath.empty()) {
         traceLine(launcher, "none: no picture configured");
         return true;
