@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "instance/instance_channel.h"
+#include "jvm/input_arguments.h"
 #include "jvm/java_api.h"
 #include "jvm/jvm_hooks.h"
 #include "jvm/jvm_output.h"
@@ -89,6 +90,9 @@ bool createJavaVm(Launcher& launcher) {
         {const_cast<char*>("exit"), reinterpret_cast<void*>(&jvmExitHook)},
         {const_cast<char*>("abort"), reinterpret_cast<void*>(&jvmAbortHook)},
     };
+    // Before the configured options, so that a program's own -Xlog wins.
+    launcher.rebindInputArguments = jvmHasUnifiedLogging(launcher);
+    if (launcher.rebindInputArguments) options.push_back({const_cast<char*>(kQuietRebinding), nullptr});
     for (const std::string& option : launcher.jvmOptions) options.push_back({const_cast<char*>(option.c_str()), nullptr});
     JavaVMInitArgs arguments{};
     arguments.version = JNI_VERSION_1_2;
@@ -99,7 +103,8 @@ bool createJavaVm(Launcher& launcher) {
     if (trace.enabled()) {
         trace.line("JVM options: ", launcher.jvmOptions.size());
         for (const std::string& option : launcher.jvmOptions) trace.line("  ", option);
-        trace.line("  and the launcher's vfprintf, exit and abort hooks");
+        trace.line("  and the launcher's vfprintf, exit and abort hooks",
+                   launcher.rebindInputArguments ? ", and " : "", launcher.rebindInputArguments ? kQuietRebinding : "");
         trace.line("calling JNI_CreateJavaVM");
     }
     // What the JVM says while it is created is held back: it belongs in the

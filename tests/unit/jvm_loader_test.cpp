@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "jvm/input_arguments.h"
 #include "jvm/java_api.h"
 #include "jvm/java_thread.h"
 #include "jvm/jvm_output.h"
@@ -27,6 +28,11 @@ struct FakeJvm {
     static inline jint defaultsVersionSeen = 0;
     static inline jint defaultStackSize = 0;
     static inline int defaultsCalls = 0;
+    // Whether a request for another version than 1.1 is answered, as by a
+    // runtime of that version or later: what the launcher asks to learn
+    // whether the JVM has unified logging.
+    static inline jint highestVersion = JNI_VERSION_1_8;
+    static inline std::vector<jint> versionsAsked;
 
     static jint JNICALL create(JavaVM** vm, void** env, void* args) {
         ++createCalls;
@@ -55,8 +61,12 @@ struct FakeJvm {
         va_end(list);
     }
     static jint JNICALL defaults(void* args) {
-        ++defaultsCalls;
         auto* record = static_cast<JDK1_1InitArgs*>(args);
+        if (record->version != JNI_VERSION_1_1) {
+            versionsAsked.push_back(record->version);
+            return record->version <= highestVersion ? JNI_OK : JNI_EVERSION;
+        }
+        ++defaultsCalls;
         defaultsVersionSeen = record->version;
         record->javaStackSize = defaultStackSize;
         return JNI_ERR;  // as today's JVMs answer a 1.1 request
@@ -67,6 +77,8 @@ struct FakeJvm {
         options.clear();
         says.clear();
         defaultStackSize = 0;
+        highestVersion = JNI_VERSION_1_8;
+        versionsAsked.clear();
     }
 };
 
@@ -185,6 +197,53 @@ TEST_F(JvmLoading, OptionsGoOverInOrderAndUnknownOnesAreNotIgnored) {
     EXPECT_EQ(FakeJvm::options, launcher.jvmOptions);
     EXPECT_EQ(FakeJvm::arguments.version, JNI_VERSION_1_2);
     EXPECT_EQ(FakeJvm::arguments.ignoreUnrecognized, JNI_FALSE);
+}
+
+// The option that keeps HotSpot's warning about the rebound input arguments
+// quiet exists from 9 on, which the JVM tells by answering JNI 9; an older
+// one would refuse it, and keeps its own list.
+TEST_F(JvmLoading, TheQuietRebindingOptionGoesFirstToAJvmOf9OrLater) {
+    const std::string quiet = "-Xlog:jni+resolve=off";
+    const struct {
+        jint highest;
+        bool withDefaults;
+        bool rebind;
+    } cases[] = {
+        {JNI_VERSION_9, true, true},
+        {0x00190000, true, true},
+        {JNI_VERSION_1_8, true, false},
+        {JNI_VERSION_9, false, false},
+    };
+    for (const auto& c : cases) {
+        FakeJvm::reset();
+        FakeJvm::highestVersion = c.highest;
+        fake.libraries.libraries.clear();
+        installLibrary(true, c.withDefaults);
+        launcher.defaultInitArgsEntry = nullptr;
+        ASSERT_TRUE(loadJvmLibrary(launcher) || !c.withDefaults);
+        if (!c.withDefaults) launcher.createJavaVmEntry = symbol(&FakeJvm::create);
+        launcher.jvmOptions = {"-Djava.class.path=a.jar", "-Xlog:jni+resolve=warning"};
+        launcher.rebindInputArguments = !c.rebind;
+        createJavaVm(launcher);
+        JvmOptionList expected = launcher.jvmOptions;
+        if (c.rebind) expected.insert(expected.begin(), quiet);
+        EXPECT_EQ(FakeJvm::options, expected) << c.highest;
+        EXPECT_EQ(FakeJvm::hooks, (std::vector<std::string>{"vfprintf", "exit", "abort"})) << c.highest;
+        EXPECT_EQ(launcher.rebindInputArguments, c.rebind) << c.highest;
+        EXPECT_EQ(FakeJvm::versionsAsked, c.withDefaults ? std::vector<jint>{JNI_VERSION_9} : std::vector<jint>{});
+        fake.ui.boxes.clear();
+    }
+}
+
+TEST(InputArguments, AllOptionsButThoseTheJvmHidesItself) {
+    EXPECT_EQ(inputArgumentsOf({"-Djava.library.path=x", "-Djava.class.path=a.jar", "-Xmx1g", "--add-opens=a/b=c",
+                                "-Dsun.java.command=app.Main a", "-Dsun.java.launcher=SUN_STANDARD",
+                                "-Dcorvid.executable=/x", "-Djava.class.pathology=1", "-Dsun.java.launcher.diag=true",
+                                "-Dsun.java.commander=1", "-Djdk.module.main=m"}),
+              (JvmOptionList{"-Djava.library.path=x", "-Xmx1g", "--add-opens=a/b=c", "-Dcorvid.executable=/x",
+                             "-Djava.class.pathology=1", "-Dsun.java.launcher.diag=true", "-Dsun.java.commander=1",
+                             "-Djdk.module.main=m"}));
+    EXPECT_EQ(inputArgumentsOf({}), JvmOptionList{});
 }
 
 TEST_F(JvmLoading, AnEmptyListCreatesWithTheHooksAlone) {
