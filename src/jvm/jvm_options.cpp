@@ -269,15 +269,13 @@ WideString expandClassPathWildcards(FileSystem& files, WideView classPath, char1
     return result;
 }
 
-void addVmParameter(Launcher& launcher, WideString token, WideList& tokens) {
-    removeQuotes(token);
+void applySizeOption(Launcher& launcher, WideString& token) {
     if (isMemoryPercentOption(token)) applyMemoryPercent(token, launcher.platform.memory);
     if (token.compare(0, kStackSizePrefix.size(), kStackSizePrefix) == 0) {
         if (const auto size = parseStackSize(WideView(token).substr(kStackSizePrefix.size()))) {
             launcher.threadStackSize = *size;
         }
     }
-    tokens.push_back(std::move(token));
 }
 
 WideString mainTarget(const Launcher& launcher) {
@@ -364,7 +362,8 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
         // would only say that an unexpected error occurred.
         if (!platform.files.readFile(launcher.mainJar, 1)) {
             if (launcher.trace.enabled()) launcher.trace.line("Main Jar cannot be opened: ", launcher.mainJar);
-            showError(platform.ui, launcher.owner(), formatMessage(platform.ui, MessageId::JarNotAccessible, {launcher.mainJar}));
+            showError(platform.ui, launcher.owner(),
+                      formatMessage(platform.ui, MessageId::JarNotAccessible, {launcher.mainJar}));
             return JvmOptionsResult::Refused;
         }
     }
@@ -372,11 +371,9 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
         form == MainForm::Jar ? launcher.mainJar : readConfigValue(platform, *file, u"Class Path", u"Class Path");
     // The VM parameters before the class path is settled: a -cp copied from
     // a java command line names it where the configuration does not.
-    WideList tokens;
-    for (WideString& token :
-         splitVmParameters(readConfigValue(platform, *file, u"Java Runtime Environment", u"Virtual Machine Parameters"))) {
-        addVmParameter(launcher, std::move(token), tokens);
-    }
+    WideList tokens =
+        splitVmParameters(readConfigValue(platform, *file, u"Java Runtime Environment", u"Virtual Machine Parameters"));
+    for (WideString& token : tokens) removeQuotes(token);
     const LauncherOptions taken = takeLauncherOptions(tokens);
     if (taken.dangling) {
         showDanglingOption(launcher, *taken.dangling);
@@ -389,8 +386,9 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
         // The splash has been shown, or not, by now; the JVM never gets the option.
         const bool configuredSplash = !readConfigValue(platform, *file, u"Display", u"Splash Screen").empty();
         for (const WideString& picture : taken.splashPictures) {
-            launcher.trace.line(kSplashOption, picture, configuredSplash ? " dropped from the VM parameters: [Display] Splash Screen is set"
-                                                                        : " taken from the VM parameters as the splash picture");
+            launcher.trace.line(kSplashOption, picture,
+                                configuredSplash ? " dropped from the VM parameters: [Display] Splash Screen is set"
+                                                 : " taken from the VM parameters as the splash picture");
         }
     }
     if (classPath.empty() && form == MainForm::Class) {
@@ -402,6 +400,7 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
         expandEnvironment(platform.environment, classPath);
         classPath = expandClassPathWildcards(platform.files, classPath, kSearchPathSeparator);
     }
+    for (WideString& token : tokens) applySizeOption(launcher, token);
     appendUserOptions(launcher, *file, tokens);
     if (const auto dangling = joinOptionValues(tokens, 0)) {
         showDanglingOption(launcher, *dangling);

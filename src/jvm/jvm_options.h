@@ -48,9 +48,8 @@ WideString javaCommandOption(const Launcher& launcher, std::optional<WideView> p
 WideList splitVmParameters(WideView text);
 // Removes the quote pairs of one token; a doubled closing quote keeps one.
 void removeQuotes(WideString& token);
-// Quote removal, the memory share and the stack size for one token, which is
-// then appended to tokens.
-void addVmParameter(Launcher& launcher, WideString token, WideList& tokens);
+// The memory share and the stack size of one token, its quotes removed.
+void applySizeOption(Launcher& launcher, WideString& token);
 
 // java's options that take their value from the next token (`-p X`,
 // `--add-opens X`). The JVM itself accepts only `--name=value`, so each such

@@ -284,9 +284,12 @@ TEST_F(BuildJvmOptions, AnOptionWithoutItsValueRefusesTheStart) {
 }
 
 TEST_F(BuildJvmOptions, MissingClassPathShowsItsMessageAndAddsNothing) {
-    configure(u"[Java Runtime Environment]\nVirtual Machine Parameters=-Xmx1m\n[Application]\nOutput File=out.txt\n");
+    configure(u"[Java Runtime Environment]\nVirtual Machine Parameters=-Xss2m -Xmx10P\n[Application]\nOutput File=out.txt\n");
     EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Incomplete);
     EXPECT_TRUE(launcher.jvmOptions.empty());
+    // The parameters are read for a class path option only; none of them applies.
+    EXPECT_EQ(launcher.threadStackSize, 0u);
+    EXPECT_EQ(fake.memory.queries, 0);
     EXPECT_TRUE(launcher.outputFile.empty());
     ASSERT_EQ(fake.ui.boxes.size(), 1u);
     EXPECT_EQ(fake.ui.boxes[0].text, u"Java Class Path was not specified in INI file.");
