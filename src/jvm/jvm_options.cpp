@@ -5,7 +5,6 @@
 
 #include "config/config_file.h"
 #include "jvm/jvm_path.h"
-#include "jvm/process_environment.h"
 #include "jvm/user_options.h"
 #include "start/launcher.h"
 #include "start/messages.h"

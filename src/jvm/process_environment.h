@@ -10,14 +10,11 @@ namespace corvid {
 
 class Launcher;
 
-// Separator of search-path lists (Path, java.library.path) and the variable
-// that holds the executable search path. Linux users write ':' in both
-// lists, as java.library.path and PATH use it there.
+// The variable that holds the executable search path; its list separator
+// is kSearchPathSeparator.
 #ifdef _WIN32
-inline constexpr char16_t kSearchPathSeparator = u';';
 inline constexpr char16_t kSearchPathVariable[] = u"Path";
 #else
-inline constexpr char16_t kSearchPathSeparator = u':';
 inline constexpr char16_t kSearchPathVariable[] = u"PATH";
 #endif
 
