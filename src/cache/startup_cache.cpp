@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "config/config_file.h"
+#include "java/jvm_output.h"
+#include "java/jvm_path.h"
 #include "jvm/jvm_loader.h"
-#include "jvm/jvm_output.h"
-#include "jvm/jvm_path.h"
 #include "jvm/process_environment.h"
 #include "runtime/release_file.h"
 #include "start/launcher.h"

@@ -1,7 +1,7 @@
 #include "jvm/java_thread.h"
 
 #include "instance/instance_channel.h"
-#include "jvm/java_api.h"
+#include "java/java_api.h"
 #include "jvm/jvm_loader.h"
 #include "jvm/main_class.h"
 #include "jvm/stream_redirection.h"

@@ -1,8 +1,8 @@
 #include "jvm/process_environment.h"
 
 #include "config/config_file.h"
+#include "java/jvm_path.h"
 #include "jvm/jvm_options.h"
-#include "jvm/jvm_path.h"
 #include "start/launcher.h"
 
 namespace corvid {

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "jvm/java_api.h"
+#include "java/java_api.h"
+#include "java/jvm_output.h"
 #include "jvm/java_thread.h"
-#include "jvm/jvm_output.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
 

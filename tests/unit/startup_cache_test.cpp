@@ -6,7 +6,7 @@
 #include <cstdarg>
 #include <functional>
 
-#include "jvm/jvm_output.h"
+#include "java/jvm_output.h"
 #include "jvm/process_environment.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"

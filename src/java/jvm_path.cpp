@@ -1,4 +1,4 @@
-#include "jvm/jvm_path.h"
+#include "java/jvm_path.h"
 
 #include "start/launcher.h"
 #include "start/messages.h"

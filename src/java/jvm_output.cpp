@@ -1,4 +1,4 @@
-#include "jvm/jvm_output.h"
+#include "java/jvm_output.h"
 
 #include <atomic>
 #include <utility>
