@@ -11,8 +11,8 @@
 #include "java/jvm_output.h"
 #include "java/jvm_path.h"
 #include "jvm/jvm_loader.h"
-#include "jvm/process_environment.h"
 #include "runtime/release_file.h"
+#include "runtime/runtime_search.h"
 #include "start/launcher.h"
 
 namespace corvid {

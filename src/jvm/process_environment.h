@@ -23,18 +23,6 @@ inline constexpr char16_t kJvmHomeVariable[] = u"TAV_JVM_HOME";
 
 void prepareEnvironment(Launcher& launcher);
 
-// Cuts the path before its last separator, count times; a repetition that
-// finds no separator changes nothing.
-WideString stripPathComponents(WideView path, int count);
-
-// The runtime's home folder, without a trailing separator. On Windows the
-// library is always two folders below it (bin\server\jvm.dll); on Linux the
-// home is the folder that holds lib/, so lib/server/libjvm.so and the older
-// lib/amd64/server/libjvm.so both lead to it.
-WideString runtimeHomeFolder(WideView jvmLibraryPath);
-// The folder of the runtime's executables, which ends the new search path.
-WideString runtimeBinFolder(WideView jvmLibraryPath);
-
 // The value of java.library.path: the configured value, the executable's
 // folder, ".", the inherited search path and the runtime's lib folder,
 // joined by the separator where the piece before does not end in one.

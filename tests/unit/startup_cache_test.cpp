@@ -7,7 +7,6 @@
 #include <functional>
 
 #include "java/jvm_output.h"
-#include "jvm/process_environment.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
 
