@@ -10,7 +10,6 @@
 #include "config/config_file.h"
 #include "java/jvm_output.h"
 #include "java/jvm_path.h"
-#include "jvm/jvm_loader.h"
 #include "runtime/release_file.h"
 #include "runtime/runtime_search.h"
 #include "start/launcher.h"
@@ -501,7 +500,9 @@ struct Build {
 };
 Build currentBuild;
 
-void finishBuild() {
+}  // namespace
+
+void finishStartupCacheBuild() {
     Launcher* launcher = std::exchange(currentBuild.launcher, nullptr);
     if (!launcher) return;
     FileSystem& files = launcher->platform.files;
@@ -523,12 +524,7 @@ void finishBuild() {
                               : u"the JVM built no AOT cache " + currentBuild.cache);
 }
 
-std::uint32_t buildThread(void* argument) {
-    Launcher& launcher = *static_cast<Launcher*>(argument);
-    // The create step ends the process in here; a return means it failed.
-    if (createJavaVm(launcher)) destroyJavaVm(launcher);
-    return 0;
-}
+namespace {
 
 // The refused archive's last words reach the hook just before the JVM ends
 // the process (neither the exit hook nor atexit runs then): the start ends
@@ -992,7 +988,7 @@ void startupCacheDestroying(Launcher&, std::int32_t exitCode) {
     guardedExitCodeKnown.store(true);
 }
 
-std::int32_t runStartupCacheBuild(Launcher& launcher, const WideString& recordPath) {
+std::optional<std::int32_t> beginStartupCacheBuild(Launcher& launcher, const WideString& recordPath) {
     FileSystem& files = launcher.platform.files;
     Process& process = launcher.platform.process;
     const ModulePath module = process.modulePath();
@@ -1041,18 +1037,17 @@ std::int32_t runStartupCacheBuild(Launcher& launcher, const WideString& recordPa
             launcher.jvmOptions.emplace_back(line.substr(7));
         }
     }
-    std::atexit(&finishBuild);
-    if (!launcher.jvmLibraryPath.empty() && loadJvmLibrary(launcher)) {
-        for (std::string option : {std::string("-Xlog:cds*=off"), std::string("-Xlog:aot*=off"), std::string("-XX:AOTMode=create"),
-                                   "-XX:AOTConfiguration=" + toNarrow(currentBuild.configuration),
-                                   "-XX:AOTCache=" + toNarrow(currentBuild.temporary)}) {
-            launcher.jvmOptions.push_back(std::move(option));
-        }
-        traceLine(launcher, "build: creating ", currentBuild.cache);
-        launcher.platform.threads.runAndWait(0, &buildThread, &launcher);
+    std::atexit(&finishStartupCacheBuild);
+    return std::nullopt;
+}
+
+void addStartupCacheBuildOptions(Launcher& launcher) {
+    for (std::string option : {std::string("-Xlog:cds*=off"), std::string("-Xlog:aot*=off"), std::string("-XX:AOTMode=create"),
+                               "-XX:AOTConfiguration=" + toNarrow(currentBuild.configuration),
+                               "-XX:AOTCache=" + toNarrow(currentBuild.temporary)}) {
+        launcher.jvmOptions.push_back(std::move(option));
     }
-    finishBuild();
-    return 1;
+    traceLine(launcher, "build: creating ", currentBuild.cache);
 }
 
 void startupCacheExitHook(int exitCode) {

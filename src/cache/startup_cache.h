@@ -101,8 +101,16 @@ void startupCacheDestroying(Launcher& launcher, std::int32_t exitCode);
 // the AOT cache's record. Build mode creates the JVM with the create options
 // of the recorded configuration and ends with it; nothing else of a start runs.
 inline constexpr char16_t kCacheBuildVariable[] = u"CORVID_CACHE_BUILD";
-// Build mode's work, on a launcher whose platform shows nothing; the process's exit code.
-std::int32_t runStartupCacheBuild(Launcher& launcher, const WideString& record);
+// Build mode's steps around the JVM that the caller loads, creates and
+// destroys, on a launcher whose platform shows nothing. The first takes the
+// record: it sets jvmLibraryPath (empty when the record names none) and the
+// options the key was made for, and arranges for the last step to run at exit
+// too; nullopt when the JVM is to build, otherwise the process's exit code.
+// The second, once the library is loaded, adds the create step's options.
+// The last records what the JVM built, or that it built nothing.
+std::optional<std::int32_t> beginStartupCacheBuild(Launcher& launcher, const WideString& record);
+void addStartupCacheBuildOptions(Launcher& launcher);
+void finishStartupCacheBuild();
 
 // The JVM's exit hook while the cache is in use: System.exit writes the
 // archive before it calls the hook, which records it and clears the marker.
