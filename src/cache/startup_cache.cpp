@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "cache/cache_record.h"
+#include "cache/cache_support.h"
 #include "config/config_file.h"
 #include "java/jvm_output.h"
 #include "java/jvm_path.h"
@@ -19,7 +21,6 @@ namespace corvid {
 namespace {
 
 constexpr WideView kRuntimeSection = u"Java Runtime Environment";
-constexpr std::string_view kRecordHeader = "corvid startup cache 1\n";
 constexpr std::string_view kClassPathOption = "-Djava.class.path=";
 constexpr std::string_view kJavaCommandOption = "-Dsun.java.command=";
 // What the JVM's cds log says once the archive's regions are in place.
@@ -34,9 +35,6 @@ constexpr std::uint64_t kFreeSpaceNeeded = 256ull << 20;
 // A temporary file of a live process older than this is taken as left
 // behind by a process whose id has been reused.
 constexpr std::int64_t kStaleSeconds = 3600;
-// The folder's own level: the launcher deletes in it, so it holds the cache's
-// files only, also when the product names are empty.
-constexpr WideView kCacheFolderName = u"corvid-cache";
 // Starts of one key that may record its AOT configuration: a program that
 // always dies while recording does not pay for it at every start.
 constexpr unsigned kRecordingAttempts = 3;
@@ -45,26 +43,6 @@ constexpr std::int64_t kBuildStartSeconds = 60;
 
 // The start whose archive the JVM's exit hook records.
 std::atomic<Launcher*> cachingLauncher{nullptr};
-
-template <typename... Pieces>
-void traceLine(Launcher& launcher, const Pieces&... pieces) {
-    launcher.trace.line("startup cache: ", pieces...);
-}
-
-WideString decimal(std::uint64_t value) { return fromAscii(std::to_string(value)); }
-
-bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
-bool startsWith(WideView text, WideView prefix) { return text.substr(0, prefix.size()) == prefix; }
-bool endsWith(WideView text, WideView suffix) {
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
-WideString joinPath(const WideString& folder, WideView name) {
-    WideString path = folder;
-    path += kPathSeparator;
-    path += name;
-    return path;
-}
 
 bool isAbsolute(WideView path) {
 #ifdef _WIN32
@@ -89,40 +67,6 @@ bool managesSharingItself(const JvmOptionList& options) {
         return std::any_of(std::begin(kOwnOptions), std::end(kOwnOptions),
                            [&](std::string_view own) { return startsWith(option, own); });
     });
-}
-
-// "<executable>-" : the prefix of every file of this application.
-WideString applicationPrefix(const WideString& modulePath) {
-    WideString name = modulePath.substr(modulePath.rfind(kPathSeparator) + 1);
-    const std::size_t dot = name.rfind(u'.');
-    if (dot != WideString::npos && dot > 0) name.resize(dot);
-    return name + u"-";
-}
-
-bool isHash(WideView text) {
-    return text.size() == 16 && text.find_first_not_of(u"0123456789abcdef") == WideView::npos;
-}
-
-// "<prefix><16 hex digits><suffix>": a file of one key, such as its archive.
-bool isKeyFile(WideView name, WideView prefix, WideView suffix) {
-    return name.size() == prefix.size() + 16 + suffix.size() && startsWith(name, prefix) && endsWith(name, suffix) &&
-           isHash(name.substr(prefix.size(), 16));
-}
-
-// The process id in "<prefix><16 hex digits>.<pid><suffix>", the id written
-// as the launcher writes it; nullopt for every other name, so a file that
-// merely looks alike is never taken for the cache's.
-std::optional<std::uint32_t> processOfName(WideView name, WideView prefix, WideView suffix) {
-    const std::size_t digitsAt = prefix.size() + 17;
-    if (name.size() <= digitsAt + suffix.size() || !startsWith(name, prefix) || !endsWith(name, suffix) ||
-        !isHash(name.substr(prefix.size(), 16)) || name[digitsAt - 1] != u'.') {
-        return std::nullopt;
-    }
-    const WideView digits = name.substr(digitsAt, name.size() - digitsAt - suffix.size());
-    if (digits.size() > 10 || (digits[0] == u'0' && digits.size() > 1)) return std::nullopt;
-    const auto id = parseDigits(digits);
-    if (!id || *id > 0xFFFFFFFFull) return std::nullopt;
-    return static_cast<std::uint32_t>(*id);
 }
 
 // The class path entries of the options, made absolute, in order; nullopt
@@ -153,11 +97,6 @@ std::optional<std::vector<WideString>> classPathEntries(const JvmOptionList& opt
 
 bool isWildcard(WideView entry) {
     return endsWith(entry, u"*") && entry.size() >= 2 && isPathSeparator(entry[entry.size() - 2]);
-}
-
-bool hasAotCacheMagic(std::string_view head) {
-    // 0xf00baba2, little-endian: a static archive, which the AOT cache is.
-    return head.size() >= 4 && head.substr(0, 4) == std::string_view("\xa2\xab\x0b\xf0", 4);
 }
 
 // The start whose archive step the capture watcher guards, and the code its
@@ -649,86 +588,6 @@ std::string keyHash(std::string_view key) {
     std::string text(16, '0');
     for (int i = 15; i >= 0; --i, hash >>= 4) text[static_cast<std::size_t>(i)] = kDigits[hash & 15];
     return text;
-}
-
-std::string formatRecord(const ArchiveRecord& record) {
-    const std::string attempts = record.attempts ? "attempts " + std::to_string(record.attempts) + "\n" : "";
-    return std::string(kRecordHeader) + "state " + record.state + "\nsize " + std::to_string(record.size) +
-           "\nmodified " + std::to_string(record.modified) + "\n" + attempts + "key\n" + record.key;
-}
-
-std::optional<ArchiveRecord> parseRecord(std::string_view text) {
-    if (!startsWith(text, kRecordHeader)) return std::nullopt;
-    text.remove_prefix(kRecordHeader.size());
-    const auto field = [&text](std::string_view name) -> std::optional<std::string_view> {
-        if (!startsWith(text, name)) return std::nullopt;
-        const std::size_t end = text.find('\n');
-        if (end == std::string_view::npos) return std::nullopt;
-        const std::string_view value = text.substr(name.size(), end - name.size());
-        text.remove_prefix(end + 1);
-        return value;
-    };
-    ArchiveRecord record;
-    const auto state = field("state ");
-    const auto size = field("size ");
-    const auto modified = field("modified ");
-    // Decimal digits that fit a signed 64-bit number; a damaged record is refused, never thrown on.
-    const auto number = [](std::optional<std::string_view> digits) -> std::optional<std::int64_t> {
-        const auto value = digits ? parseDigits(*digits) : std::nullopt;
-        if (!value || *value > static_cast<std::uint64_t>(INT64_MAX)) return std::nullopt;
-        return static_cast<std::int64_t>(*value);
-    };
-    const auto sizeValue = number(size);
-    const auto modifiedValue = number(modified);
-    // Only in records of a recording; earlier launchers wrote none.
-    std::optional<std::int64_t> attempts = 0;
-    if (startsWith(text, "attempts ")) attempts = number(field("attempts "));
-    if (!state || state->empty() || !sizeValue || !modifiedValue || !attempts || *attempts > 1000 || !field("key")) {
-        return std::nullopt;
-    }
-    record.attempts = static_cast<unsigned>(*attempts);
-    record.state = std::string(*state);
-    record.size = static_cast<std::uint64_t>(*sizeValue);
-    record.modified = *modifiedValue;
-    record.key = std::string(text);
-    return record;
-}
-
-bool hasDynamicArchiveMagic(std::string_view head) {
-    // 0xf00baba8, little-endian, as the JVM writes it at exit.
-    return head.size() >= 4 && head.substr(0, 4) == std::string_view("\xa8\xab\x0b\xf0", 4);
-}
-
-std::optional<WideString> cacheFolderFor(Launcher& launcher) {
-    Environment& environment = launcher.platform.environment;
-#ifdef _WIN32
-    const WideString root = environment.get(u"LOCALAPPDATA").value_or(WideString());
-#else
-    WideString root = environment.get(u"XDG_CACHE_HOME").value_or(WideString());
-    if (root.empty()) {
-        const WideString home = environment.get(u"HOME").value_or(WideString());
-        if (!home.empty()) root = home + u"/.cache";
-    }
-#endif
-    if (root.empty()) return std::nullopt;
-    const ModulePath module = launcher.platform.process.modulePath();
-    if (!module.ok) return std::nullopt;
-    // The per-user file's folder rules, with the cache root in place of APPDATA;
-    // empty names add no level.
-    const WideString file = userConfigFilePathFor(root, launcher.productName, launcher.productCode, module.path);
-    WideString folder = root;
-    const WideView levels = WideView(file).substr(root.size(), file.rfind(kPathSeparator) - root.size());
-    for (std::size_t start = 0; start < levels.size();) {
-        std::size_t end = levels.find(kPathSeparator, start);
-        if (end == WideView::npos) end = levels.size();
-        if (end > start) {
-            folder += kPathSeparator;
-            folder += levels.substr(start, end - start);
-        }
-        start = end + 1;
-    }
-    folder += kPathSeparator;
-    return folder + WideString(kCacheFolderName);
 }
 
 std::optional<std::string> cacheKey(Launcher& launcher, FileSystem& files, const WideString& javaVersion) {

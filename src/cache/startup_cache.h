@@ -54,31 +54,6 @@ bool isArchiveStepText(const std::string& piece);
 // The archive's name: a 64-bit hash of the key, as 16 hex digits.
 std::string keyHash(std::string_view key);
 
-// The sidecar record: the archive's size and modification time (a rewrite in
-// place changes the time even when the size stays), what it was made for, and
-// how far it got (complete: written by the JVM; unchecked: promoted, not yet
-// mapped; checked: mapped once with verification). An AOT cache's record
-// while it is recorded and built counts the starts that recorded it.
-struct ArchiveRecord {
-    std::string state;
-    std::uint64_t size = 0;
-    std::int64_t modified = 0;
-    std::string key;
-    unsigned attempts = 0;  // 0: not counted (records of earlier launchers, archives)
-};
-std::string formatRecord(const ArchiveRecord& record);
-std::optional<ArchiveRecord> parseRecord(std::string_view text);
-
-// True when the bytes start like an archive the JVM wrote at exit.
-bool hasDynamicArchiveMagic(std::string_view head);
-
-// The cache folder: %LOCALAPPDATA%\<Product Name>\<Product Code>\corvid-cache on
-// Windows, $XDG_CACHE_HOME (default ~/.cache)/<Product Name>/<Product Code>/corvid-cache
-// on Linux, with the per-user file's name rules and no level for an empty
-// name; nullopt when the root is unknown. The launcher deletes files there,
-// so the last level is its own.
-std::optional<WideString> cacheFolderFor(Launcher& launcher);
-
 // Everything the archive is valid for, one fact a line: the runtime's real
 // path and version, the JVM library's size and time, each class path entry
 // made absolute with its size and time, and every JVM option. nullopt when a
