@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "cache/cache_key.h"
 #include "cache/cache_record.h"
 #include "cache/cache_support.h"
 #include "config/config_file.h"
@@ -21,8 +22,6 @@ namespace corvid {
 namespace {
 
 constexpr WideView kRuntimeSection = u"Java Runtime Environment";
-constexpr std::string_view kClassPathOption = "-Djava.class.path=";
-constexpr std::string_view kJavaCommandOption = "-Dsun.java.command=";
 // What the JVM's cds log says once the archive's regions are in place.
 constexpr std::string_view kMappedLine = "Mapped dynamic region";
 // ... and once the AOT cache is in place.
@@ -44,19 +43,6 @@ constexpr std::int64_t kBuildStartSeconds = 60;
 // The start whose archive the JVM's exit hook records.
 std::atomic<Launcher*> cachingLauncher{nullptr};
 
-bool isAbsolute(WideView path) {
-#ifdef _WIN32
-    return (path.size() >= 2 && path[1] == u':') || startsWith(path, u"\\") || startsWith(path, u"/");
-#else
-    return startsWith(path, u"/");
-#endif
-}
-
-std::string factsText(const FileFacts& facts) {
-    if (facts.isFolder) return "folder";
-    return std::to_string(facts.size) + " " + std::to_string(facts.modified);
-}
-
 // Options through which the configuration runs class data sharing itself;
 // the launcher then keeps out of it.
 bool managesSharingItself(const JvmOptionList& options) {
@@ -67,36 +53,6 @@ bool managesSharingItself(const JvmOptionList& options) {
         return std::any_of(std::begin(kOwnOptions), std::end(kOwnOptions),
                            [&](std::string_view own) { return startsWith(option, own); });
     });
-}
-
-// The class path entries of the options, made absolute, in order; nullopt
-// when a relative one cannot be resolved.
-std::optional<std::vector<WideString>> classPathEntries(const JvmOptionList& options, FileSystem& files) {
-    std::vector<WideString> entries;
-    std::optional<WideString> directory;
-    for (const std::string& option : options) {
-        if (!startsWith(option, kClassPathOption)) continue;
-        const WideString classPath = fromNarrow(std::string_view(option).substr(kClassPathOption.size()));
-        std::size_t position = 0;
-        while (position <= classPath.size()) {
-            std::size_t end = classPath.find(kSearchPathSeparator, position);
-            if (end == WideString::npos) end = classPath.size();
-            WideString entry = classPath.substr(position, end - position);
-            position = end + 1;
-            if (entry.empty()) continue;
-            if (!isAbsolute(entry)) {
-                if (!directory) directory = files.currentDirectory();
-                if (!directory) return std::nullopt;
-                entry = joinPath(*directory, entry);
-            }
-            entries.push_back(std::move(entry));
-        }
-    }
-    return entries;
-}
-
-bool isWildcard(WideView entry) {
-    return endsWith(entry, u"*") && entry.size() >= 2 && isPathSeparator(entry[entry.size() - 2]);
 }
 
 // The start whose archive step the capture watcher guards, and the code its
@@ -559,72 +515,11 @@ std::vector<std::string> cacheOptions(CacheMode mode, ArchiveKind kind, int feat
     return options;
 }
 
-std::optional<WideString> archiveRefusal(Launcher& launcher, FileSystem& files) {
-    const auto entries = classPathEntries(launcher.jvmOptions, files);
-    if (!entries) return std::nullopt;
-    for (const WideString& entry : *entries) {
-        const auto facts = files.facts(entry);
-        if (!facts || !facts->isFolder) continue;
-        const auto names = files.list(entry);
-        if (!names || !names->empty()) return u"the class path folder " + entry + u" is not empty (the JVM archives no folder)";
-    }
-    return std::nullopt;
-}
-
 bool isArchiveStepText(const std::string& piece) {
     static constexpr std::string_view kAnnouncements[] = {" AOTConfiguration recorded", "AOTConfiguration recorded",
                                                           "Hint: enable -Xlog:class+path", "Error occurred during"};
     return std::any_of(std::begin(kAnnouncements), std::end(kAnnouncements),
                        [&](std::string_view text) { return startsWith(piece, text); });
-}
-
-std::string keyHash(std::string_view key) {
-    std::uint64_t hash = 0xcbf29ce484222325ull;  // FNV-1a
-    for (const char c : key) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 0x100000001b3ull;
-    }
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text(16, '0');
-    for (int i = 15; i >= 0; --i, hash >>= 4) text[static_cast<std::size_t>(i)] = kDigits[hash & 15];
-    return text;
-}
-
-std::optional<std::string> cacheKey(Launcher& launcher, FileSystem& files, const WideString& javaVersion) {
-    const WideString home = runtimeHomeFolder(launcher.jvmLibraryPath);
-    const auto realHome = files.realPath(home);
-    const auto library = files.facts(launcher.jvmLibraryPath);
-    if (!realHome || !library) return std::nullopt;
-    std::string key = "runtime " + toUtf8(*realHome) + "\nversion " + toUtf8(javaVersion) + "\njvm " +
-                      toUtf8(launcher.jvmLibraryPath) + " " + factsText(*library) + "\n";
-
-    const auto entries = classPathEntries(launcher.jvmOptions, files);
-    if (!entries) return std::nullopt;
-    for (const WideString& entry : *entries) {
-        key += "classpath " + toUtf8(entry);
-        // dir/* stands for the jars in dir, as the JVM reads it.
-        if (isWildcard(entry)) {
-            const WideString dir = entry.substr(0, entry.size() - 2);
-            auto names = files.list(dir).value_or(std::vector<WideString>());
-            std::sort(names.begin(), names.end());
-            key += " wildcard\n";
-            for (const WideString& name : names) {
-                if (!endsWith(name, u".jar") && !endsWith(name, u".JAR")) continue;
-                const auto facts = files.facts(joinPath(dir, name));
-                key += "classpath " + toUtf8(joinPath(dir, name)) + " " + (facts ? factsText(*facts) : "missing") + "\n";
-            }
-            continue;
-        }
-        const auto facts = files.facts(entry);
-        key += " " + (facts ? factsText(*facts) : std::string("missing")) + "\n";
-    }
-    for (const std::string& option : launcher.jvmOptions) {
-        // The program's name and arguments, which change from start to start
-        // and do not shape the archive.
-        if (startsWith(option, kJavaCommandOption)) continue;
-        key += "option " + option + "\n";
-    }
-    return key;
 }
 
 void prepareStartupCache(Launcher& launcher) {

@@ -41,24 +41,10 @@ bool supportsAotCache(std::optional<int> featureVersion);
 std::vector<std::string> cacheOptions(CacheMode mode, ArchiveKind kind, int featureVersion, const std::string& archive,
                                       const std::string& checkLog);
 
-// Why the JVM would refuse to write an archive for this class path (it ends
-// the process at exit then): a class path folder that is not empty; nullopt
-// when nothing is known against it.
-std::optional<WideString> archiveRefusal(Launcher& launcher, FileSystem& files);
-
 // True for what the JVM prints about its own archive step at exit (the
 // recorded configuration, a refused archive), which the application's
 // output never shows.
 bool isArchiveStepText(const std::string& piece);
-
-// The archive's name: a 64-bit hash of the key, as 16 hex digits.
-std::string keyHash(std::string_view key);
-
-// Everything the archive is valid for, one fact a line: the runtime's real
-// path and version, the JVM library's size and time, each class path entry
-// made absolute with its size and time, and every JVM option. nullopt when a
-// fact cannot be had.
-std::optional<std::string> cacheKey(Launcher& launcher, FileSystem& files, const WideString& javaVersion);
 
 // The run phase's steps: after buildJvmOptions (adds the options and sets
 // the crash marker), right before main runs (records a check's verdict), and

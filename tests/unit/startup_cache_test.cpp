@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <functional>
 
+#include "cache/cache_key.h"
 #include "cache/cache_record.h"
 #include "java/jvm_output.h"
 #include "start/launcher.h"
