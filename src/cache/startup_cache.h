@@ -22,25 +22,6 @@ namespace corvid {
 class Launcher;
 class FileSystem;
 
-// [Java Runtime Environment] "Startup Cache": "Yes" in any letter case.
-bool startupCacheRequested(WideView value);
-
-// The feature version of a release file's JAVA_VERSION ("17.0.9" 17, "1.8.0_392"
-// 8, "25" 25); nullopt when it does not start with a number.
-std::optional<int> javaFeatureVersion(WideView releaseVersion);
-// The dynamic archive needs 13 or later.
-bool supportsDynamicArchive(std::optional<int> featureVersion);
-
-// The AOT cache (recorded, then built by a detached copy of the launcher)
-// needs 25 or later: the version whose logging and mapping were measured.
-bool supportsAotCache(std::optional<int> featureVersion);
-
-// The options this start adds for its mode, in the form the runtime's version
-// understands. Paths are narrow already; for Record `archive` is the AOT
-// configuration the JVM writes.
-std::vector<std::string> cacheOptions(CacheMode mode, ArchiveKind kind, int featureVersion, const std::string& archive,
-                                      const std::string& checkLog);
-
 // True for what the JVM prints about its own archive step at exit (the
 // recorded configuration, a refused archive), which the application's
 // output never shows.

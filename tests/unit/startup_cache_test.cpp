@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "cache/cache_key.h"
+#include "cache/cache_mode.h"
 #include "cache/cache_record.h"
 #include "java/jvm_output.h"
 #include "start/launcher.h"
