@@ -4,28 +4,19 @@
 // makes it valid, so a stale archive is never mapped, and guards every step:
 // an archive is used only when its record matches, a new one only after a
 // later start has checked it, and a start whose JVM does not end in order
-// leaves a marker that makes the next start throw that archive away. Whatever fails,
-// the start goes on without the cache.
+// leaves a marker that makes the next start throw that archive away. Whatever
+// fails, the start goes on without the cache. This header holds what the
+// spine and the hosting call; the parts of the cache have their own.
 #pragma once
 
 #include <cstdint>
 #include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "platform/text.h"
-#include "start/startup_cache_state.h"
 
 namespace corvid {
 
 class Launcher;
-class FileSystem;
-
-// True for what the JVM prints about its own archive step at exit (the
-// recorded configuration, a refused archive), which the application's
-// output never shows.
-bool isArchiveStepText(const std::string& piece);
 
 // The run phase's steps: after buildJvmOptions (adds the options and sets
 // the crash marker), right before main runs (records a check's verdict), and
