@@ -1,5 +1,6 @@
 #include "brand/icon_file.h"
 
+#include <algorithm>
 #include <set>
 
 namespace corvid::brand {
@@ -25,6 +26,8 @@ std::optional<std::vector<IconImage>> parseIconFile(const Bytes& file, std::stri
         return std::nullopt;
     }
     std::vector<IconImage> images;
+    // Entries pointing at one image again and again would multiply the file.
+    std::size_t unclaimed = file.size() - std::min(file.size(), kFileHeader + *count * kFileEntry);
     for (std::size_t i = 0; i < *count; ++i) {
         const std::size_t entry = kFileHeader + i * kFileEntry;
         const auto size = read32(file, entry + 8);
@@ -37,6 +40,11 @@ std::optional<std::vector<IconImage>> parseIconFile(const Bytes& file, std::stri
             error = "image " + std::to_string(i + 1) + " of the icon file lies outside the file";
             return std::nullopt;
         }
+        if (*size > unclaimed) {
+            error = "the icon file's images add up to more than the file holds";
+            return std::nullopt;
+        }
+        unclaimed -= *size;
         IconImage image;
         image.width = file[entry];
         image.height = file[entry + 1];

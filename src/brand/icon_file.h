@@ -20,7 +20,8 @@ struct IconImage {
 };
 
 // The images of an .ico file, in the file's order; nullopt with `error` set
-// when it is not one (wrong header, no image, an image outside the file).
+// when it is not one (wrong header, no image, an image outside the file,
+// images that together need more than the file has).
 std::optional<std::vector<IconImage>> parseIconFile(const Bytes& file, std::string& error);
 
 // Makes `images` the executable's icon: the first icon group (the one the

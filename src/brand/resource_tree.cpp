@@ -1,5 +1,6 @@
 #include "brand/resource_tree.h"
 
+#include <set>
 #include <vector>
 
 namespace corvid::brand {
@@ -14,28 +15,44 @@ namespace {
 constexpr std::uint32_t kSubdirectory = 0x80000000u;
 constexpr std::size_t kDirectoryHeader = 16;
 constexpr std::size_t kEntrySize = 8;
-// More leaves than any executable has; a directory that claims more loops.
-constexpr std::size_t kMaxLeaves = 65536;
+constexpr std::size_t kDataEntrySize = 16;
 
+// Each directory is read once, and the directories, names, data entries and
+// data read may add up to no more than the section: entries that point at
+// one subdirectory or one piece of data again and again would otherwise
+// multiply a few kilobytes into gigabytes of copies.
 struct Reader {
     const Bytes& section;
     std::uint32_t sectionRva;
     std::string& error;
-    std::size_t leaves = 0;
+    std::size_t unclaimed = section.size();
+    std::set<std::size_t> directoriesRead{};
 
     bool fail(const std::string& what) {
         error = what;
         return false;
     }
 
+    bool claim(std::size_t bytes) {
+        if (bytes > unclaimed) return fail("the resource entries add up to more than the resource section holds");
+        unclaimed -= bytes;
+        return true;
+    }
+
+    // A missing key is an error, in `error`.
     std::optional<ResourceKey> key(std::uint32_t field) {
         if ((field & kSubdirectory) == 0) {
-            if (field > 0xFFFF) return std::nullopt;
-            return ResourceKey(static_cast<std::uint16_t>(field));
+            if (field <= 0xFFFF) return ResourceKey(static_cast<std::uint16_t>(field));
+            fail("a resource name lies outside the resource section");
+            return std::nullopt;
         }
         const std::size_t offset = field & ~kSubdirectory;
         const auto length = read16(section, offset);
-        if (!length || offset + 2 + std::size_t{*length} * 2 > section.size()) return std::nullopt;
+        if (!length || offset + 2 + std::size_t{*length} * 2 > section.size()) {
+            fail("a resource name lies outside the resource section");
+            return std::nullopt;
+        }
+        if (!claim(2 + std::size_t{*length} * 2)) return std::nullopt;
         WideString name;
         for (std::size_t i = 0; i < *length; ++i) name += static_cast<char16_t>(*read16(section, offset + 2 + i * 2));
         return ResourceKey(std::move(name));
@@ -51,10 +68,12 @@ struct Reader {
         if (offset + kDirectoryHeader + count * kEntrySize > section.size()) {
             return fail("a resource directory lies outside the resource section");
         }
+        if (!directoriesRead.insert(offset).second) return fail("a resource directory is reached twice");
+        if (!claim(kDirectoryHeader + count * kEntrySize)) return false;
         for (std::size_t i = 0; i < count; ++i) {
             const std::size_t entry = offset + kDirectoryHeader + i * kEntrySize;
             const auto name = key(*read32(section, entry));
-            if (!name) return fail("a resource name lies outside the resource section");
+            if (!name) return false;
             if (!visit(*name, *read32(section, entry + 4))) return false;
         }
         return true;
@@ -62,7 +81,6 @@ struct Reader {
 
     bool leaf(std::uint32_t field, ResourceData& data) {
         if (field & kSubdirectory) return fail("a resource has more than three levels");
-        if (++leaves > kMaxLeaves) return fail("the resource directory has too many entries");
         const auto rva = read32(section, field);
         const auto size = read32(section, field + 4);
         const auto codePage = read32(section, field + 8);
@@ -70,6 +88,7 @@ struct Reader {
         if (*rva < sectionRva || *rva - sectionRva > section.size() || *size > section.size() - (*rva - sectionRva)) {
             return fail("a resource's data lies outside the resource section");
         }
+        if (!claim(kDataEntrySize + *size)) return false;
         const auto begin = section.begin() + (*rva - sectionRva);
         data.bytes.assign(begin, begin + *size);
         data.codePage = *codePage;
@@ -118,7 +137,7 @@ Bytes buildResourceSection(const ResourceTree& tree, std::uint32_t sectionRva) {
     const std::size_t entriesStart = directories;
     std::size_t stringsSize = 0;
     for (const WideString* name : names) stringsSize += 2 + name->size() * 2;
-    const std::size_t stringsStart = entriesStart + leaves * 16;
+    const std::size_t stringsStart = entriesStart + leaves * kDataEntrySize;
     const std::size_t dataStart = static_cast<std::size_t>(alignUp(stringsStart + stringsSize, 8));
 
     Bytes out(dataStart, 0);
@@ -150,7 +169,7 @@ Bytes buildResourceSection(const ResourceTree& tree, std::uint32_t sectionRva) {
     const auto appendData = [&](const ResourceData& data) {
         padTo(out, 8);
         const std::size_t entry = nextEntry;
-        nextEntry += 16;
+        nextEntry += kDataEntrySize;
         put32(out, entry, static_cast<std::uint32_t>(sectionRva + out.size()));
         put32(out, entry + 4, static_cast<std::uint32_t>(data.bytes.size()));
         put32(out, entry + 8, data.codePage);

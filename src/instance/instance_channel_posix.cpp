@@ -5,16 +5,22 @@
 // Linux has no thread messages: the channel is a Unix-domain stream socket in
 // the abstract namespace, named after the user and the executable's path. A
 // second start connects, sends the 1040-byte argument list, reads one byte
-// when the first instance has taken it and then the 32-bit little-endian
-// reply. The kernel frees an abstract name with its last socket, so a first
-// instance that was killed leaves nothing that blocks the next start.
+// when the first instance has taken it and then the answer: a 32-bit
+// little-endian value, and after it the mark "N" when nobody will serve the
+// request (a reply's connection simply ends). The kernel frees an abstract
+// name with its last socket, so a first instance that was killed leaves
+// nothing that blocks the next start.
 //
-// A request that gets no reply keeps its connection until the first
-// instance's process ends; an on_exit handler then sends the exit status, so
-// the second start ends with it as it would on Windows. A first instance that
-// ends without running exit handlers (killed, crashed) closes the connection
-// unanswered, and the second start ends with -1.
+// Every request taken and not yet answered is known to an on_exit handler,
+// which answers it when the process ends: with the exit status while the int
+// secondaryMain runs for it, "not served" before that. A "not served"
+// connection stays open until this instance has given up the name, so that
+// its second start, which then runs as a first instance of its own, finds
+// the name free. A first instance that ends without running exit handlers
+// (killed, crashed) closes its connections unanswered, and their second
+// starts end with -1.
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -44,6 +50,7 @@ constexpr auto kRetryPause = std::chrono::milliseconds(5);
 // A client that connects and sends nothing does not hold a worker for long.
 constexpr int kReceiveTimeoutSeconds = 5;
 constexpr char kTaken = 'T';
+constexpr char kNotServed = 'N';
 constexpr int kMostLostHandOvers = 20;
 
 struct SocketAddress {
@@ -114,42 +121,115 @@ void sendCode(int fd, std::int32_t value) {
     sendAll(fd, bytes, sizeof bytes);
 }
 
-// Connections of requests that were dropped: answered with the exit status.
-// Never destroyed, so the exit handler finds it whatever static objects are
-// gone by then.
-struct ExitWaiters {
+class SocketRequest;
+
+// The process's requests taken and not yet answered. Never destroyed, so the
+// exit handler finds it whatever static objects are gone by then.
+struct OpenRequests {
     std::mutex mutex;
-    std::vector<int> sockets;
+    std::vector<SocketRequest*> requests;
+    // Connections answered "not served" while this process holds the name.
+    std::vector<int> notServed;
+    bool holdsName = false;
+    bool ending = false;  // the exit handler has run
 };
-ExitWaiters& exitWaiters() {
-    static ExitWaiters* const waiters = new ExitWaiters;
-    return *waiters;
+OpenRequests& openRequests() {
+    static OpenRequests* const open = new OpenRequests;
+    return *open;
 }
 
-void answerExitWaiters(int status, void*) {
-    ExitWaiters& waiters = exitWaiters();
-    std::lock_guard<std::mutex> lock(waiters.mutex);
-    for (const int fd : waiters.sockets) sendCode(fd, status);
+// The name is free (or taken again): the starts told "not served" go on.
+void nameHeld(bool held) {
+    OpenRequests& open = openRequests();
+    std::lock_guard<std::mutex> lock(open.mutex);
+    open.holdsName = held;
+    for (const int fd : open.notServed) ::close(fd);
+    open.notServed.clear();
 }
 
 class SocketRequest final : public ForwardRequest {
 public:
     explicit SocketRequest(UniqueFd socket) : socket_(std::move(socket)) {}
+    ~SocketRequest() override {
+        OpenRequests& open = openRequests();
+        std::lock_guard<std::mutex> lock(open.mutex);
+        if (open_) forget(open);
+    }
     int fd() const { return socket_.get(); }
 
+    // Tells the sender that its list is taken; from then on the request is
+    // answered exactly once. False when it is not to be served: the sender
+    // was not reached, or the process is ending and has told it so.
+    bool take() {
+        OpenRequests& open = openRequests();
+        // Under the lock: the exit handler answers no request before its "taken".
+        std::lock_guard<std::mutex> lock(open.mutex);
+        if (!sendAll(socket_.get(), &kTaken, 1)) return false;
+        if (open.ending) {
+            answerNotServed(open);
+            return false;
+        }
+        open.requests.push_back(this);
+        open_ = true;
+        return true;
+    }
+
     void reply(std::int32_t value) override {
+        OpenRequests& open = openRequests();
+        std::lock_guard<std::mutex> lock(open.mutex);
+        if (!open_) return;
+        forget(open);
         sendCode(socket_.get(), value);
         socket_.reset();
     }
-    void drop() override {
-        if (!socket_) return;
-        ExitWaiters& waiters = exitWaiters();
-        std::lock_guard<std::mutex> lock(waiters.mutex);
-        waiters.sockets.push_back(socket_.release());
+    void notServed() override {
+        OpenRequests& open = openRequests();
+        std::lock_guard<std::mutex> lock(open.mutex);
+        if (!open_) return;
+        forget(open);
+        answerNotServed(open);
+    }
+    void calling() override {
+        std::lock_guard<std::mutex> lock(openRequests().mutex);
+        calling_ = true;
+    }
+
+    static void answerAtExit(int status, void*) {
+        OpenRequests& open = openRequests();
+        std::lock_guard<std::mutex> lock(open.mutex);
+        open.ending = true;
+        for (SocketRequest* request : open.requests) {
+            request->open_ = false;
+            // The connection closes with the process.
+            if (request->calling_) {
+                sendCode(request->fd(), status);
+            } else {
+                request->answerNotServed(open);
+            }
+        }
+        open.requests.clear();
     }
 
 private:
+    void forget(OpenRequests& open) {
+        open_ = false;
+        open.requests.erase(std::find(open.requests.begin(), open.requests.end(), this));
+    }
+    // The connection's end tells the sender that the name is free.
+    void answerNotServed(OpenRequests& open) {
+        sendCode(socket_.get(), -1);
+        sendAll(socket_.get(), &kNotServed, 1);
+        if (open.holdsName) {
+            open.notServed.push_back(socket_.release());
+        } else {
+            socket_.reset();
+        }
+    }
+
     UniqueFd socket_;
+    // Guarded by the lock of openRequests().
+    bool open_ = false;
+    bool calling_ = false;
 };
 
 // One request's worker: checks the sender, takes the list, answers "taken"
@@ -161,9 +241,12 @@ void work(InstanceHost& host, SocketRequest& request) {
     }
     const timeval timeout{kReceiveTimeoutSeconds, 0};
     setsockopt(request.fd(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    if (!receiveAll(request.fd(), request.arguments.data(), request.arguments.size()) ||
-        !sendAll(request.fd(), &kTaken, 1)) {
+    if (!receiveAll(request.fd(), request.arguments.data(), request.arguments.size())) {
         if (host.tracing()) host.trace("forwarded request incomplete");
+        return;
+    }
+    if (!request.take()) {
+        if (host.tracing()) host.trace("forwarded request not taken: the sender is gone or this process is ending");
         return;
     }
     if (host.tracing()) host.trace("forwarded request taken");
@@ -177,17 +260,19 @@ public:
     ~FirstInstanceChannel() override { close(); }
 
     bool start() {
+        nameHeld(true);
         try {
             listener_ = std::thread([this] { listen(); });
         } catch (...) {
+            nameHeld(false);
             return false;
         }
         static std::once_flag registered;
-        std::call_once(registered, [] { on_exit(answerExitWaiters, nullptr); });
+        std::call_once(registered, [] { on_exit(SocketRequest::answerAtExit, nullptr); });
         return true;
     }
 
-    std::int32_t waitForReply() override { return -1; }
+    std::optional<std::int32_t> waitForReply() override { return -1; }
     std::shared_ptr<InstanceHost> host() override { return host_; }
 
     void close() override {
@@ -197,8 +282,10 @@ public:
         ::shutdown(listening_.get(), SHUT_RDWR);
         if (listener_.joinable()) listener_.join();
         listening_.reset();
+        nameHeld(false);
         host_->closeGate();
         host_->waitForWorkers();
+        host_->refuseHeldRequests();
         host_->stopTracing();
     }
 
@@ -241,11 +328,19 @@ public:
 
     // No time limit: the first instance answers, or its end closes the
     // connection.
-    std::int32_t waitForReply() override {
+    std::optional<std::int32_t> waitForReply() override {
         unsigned char bytes[4];
         if (!receiveAll(socket_.get(), bytes, sizeof bytes)) return -1;
-        return static_cast<std::int32_t>(std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 |
-                                         std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24);
+        const auto value = static_cast<std::int32_t>(std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 |
+                                                     std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24);
+        // A reply's connection ends after the value.
+        char mark = 0;
+        if (!receiveAll(socket_.get(), &mark, 1) || mark != kNotServed) return value;
+        // Not served: the connection ends when the first instance has given
+        // up the name.
+        while (receiveAll(socket_.get(), &mark, 1)) {
+        }
+        return std::nullopt;
     }
     void close() override { socket_.reset(); }
 

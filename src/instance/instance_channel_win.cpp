@@ -5,8 +5,12 @@
 // The Windows channel: a paging-file-backed shared block named after the
 // executable, a registered message of the same name, and thread messages.
 // The first instance's listener thread takes each request's arguments out of
-// the block, tells the requester with a "taken" message (the registered
-// message with lParam 1; replies carry lParam 0) and starts a worker.
+// the block, tells the requester with a "taken" message and starts a worker.
+// The message's lParam says what it is: 0 a reply (the value in wParam), 1
+// "taken", 2 "not served", 3 "calling" (the int secondaryMain is about to run
+// for the request). A first instance that ends after "calling" answers with
+// its exit code; one that ends before it has not served the request, and the
+// second start then runs as a first instance of its own.
 //
 // Second starts take turns through a named mutex beside the block, held from
 // writing the arguments until they have been taken, so two of them never
@@ -34,18 +38,43 @@ namespace {
 // yet written, the listener's queue not yet there, a process that is gone).
 constexpr ULONGLONG kHandOverPatienceMs = 5000;
 constexpr DWORD kRetryPauseMs = 5;
+constexpr LPARAM kReplyMark = 0;
 constexpr LPARAM kTakenMark = 1;
+constexpr LPARAM kNotServedMark = 2;
+constexpr LPARAM kCallingMark = 3;
 
 InstanceBlock* blockOf(const UniqueMappedView& view) { return static_cast<InstanceBlock*>(view.get()); }
 
-// The requester's thread message: the reply (lParam 0) or the "taken" mark.
 bool isChannelMessage(const MSG& message, UINT messageId) {
     return message.hwnd == nullptr && message.message == messageId;
 }
 
-std::int32_t replyValue(const MSG& message) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(message.wParam & 0xFFFFFFFFu));
-}
+// What the first instance has told a second start so far.
+struct Answers {
+    bool taken = false;
+    bool notServed = false;
+    bool calling = false;
+    std::optional<std::int32_t> reply;
+
+    bool any() const { return taken || notServed || calling || reply; }
+    // Takes every message waiting in the thread's queue; the others are of
+    // no use to a start that has no windows.
+    void collect(UINT messageId) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (!isChannelMessage(message, messageId)) continue;
+            switch (message.lParam) {
+                case kReplyMark:
+                    reply = static_cast<std::int32_t>(static_cast<std::uint32_t>(message.wParam & 0xFFFFFFFFu));
+                    break;
+                case kTakenMark: taken = true; break;
+                case kNotServedMark: notServed = true; break;
+                case kCallingMark: calling = true; break;
+                default: break;
+            }
+        }
+    }
+};
 
 class MessageRequest final : public ForwardRequest {
 public:
@@ -53,8 +82,10 @@ public:
 
     void reply(std::int32_t value) override {
         // Sign-extended to the parameter's width.
-        PostThreadMessageW(requester_, messageId_, static_cast<WPARAM>(static_cast<INT_PTR>(value)), 0);
+        PostThreadMessageW(requester_, messageId_, static_cast<WPARAM>(static_cast<INT_PTR>(value)), kReplyMark);
     }
+    void notServed() override { PostThreadMessageW(requester_, messageId_, 0, kNotServedMark); }
+    void calling() override { PostThreadMessageW(requester_, messageId_, 0, kCallingMark); }
 
 private:
     DWORD requester_;
@@ -90,7 +121,7 @@ public:
 
     ~FirstInstanceChannel() override { close(); }
 
-    std::int32_t waitForReply() override { return -1; }
+    std::optional<std::int32_t> waitForReply() override { return -1; }
     std::shared_ptr<InstanceHost> host() override { return host_; }
 
     void close() override {
@@ -102,6 +133,7 @@ public:
         }
         host_->closeGate();
         host_->waitForWorkers();
+        host_->refuseHeldRequests();
         host_->stopTracing();
         view_.reset();
         mapping_.reset();
@@ -143,7 +175,7 @@ private:
         auto* start = new WorkerStart{host_, std::move(request)};
         const UniqueKernelHandle worker(CreateThread(nullptr, 0, workerBody, start, 0, nullptr));
         if (worker) return;
-        // Dropped: the requester waits for this process's end.
+        start->request->notServed();
         delete start;
         host_->workerEnded();
     }
@@ -158,26 +190,31 @@ private:
 
 class SecondInstanceChannel final : public InstanceChannel {
 public:
-    SecondInstanceChannel(UniqueKernelHandle mapping, UniqueMappedView view, UniqueKernelHandle process,
-                          UINT messageId, std::optional<std::int32_t> reply)
-        : mapping_(std::move(mapping)),
-          view_(std::move(view)),
-          process_(std::move(process)),
-          messageId_(messageId),
-          reply_(reply) {}
+    SecondInstanceChannel(UniqueKernelHandle process, UniqueKernelHandle listener, UINT messageId,
+                          const Answers& answers)
+        : process_(std::move(process)), listener_(std::move(listener)), messageId_(messageId), answers_(answers) {}
 
-    // The reply, or the first instance's exit code once it has ended; no
-    // time limit. Both are waited for at once, so a reply is seen as soon as
-    // it is posted.
-    std::int32_t waitForReply() override {
-        if (reply_) return *reply_;
+    // The reply, or what the first instance's end means; no time limit. The
+    // queue and the process are waited for at once, so a reply is seen as
+    // soon as it is posted.
+    std::optional<std::int32_t> waitForReply() override {
+        HANDLE process = process_.get();
         for (;;) {
-            if (const auto reply = takeReply()) return *reply;
-            HANDLE process = process_.get();
+            answers_.collect(messageId_);
+            if (answers_.reply) return answers_.reply;
+            // Its listener still takes requests: start over once it has
+            // stopped, when the block is about to go.
+            if (answers_.notServed) {
+                const HANDLE ends[2] = {process, listener_.get()};
+                WaitForMultipleObjects(2, ends, FALSE, INFINITE);
+                return std::nullopt;
+            }
             const DWORD woke = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_POSTMESSAGE | QS_ALLPOSTMESSAGE);
             if (woke == WAIT_OBJECT_0 + 1) continue;
             // Ended (or the wait failed): a reply posted just before counts.
-            if (const auto reply = takeReply()) return *reply;
+            answers_.collect(messageId_);
+            if (answers_.reply) return answers_.reply;
+            if (!answers_.calling) return std::nullopt;
             DWORD exitCode = 0;
             if (!GetExitCodeProcess(process, &exitCode)) return 0;
             return static_cast<std::int32_t>(exitCode);
@@ -185,25 +222,15 @@ public:
     }
 
     void close() override {
-        view_.reset();
-        mapping_.reset();
         process_.reset();
+        listener_.reset();
     }
 
 private:
-    std::optional<std::int32_t> takeReply() {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (isChannelMessage(message, messageId_) && message.lParam == 0) return replyValue(message);
-        }
-        return std::nullopt;
-    }
-
-    UniqueKernelHandle mapping_;
-    UniqueMappedView view_;
     UniqueKernelHandle process_;
+    UniqueKernelHandle listener_;
     UINT messageId_;
-    std::optional<std::int32_t> reply_;
+    Answers answers_;
 };
 
 enum class HandOver { Taken, Retry, Failed };
@@ -213,17 +240,27 @@ struct HandOverResult {
     const char* why = "";
     bool firstEnded = false;
     UniqueKernelHandle process;
-    std::optional<std::int32_t> reply;
+    UniqueKernelHandle listener;
+    Answers answers;
+};
+
+struct FirstInstance {
+    UniqueKernelHandle process;
+    UniqueKernelHandle listener;
 };
 
 // The process and thread named in the block, when they are a live process
-// and a thread of it.
-UniqueKernelHandle openFirstInstance(DWORD processId, DWORD threadId) {
-    UniqueKernelHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-    if (!process || WaitForSingleObject(process.get(), 0) != WAIT_TIMEOUT) return {};
-    const UniqueKernelHandle thread(OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, threadId));
-    if (!thread || GetProcessIdOfThread(thread.get()) != processId) return {};
-    return process;
+// and a live thread of it.
+FirstInstance openFirstInstance(DWORD processId, DWORD threadId) {
+    FirstInstance first;
+    first.process.reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    if (!first.process || WaitForSingleObject(first.process.get(), 0) != WAIT_TIMEOUT) return {};
+    first.listener.reset(OpenThread(SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE, threadId));
+    if (!first.listener || GetProcessIdOfThread(first.listener.get()) != processId ||
+        WaitForSingleObject(first.listener.get(), 0) != WAIT_TIMEOUT) {
+        return {};
+    }
+    return first;
 }
 
 // One attempt to hand the packed list over through an existing block.
@@ -236,8 +273,8 @@ HandOverResult handOver(const WideString& name, InstanceBlock* block, UINT messa
         result.why = "the block is not ready";
         return result;
     }
-    result.process = openFirstInstance(processId, threadId);
-    if (!result.process) {
+    FirstInstance first = openFirstInstance(processId, threadId);
+    if (!first.process) {
         result.why = "the block names no live listener";
         return result;
     }
@@ -247,20 +284,23 @@ HandOverResult handOver(const WideString& name, InstanceBlock* block, UINT messa
         result.why = "the hand-over mutex is not available";
         return result;
     }
-    const HANDLE turn[2] = {mutex.get(), result.process.get()};
-    DWORD got = WaitForMultipleObjects(2, turn, FALSE, 0);
+    // The listener ends only with its instance, which then takes no more
+    // requests: either end means starting again. They come first, as the
+    // lowest signalled index wins.
+    const HANDLE turn[3] = {first.process.get(), first.listener.get(), mutex.get()};
+    const HANDLE* const ends = turn;
+    DWORD got = WaitForMultipleObjects(3, turn, FALSE, 0);
     if (got == WAIT_TIMEOUT) {
         if (trace.enabled()) trace.line("second instance: waiting for another start's hand-over");
-        got = WaitForMultipleObjects(2, turn, FALSE, INFINITE);
+        got = WaitForMultipleObjects(3, turn, FALSE, INFINITE);
     }
-    if (got == WAIT_OBJECT_0 + 1) {
-        // The first instance ended while others handed over: start again,
-        // the block may be gone by now.
+    if (got == WAIT_OBJECT_0 || got == WAIT_OBJECT_0 + 1) {
+        // The block may be gone by now.
         result.why = "the first instance ended";
         result.firstEnded = true;
         return result;
     }
-    if (got != WAIT_OBJECT_0 && got != WAIT_ABANDONED_0) {
+    if (got != WAIT_OBJECT_0 + 2 && got != WAIT_ABANDONED_0 + 2) {
         result.outcome = HandOver::Failed;
         result.why = "waiting for the hand-over mutex failed";
         return result;
@@ -279,30 +319,37 @@ HandOverResult handOver(const WideString& name, InstanceBlock* block, UINT messa
                    allowed ? "may take the foreground" : "was not allowed the foreground");
     }
     bool posted = false;
+    bool ended = false;
     while (!(posted = PostThreadMessageW(threadId, messageId, GetCurrentThreadId(), 0) != FALSE)) {
         // The listener's queue may not exist yet.
-        if (GetTickCount64() >= deadline || WaitForSingleObject(result.process.get(), kRetryPauseMs) != WAIT_TIMEOUT) break;
+        ended = WaitForMultipleObjects(2, ends, FALSE, kRetryPauseMs) != WAIT_TIMEOUT;
+        if (ended || GetTickCount64() >= deadline) break;
     }
     if (!posted) {
         if (trace.enabled()) trace.line("second instance: the listener took no message");
         ReleaseMutex(mutex.get());
         result.why = "the request could not be posted";
+        result.firstEnded = ended;
         return result;
     }
-    // Holds the turn until the listener has copied the arguments (or has
-    // answered, or its process has ended).
-    for (bool waiting = true; waiting;) {
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (!isChannelMessage(message, messageId)) continue;
-            if (message.lParam == 0) result.reply = replyValue(message);
-            waiting = false;
-        }
-        if (!waiting) break;
-        HANDLE process = result.process.get();
-        const DWORD woke = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_POSTMESSAGE | QS_ALLPOSTMESSAGE);
-        if (woke != WAIT_OBJECT_0 + 1) waiting = false;
+    // Holds the turn until the listener has copied the arguments (or its
+    // instance has ended without taking them).
+    for (;;) {
+        result.answers.collect(messageId);
+        if (result.answers.any()) break;
+        const DWORD woke = MsgWaitForMultipleObjects(2, ends, FALSE, INFINITE, QS_POSTMESSAGE | QS_ALLPOSTMESSAGE);
+        if (woke == WAIT_OBJECT_0 + 2) continue;
+        result.answers.collect(messageId);
+        break;
     }
     ReleaseMutex(mutex.get());
+    if (!result.answers.any()) {
+        result.why = "the first instance ended before it took the request";
+        result.firstEnded = true;
+        return result;
+    }
+    result.process = std::move(first.process);
+    result.listener = std::move(first.listener);
     result.outcome = HandOver::Taken;
     return result;
 }
@@ -341,8 +388,8 @@ OpenedChannel openSystemInstanceChannel(Launcher& launcher, const WideString& na
         }
         HandOverResult result = handOver(name, blockOf(view), messageId, packed, deadline, trace);
         if (result.outcome == HandOver::Taken) {
-            std::shared_ptr<InstanceChannel> channel(new SecondInstanceChannel(
-                std::move(mapping), std::move(view), std::move(result.process), messageId, result.reply));
+            std::shared_ptr<InstanceChannel> channel(
+                new SecondInstanceChannel(std::move(result.process), std::move(result.listener), messageId, result.answers));
             return {ChannelRole::Second, channel};
         }
         // Waiting for the turn may have taken long: a new first instance

@@ -3,8 +3,8 @@
 #include <atomic>
 #include <string_view>
 
-#include "jvm/java_api.h"
-#include "jvm/java_strings.h"
+#include "java/java_api.h"
+#include "java/java_strings.h"
 
 namespace corvid {
 

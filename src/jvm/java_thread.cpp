@@ -1,8 +1,8 @@
 #include "jvm/java_thread.h"
 
 #include "instance/instance_channel.h"
+#include "java/java_api.h"
 #include "jvm/input_arguments.h"
-#include "jvm/java_api.h"
 #include "jvm/jvm_loader.h"
 #include "jvm/main_class.h"
 #include "jvm/stream_redirection.h"

@@ -4,9 +4,9 @@
 #include <cstdlib>
 
 #include "cache/startup_cache.h"
+#include "java/jvm_output.h"
+#include "java/standard_output_hold.h"
 #include "jvm/jvm_loader.h"
-#include "jvm/jvm_output.h"
-#include "jvm/standard_output_hold.h"
 #include "jvm/main_class.h"
 #include "jvm/restart.h"
 #include "start/launcher.h"

@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "instance/instance_channel.h"
+#include "java/java_api.h"
+#include "java/jvm_output.h"
+#include "java/standard_output_hold.h"
 #include "jvm/input_arguments.h"
-#include "jvm/java_api.h"
 #include "jvm/jvm_hooks.h"
-#include "jvm/jvm_output.h"
-#include "jvm/standard_output_hold.h"
 #include "start/launcher.h"
 
 namespace corvid {

@@ -4,8 +4,7 @@
 #include <cmath>
 
 #include "config/config_file.h"
-#include "jvm/jvm_path.h"
-#include "jvm/process_environment.h"
+#include "java/jvm_path.h"
 #include "jvm/user_options.h"
 #include "start/launcher.h"
 #include "start/messages.h"

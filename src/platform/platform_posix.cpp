@@ -56,6 +56,20 @@ void closeAllOnExecFrom3(int limit) {
     }
 }
 
+// A process that has ended but is not yet reaped by its parent (a killed
+// detached build whose new parent reaps late) is a zombie: its id still
+// answers, but it runs no more.
+bool isZombie(pid_t id) {
+    const std::string stat = "/proc/" + std::to_string(id) + "/stat";
+    char text[512];
+    const UniqueFileDescriptor file(open(stat.c_str(), O_RDONLY | O_CLOEXEC));
+    const ssize_t got = file ? read(file.get(), text, sizeof text - 1) : -1;
+    if (got <= 0) return false;
+    text[got] = '\0';
+    const char* state = std::strrchr(text, ')');
+    return state && state[1] == ' ' && state[2] == 'Z';
+}
+
 class PosixProcess final : public Process {
 public:
     ModulePath modulePath() override {
@@ -91,7 +105,8 @@ public:
 
     bool processAlive(std::uint32_t id) override {
         // EPERM: it exists but belongs to someone else.
-        return kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+        if (kill(static_cast<pid_t>(id), 0) != 0 && errno != EPERM) return false;
+        return !isZombie(static_cast<pid_t>(id));
     }
 
     void keepEnvironmentForChildren() override {
@@ -110,18 +125,9 @@ public:
     }
 
     bool waitForEnd(std::uint32_t id, std::uint32_t milliseconds) override {
-        const std::string stat = "/proc/" + std::to_string(id) + "/stat";
+        const auto process = static_cast<pid_t>(id);
         for (std::uint32_t waited = 0;; waited += 20) {
-            if (kill(static_cast<pid_t>(id), 0) != 0 && errno == ESRCH) return true;
-            // A process that has ended but is not yet reaped by its parent is a zombie.
-            char text[512];
-            const UniqueFileDescriptor file(open(stat.c_str(), O_RDONLY | O_CLOEXEC));
-            const ssize_t got = file ? read(file.get(), text, sizeof text - 1) : -1;
-            if (got > 0) {
-                text[got] = '\0';
-                const char* state = std::strrchr(text, ')');
-                if (state && state[1] == ' ' && state[2] == 'Z') return true;
-            }
+            if ((kill(process, 0) != 0 && errno == ESRCH) || isZombie(process)) return true;
             if (waited >= milliseconds) return false;
             usleep(20000);
         }

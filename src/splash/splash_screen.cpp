@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "config/config_file.h"
-#include "jvm/jvm_path.h"
+#include "java/jvm_path.h"
 #include "splash/splash_window.h"
 #include "start/launcher.h"
 

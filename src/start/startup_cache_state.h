@@ -30,6 +30,7 @@ struct StartupCacheState {
     std::string key;       // everything the archive was made for
     ArchiveKind kind = ArchiveKind::Dynamic;
     std::size_t keyOptions = 0;  // the JVM options the key covers (those before the cache's own)
+    unsigned attempt = 0;        // which recording of the key this is (Record)
     bool mainStarted = false;
 };
 

@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 #include <vector>
 
+#include "config/config_file.h"
 #include "instance/instance_block.h"
 #include "instance/instance_channel.h"
 #include "instance/instance_host.h"
-#include "jvm/java_api.h"
+#include "java/java_api.h"
 #include "jvm/jvm_loader.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
@@ -148,9 +150,9 @@ jint JNICALL refuseAttach(JavaVM*, void**, void*) {
 class CountingRequest final : public ForwardRequest {
 public:
     void reply(std::int32_t) override { ++replies; }
-    void drop() override { ++drops; }
+    void notServed() override { ++notServedAnswers; }
     std::atomic<int> replies{0};
-    std::atomic<int> drops{0};
+    std::atomic<int> notServedAnswers{0};
 };
 
 struct GateFixture {
@@ -198,8 +200,8 @@ TEST(InstanceGate, RequestsWaitForTheJvmAndNeverReachOneThatIsGone) {
         }
         worker.join();
         EXPECT_EQ(attaches.load(), c.attaches) << c.name;
-        // Refused or not attempted, the request is dropped unanswered.
-        EXPECT_EQ(request.drops.load(), 1) << c.name;
+        // Refused or not attempted, the request is answered "not served".
+        EXPECT_EQ(request.notServedAnswers.load(), 1) << c.name;
         EXPECT_EQ(request.replies.load(), 0) << c.name;
     }
 }
@@ -213,14 +215,51 @@ TEST(InstanceGate, ClosingReleasesEveryWaitingRequest) {
     host.closeGate();
     for (auto& worker : workers) worker.join();
     EXPECT_EQ(attaches.load(), 0);
-    for (const auto& request : requests) EXPECT_EQ(request.drops.load(), 1);
+    for (const auto& request : requests) EXPECT_EQ(request.notServedAnswers.load(), 1);
+}
+
+std::atomic<bool> attachMayReturn{false};
+
+// A JVM at its very end, which holds a thread that attaches for good (here
+// until the test lets it go, refused).
+jint JNICALL holdAttach(JavaVM*, void**, void*) {
+    ++attaches;
+    while (!attachMayReturn) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return JNI_ERR;
+}
+
+// Teardown does not wait for a worker the JVM holds, but its start must not
+// be left to the process's end, which would answer with the exit code as if
+// secondaryMain had run: it is told at once that nobody will serve it.
+TEST(InstanceGate, ARequestTheEndedJvmHoldsIsAnsweredNotServedOnce) {
+    GateFixture f;
+    f.table.AttachCurrentThread = holdAttach;
+    attachMayReturn = false;
+    InstanceHost host(f.launcher);
+    host.jvmCreated(&f.vm);
+    CountingRequest request;
+    host.workerStarting();
+    std::thread worker([&] {
+        serveRequest(host, request);
+        host.workerEnded();
+    });
+    while (attaches.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    host.closeGate();
+    host.waitForWorkers();  // returns: the worker is inside the JVM
+    EXPECT_EQ(request.notServedAnswers.load(), 0);
+    host.refuseHeldRequests();
+    EXPECT_EQ(request.notServedAnswers.load(), 1);
+    attachMayReturn = true;
+    worker.join();
+    EXPECT_EQ(request.notServedAnswers.load(), 1) << "answered twice";
+    EXPECT_EQ(request.replies.load(), 0);
 }
 
 // A first instance's channel that only holds the shared part.
 class HostOnlyChannel final : public InstanceChannel {
 public:
     explicit HostOnlyChannel(Launcher& launcher) : host_(std::make_shared<InstanceHost>(launcher)) {}
-    std::int32_t waitForReply() override { return -1; }
+    std::optional<std::int32_t> waitForReply() override { return -1; }
     void close() override { host_->closeGate(); }
     std::shared_ptr<InstanceHost> host() override { return host_; }
 
@@ -250,8 +289,71 @@ TEST(InstanceGate, ClosesWhenDestroyJavaVmReturns) {
     EXPECT_EQ(attaches.load(), 1);
     serveRequest(*f.launcher.instanceChannel->host(), after);
     EXPECT_EQ(attaches.load(), 1) << "a request reached the destroyed JVM";
-    EXPECT_EQ(after.drops.load(), 1);
+    EXPECT_EQ(after.notServedAnswers.load(), 1);
     EXPECT_EQ(after.replies.load(), 0);
+}
+
+// Two starts of one executable in this process, through the system's real
+// channel: the first is opened here, the second on a thread of its own.
+struct TwoStarts {
+    TwoStarts()
+        : module(testing::nativePath(u"C:/corvid-test-" + fromAscii(std::to_string(uniqueNumber())) + u"/tool.exe")),
+          first(fake.platform, trace, {u"tool.exe", std::nullopt}),
+          second(fake.platform, trace, {u"tool.exe doc", std::nullopt}) {
+        fake.process.module = {true, module, 0};
+        fake.profiles.files[*configFilePathFor(module)] = u"[Application]\nSingle Instance=yes\n";
+        second.arguments = {u"doc"};
+    }
+    // Apart from runs of the same test in other processes.
+    static long long uniqueNumber() {
+        static std::atomic<int> count{0};
+        return std::chrono::steady_clock::now().time_since_epoch().count() + ++count;
+    }
+    void startSecond() {
+        secondDone = std::async(std::launch::async, [this] { return openInstanceChannel(second); });
+    }
+    bool secondEnds(std::chrono::milliseconds within) {
+        return secondDone.wait_for(within) == std::future_status::ready;
+    }
+
+    FakePlatform fake;
+    Trace trace;
+    WideString module;
+    Launcher first;
+    Launcher second;
+    std::future<bool> secondDone;
+};
+
+// A request taken when no JVM will serve it any more is not answered with
+// the first instance's exit code, which reads as success although the
+// document went nowhere: its start waits for that instance to go and then
+// runs as the first instance itself.
+TEST(InstanceHandOver, ARequestNobodyServesMakesItsStartTheNextFirstInstance) {
+    const struct {
+        const char* name;
+        bool jvmGoneBeforeRequest;
+    } cases[] = {
+        {"the first instance's JVM is gone", true},
+        {"the first instance ends before its JVM exists", false},
+    };
+    for (const auto& c : cases) {
+        TwoStarts starts;
+        ASSERT_TRUE(openInstanceChannel(starts.first)) << c.name;
+        ASSERT_TRUE(starts.first.singleInstance && starts.first.isFirstInstance) << c.name;
+        if (c.jvmGoneBeforeRequest) jvmDestroyedForInstances(starts.first);
+        starts.startSecond();
+        EXPECT_FALSE(starts.secondEnds(std::chrono::milliseconds(300)))
+            << c.name << ": the second start ended while the first instance still held the channel";
+        closeInstanceChannel(starts.first);
+        if (!starts.secondEnds(std::chrono::seconds(20))) {
+            ADD_FAILURE() << c.name << ": the second start did not end";
+            continue;
+        }
+        EXPECT_TRUE(starts.secondDone.get()) << c.name;
+        EXPECT_TRUE(starts.second.singleInstance) << c.name;
+        EXPECT_TRUE(starts.second.isFirstInstance) << c.name << ": answered as a second instance";
+        closeInstanceChannel(starts.second);
+    }
 }
 
 TEST(InstanceChannelOpening, ModeOffOrNoConfigurationPathLeavesNoChannel) {

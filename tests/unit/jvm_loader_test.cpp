@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "java/java_api.h"
+#include "java/jvm_output.h"
 #include "jvm/input_arguments.h"
-#include "jvm/java_api.h"
 #include "jvm/java_thread.h"
-#include "jvm/jvm_output.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
 

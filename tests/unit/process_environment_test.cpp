@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/runtime_search.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
 

@@ -3,11 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdarg>
 #include <functional>
 
-#include "jvm/process_environment.h"
+#include "cache/cache_key.h"
+#include "cache/cache_mode.h"
+#include "cache/cache_record.h"
+#include "java/jvm_output.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace corvid {
 namespace {
@@ -30,6 +39,14 @@ struct TraceLines final : TraceOutput {
 };
 
 std::string narrow(WideView path) { return toNarrow(nativePath(path)); }
+
+// What the JVM prints through its hook, as the JVM calls it.
+void printThroughHook(const char* format, ...) {
+    va_list list;
+    va_start(list, format);
+    jvmVfprintfHook(stderr, format, list);
+    va_end(list);
+}
 
 // A start of C:/Apps/Tool/tool.exe on a runtime in C:/Runtime with one jar,
 // the cache root in C:/Cache, products "Tool" and "42".
@@ -55,7 +72,7 @@ public:
             u"[Java Runtime Environment]\nStartup Cache=" + WideString(value) + u"\n";
     }
     void release(const std::string& text) { fake.files.contents[nativePath(u"C:/Runtime/release")] = text; }
-    WideString folder() const { return nativePath(u"/Cache/Tool Pro/42"); }
+    WideString folder() const { return nativePath(u"/Cache/Tool Pro/42/corvid-cache"); }
     WideString inFolder(WideView name) const { return folder() + kPathSeparator + WideString(name); }
 
     // Runs the preparation on a fresh option list; returns the options it added.
@@ -67,7 +84,9 @@ public:
     }
     std::string currentKey() {
         launcher.jvmOptions = options;
-        return cacheKey(launcher, fake.files, u"17.0.9").value_or("");
+        const auto release = fake.files.readFile(nativePath(u"C:/Runtime/release"), 100);
+        const bool on25 = release && release->find("\"25") != std::string::npos;
+        return cacheKey(launcher, fake.files, on25 ? u"25.0.3" : u"17.0.9").value_or("");
     }
     // The archive's file name for the current inputs.
     WideString archiveName() { return u"tool-" + fromAscii(keyHash(currentKey())); }
@@ -81,6 +100,15 @@ public:
         return bytes;
     }
     bool exists(const WideString& path) const { return fake.files.contents.count(path) != 0; }
+    // A checked archive of the current key on runtime 25, where the AOT cache's record decides.
+    WideString useArchiveOn25() {
+        release("JAVA_VERSION=\"25.0.3\"\n");
+        fake.files.existing.insert(folder());
+        const WideString base = inFolder(archiveName());
+        fake.files.contents[base + u".jsa"] = archiveBytes(100);
+        putRecord(base + u".jsa", "checked", 100, currentKey());
+        return base;
+    }
 
     FakePlatform fake;
     std::string traced;
@@ -266,6 +294,20 @@ TEST(StartupCacheRecord, RoundTripsAndRefusesDamage) {
         "corvid startup cache 1\nsize 1\nstate checked\nkey\n",
     };
     for (const std::string& bad : damaged) EXPECT_FALSE(parseRecord(bad)) << bad;
+
+    // A recording's count of attempts; records of earlier launchers have none and still read.
+    const auto counted = parseRecord(formatRecord({"building", 0, 0, "k\n", 2}));
+    ASSERT_TRUE(counted);
+    EXPECT_EQ(counted->attempts, 2u);
+    EXPECT_EQ(counted->key, "k\n");
+    const auto earlier = parseRecord("corvid startup cache 1\nstate recording\nsize 0\nmodified 0\nkey\nk\n");
+    ASSERT_TRUE(earlier);
+    EXPECT_EQ(earlier->state, "recording");
+    EXPECT_EQ(earlier->attempts, 0u);
+    for (const char* attempts : {"attempts x\n", "attempts \n", "attempts 99999999999999999999\n", "attempts 2"}) {
+        const std::string bad = "corvid startup cache 1\nstate recording\nsize 0\nmodified 0\n" + std::string(attempts) + "key\n";
+        EXPECT_FALSE(parseRecord(bad)) << bad;
+    }
 }
 
 TEST(StartupCacheFolder, WhatTheFilesInTheFolderDecide) {
@@ -572,6 +614,187 @@ TEST_F(StartupCache, CreatedArchiveIsRecordedAtTheEnd) {
         }
     }
 }
+
+
+// The launcher deletes in its cache folder, so the folder is a level of its
+// own, also when the product names are empty (the cache root itself before).
+TEST(StartupCacheFolder, ALevelOfItsOwnUnderTheProductNames) {
+    const struct {
+        const char16_t* name;
+        const char16_t* code;
+        const char16_t* folder;
+    } cases[] = {
+        {u"Tool: Pro", u"42", u"/Cache/Tool Pro/42/corvid-cache"},
+        {u"", u"", u"/Cache/corvid-cache"},
+        {u"Tool", u"", u"/Cache/Tool/corvid-cache"},
+        {u"", u"42", u"/Cache/42/corvid-cache"},
+        {u"*?", u"", u"/Cache/corvid-cache"},
+    };
+    for (const auto& c : cases) {
+        Harness t;
+        t.launcher.productName = c.name;
+        t.launcher.productCode = c.code;
+        EXPECT_EQ(cacheFolderFor(t.launcher), nativePath(c.folder)) << toUtf8(c.name) << "|" << toUtf8(c.code);
+    }
+}
+
+// Files that only look like the cache's, beside the folder or in it, outlive
+// the starts and their clean-up; the cache's own leftovers do not.
+TEST_F(StartupCache, ForeignFilesOfSimilarNamesSurviveStartsAndTheCleanUp) {
+    const WideString cache = cacheFolderFor(launcher).value_or(u"");
+    const WideString root = cache.substr(0, cache.rfind(kPathSeparator));
+    const WideString hash = fromAscii(keyHash(currentKey()));
+    const auto in = [](const WideString& folder, WideView name) { return folder + kPathSeparator + WideString(name); };
+    // The application's own files beside the folder (the old place), an old cache among them.
+    const WideString besideFolder[] = {u"tool-notes.20240301.log", u"tool-backup.1999.tmp",
+                                       u"tool-0123456789abcdef.17.tmp", u"tool-0123456789abcdef.17.tmp.meta",
+                                       u"tool-session.31.start", u"tool-0123456789abcdef.32.start"};
+    for (const WideString& name : besideFolder) fake.files.contents[in(root, name)] = "keep";
+    fake.files.contents[in(root, u"tool-session.31.start")] = "tool-notes.20240301.log";
+    fake.files.contents[in(root, u"tool-0123456789abcdef.32.start")] = "tool-backup.1999.tmp";
+    // Names in the folder that differ from the cache's exact form.
+    const WideString inFolderNames[] = {
+        u"tool-notes.20240301.log",          u"tool-backup.1999.tmp",
+        u"tool-0123456789ABCDEF.17.tmp",     u"tool-0123456789abcde.17.log",
+        u"tool-0123456789abcdef0.17.log",    u"tool-0123456789abcdefx.17.aotconf",
+        u"tool-0123456789abcdef.017.aottmp", u"tool-0123456789abcdef.1.2.tmp",
+        u"tool-0123456789abcdef..tmp",       u"tool-0123456789abcdef.99999999999.build",
+        u"tool-" + hash + u"x.17.tmp",       u"tool-" + hash + u".17.tmp.bak",
+        u"tool-session.31.start",            u"other-0123456789abcdef.17.tmp",
+        u"tool-0123456789abcdef.jsa.old",
+    };
+    fake.files.existing.insert(cache);
+    for (const WideString& name : inFolderNames) fake.files.contents[in(cache, name)] = "keep";
+    fake.files.contents[in(cache, u"tool-session.31.start")] = "tool-notes.20240301.log";
+    // A marker of the exact form, of a dead start, naming a file that is not the cache's.
+    fake.files.contents[in(cache, u"tool-00000000000000aa.32.start")] = "tool-backup.1999.tmp";
+    // The cache's own leftovers of dead starts.
+    const WideString leftovers[] = {u"tool-0123456789abcdef.17.tmp", u"tool-0123456789abcdef.17.tmp.meta",
+                                    u"tool-000000000000000a.18.log", u"tool-0000000000000001.20.start",
+                                    u"tool-0000000000000001.jsa"};
+    for (const WideString& name : leftovers) fake.files.contents[in(cache, name)] = "ours";
+    fake.files.contents[in(cache, u"tool-0000000000000001.20.start")] = "tool-0000000000000001.jsa";
+
+    EXPECT_EQ(prepare().empty(), false) << traced;
+    EXPECT_EQ(launcher.startupCache.mode, CacheMode::Create);
+    fake.files.contents[in(cache, u"tool-" + hash + u".4242.tmp")] = archiveBytes(100);
+    startupCacheMainStarting(launcher);
+    finishStartupCache(launcher);
+    fake.process.pid = 4343;
+    prepare();
+    EXPECT_EQ(launcher.startupCache.mode, CacheMode::Check) << traced;
+
+    for (const WideString& name : besideFolder) EXPECT_TRUE(exists(in(root, name))) << "beside: " << toUtf8(name);
+    for (const WideString& name : inFolderNames) EXPECT_TRUE(exists(in(cache, name))) << "in: " << toUtf8(name);
+    for (const WideString& name : leftovers) EXPECT_FALSE(exists(in(cache, name))) << "leftover: " << toUtf8(name);
+    EXPECT_FALSE(exists(in(cache, u"tool-00000000000000aa.32.start")));
+}
+
+// Only the JVM's words about the archive are kept out of the output: what it
+// prints while main runs (a gc log line, a thread dump) is written at once,
+// in a creating and in a recording start.
+TEST_F(StartupCache, WhileMainRunsTheJvmsWordsAreWrittenAtOnceExceptTheArchiveSteps) {
+    for (const bool recording : {false, true}) {
+        Harness t;
+        if (recording) t.useArchiveOn25();
+        t.prepare();
+        ASSERT_EQ(t.launcher.startupCache.mode, recording ? CacheMode::Record : CacheMode::Create) << t.traced;
+        startupCacheMainStarting(t.launcher);
+        ::testing::internal::CaptureStderr();
+        printThroughHook("%s", "[0.512s][info][gc] GC(0) Pause Full (System.gc()) 2M->1M(64M) 5.1ms\n");
+        printThroughHook("Full thread dump %s:\n", "OpenJDK 64-Bit Server VM");
+        printThroughHook("%s", " AOTConfiguration recorded: x.aotconf\n");
+        const std::string whileRunning = ::testing::internal::GetCapturedStderr();
+        ::testing::internal::CaptureStderr();
+        finishStartupCache(t.launcher);
+        const std::string atTheEnd = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(whileRunning,
+                  "[0.512s][info][gc] GC(0) Pause Full (System.gc()) 2M->1M(64M) 5.1ms\n"
+                  "Full thread dump OpenJDK 64-Bit Server VM:\n")
+            << recording;
+        EXPECT_EQ(atTheEnd, "") << recording;
+    }
+}
+
+// A recording or building record with nothing alive behind it is recorded
+// again, up to three times per key; one with a live start or build is not.
+TEST(StartupCacheAot, StaleRecordingsAreRecordedAgainAFewTimes) {
+    struct Case {
+        const char* name;
+        const char* state;
+        const char* attemptsLine;  // as a record carries it; empty: written by earlier launchers
+        std::function<void(Harness&, const WideString& base)> setUp;
+        CacheMode mode;
+        const char* stateAfter;
+        const char* attemptsAfter;
+    };
+    const Case cases[] = {
+        {"recording, its start still runs", "recording", "",
+         [](Harness& t, const WideString& base) {
+             t.fake.files.contents[base + u".17.start"] = toUtf8(base.substr(base.rfind(kPathSeparator) + 1)) + ".17.aotconf";
+             t.fake.process.alive.insert(17);
+         },
+         CacheMode::Use, "recording", ""},
+        {"recording, its start was killed (an earlier launcher's record)", "recording", "", nullptr, CacheMode::Record,
+         "recording", "attempts 2\n"},
+        {"recording, a live start only uses the archive", "recording", "",
+         [](Harness& t, const WideString& base) {
+             t.fake.files.contents[base + u".17.start"] = toUtf8(base.substr(base.rfind(kPathSeparator) + 1)) + ".jsa";
+             t.fake.process.alive.insert(17);
+         },
+         CacheMode::Record, "recording", "attempts 2\n"},
+        {"recording, the second attempt killed", "recording", "attempts 2\n", nullptr, CacheMode::Record, "recording",
+         "attempts 3\n"},
+        {"recording, the third attempt killed: no more", "recording", "attempts 3\n", nullptr, CacheMode::Use, "failed", ""},
+        {"building, its build runs", "building", "",
+         [](Harness& t, const WideString& base) {
+             t.fake.files.contents[base + u".18.build"] = "";
+             t.fake.files.modifiedAt[base + u".18.build"] = t.fake.files.clock;
+             t.fake.process.alive.insert(18);
+         },
+         CacheMode::Use, "building", ""},
+        {"building, its build died", "building", "",
+         [](Harness& t, const WideString& base) { t.fake.files.contents[base + u".18.build"] = ""; }, CacheMode::Record,
+         "recording", "attempts 2\n"},
+        {"building, started a moment ago, no marker yet", "building", "", nullptr, CacheMode::Use, "building", ""},
+        {"building, started long ago, never a marker", "building", "",
+         [](Harness& t, const WideString&) { t.fake.files.clock += 3600; }, CacheMode::Record, "recording", "attempts 2\n"},
+    };
+    for (const Case& c : cases) {
+        Harness t;
+        const WideString base = t.useArchiveOn25();
+        std::string record = formatRecord({c.state, 0, 0, t.currentKey()});
+        record.insert(record.find("key\n"), c.attemptsLine);
+        t.fake.files.writeFile(base + u".aot.meta", record);
+        if (c.setUp) c.setUp(t, base);
+        t.prepare();
+        EXPECT_EQ(t.launcher.startupCache.mode, c.mode) << c.name << "\n" << t.traced;
+        const std::string after = t.fake.files.contents[base + u".aot.meta"];
+        EXPECT_EQ(after.find("state " + std::string(c.stateAfter) + "\n"), 23u) << c.name << "\n" << after;
+        if (*c.attemptsAfter) {
+            EXPECT_NE(after.find(c.attemptsAfter), std::string::npos) << c.name << "\n" << after;
+        }
+    }
+}
+
+#ifndef _WIN32
+// A start or build that has ended but is not yet reaped by its parent (a
+// zombie) runs no more: what it left is stale.
+TEST(StartupCacheProcesses, AnEndedProcessNotYetReapedRunsNoMore) {
+    Process& process = systemPlatform().process;
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    ASSERT_GT(child, 0);
+    siginfo_t info{};
+    // Waits for its end and leaves it unreaped.
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
+    EXPECT_FALSE(process.processAlive(static_cast<std::uint32_t>(child)));
+    EXPECT_TRUE(process.waitForEnd(static_cast<std::uint32_t>(child), 0));
+    waitpid(child, nullptr, 0);
+    EXPECT_FALSE(process.processAlive(static_cast<std::uint32_t>(child)));
+    EXPECT_TRUE(process.processAlive(static_cast<std::uint32_t>(getpid())));
+}
+#endif
 
 }  // namespace
 }  // namespace corvid

@@ -82,3 +82,15 @@ table=$((pe + 24 + $(od -An -tu2 -j$((pe + 20)) -N2 "$dir/in.exe" | tr -d ' ')))
 cp "$dir/in.exe" "$dir/overlap.exe"
 dd if="$dir/in.exe" of="$dir/overlap.exe" bs=1 skip=$((table + 12)) seek=$((table + 52)) count=4 conv=notrunc status=none
 bad_input "sections overlap" "overlaps the one before it in memory" "$dir/overlap.exe" "$dir/out.exe"
+# Every resource entry points at one subdirectory and every leaf at the whole
+# section: 17 KB that took 860 MB before it was refused.
+reused=$(dirname "${BASH_SOURCE[0]}")/../../fuzz/corpus/brand_files/resource_directory_reused.exe
+bad_input "resource directories reused" \
+    "$reused: has a damaged resource section: the resource entries add up to more than the resource section holds" \
+    "$reused" "$dir/out.exe"
+check_equal "resource directories reused: the exit code of a bad file" 1 "$RUN_STATUS"
+# Two entries of an icon file, one image: 4,000 of them in 65 KB made a 260 MB copy.
+perl -e 'print pack("v3", 0, 1, 2), map(pack("C4v2V2", 16, 16, 0, 0, 1, 32, 40, 38), 1 .. 2), "\x01" x 40' >"$dir/shared.ico"
+bad_input "icon images shared" "$dir/shared.ico: the icon file's images add up to more than the file holds" \
+    --icon "$dir/shared.ico" "$dir/in.exe" "$dir/out.exe"
+check_equal "icon images shared: the exit code of a bad file" 1 "$RUN_STATUS"

@@ -159,6 +159,27 @@ check_not_contains "no secondaryMain: nothing printed" "$(cat "$E2E_TMP/first.er
 check_contains "no secondaryMain: the trace says why" "$(cat "$E2E_TMP/first.trace")" \
     "forwarded request answered -1: the main class has no secondaryMain"
 
+# ---- documents opened while first instances end ---------------------------------
+# Forty starts over about two seconds; the first instance ends after the
+# fifth, and every start that becomes a first instance ends at once too (the
+# stop file stays), so several instances end while requests come in: by main
+# returning (DestroyJavaVM) or by System.exit(7).
+race_start() {
+    "$app" $((100 + $1)) "doc$1" >/dev/null 2>&1 </dev/null
+    echo $? >"$E2E_TMP/race/$1"
+}
+handled_count() { grep -cE "^(int|main) 2 \[$((100 + $1))\] \[doc$1\]\$" "$dir/record" || true; }
+end_by_return() { echo return >"$dir/stop"; }
+end_by_exit() { echo 7 >"$dir/stop"; }
+source "$(dirname "${BASH_SOURCE[0]}")/../cases/single_instance_race.sh"
+configure corvid.probe.ForwardedInt "" "-Dcorvid.probe.background=true"
+start_first
+run_race "race, instances ending by returning" 40 0.04 end_by_return
+stop_first 0
+start_first
+run_race "race, instances ending by System.exit" 40 0.04 end_by_exit 7
+stop_first 0
+
 # ---- switches that leave the mode off -------------------------------------------
 for variant in "Single Instance=Yes" $'Application Type=service\nSingle Instance=yes'; do
     name=${variant//$'\n'/, }

@@ -1,8 +1,10 @@
 # The start-up cache with the real JVMs: the first start creates the archive,
 # the second checks it, the third maps it; a changed jar, a damaged archive,
 # a crash marker, an unusable folder, System.exit and two starts at once; a
-# class folder; on 25 and later the AOT cache: recorded, built detached,
-# checked, mapped, rebuilt after a jar changes, dropped when damaged.
+# class folder; files of other programs beside the cache and in its folder;
+# the JVM's own output while main runs; on 25 and later the AOT cache:
+# recorded, built detached, checked, mapped, rebuilt after a jar changes,
+# dropped when damaged.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 jdk17=/usr/lib/jvm/java-17-openjdk-amd64
@@ -19,7 +21,7 @@ cache_root=$E2E_TMP/cache
 classlog=$E2E_TMP/classload.txt
 
 # configure JDK MAIN CODE [MORE_VM_PARAMETERS]: product code CODE gives each
-# case its own cache folder.
+# case its own cache folder, the launcher's own level under the product's.
 configure() {
     write_file "$E2E_TMP/app/app.ini" "[Java Runtime Environment]
 Main Class=$2
@@ -34,7 +36,7 @@ Override WorkingDir=Yes
 Product Name=Cache: Test
 Product Code=$3
 "
-    folder="$cache_root/Cache Test/$3"
+    folder="$cache_root/Cache Test/$3/corvid-cache"
 }
 # start [ARGS...]: one start with the trace in TRACE.
 start() {
@@ -178,7 +180,7 @@ rm -f "$E2E_TMP"/app/hs_err_pid*.log
 
 # ---- folders that cannot be used ----------------------------------------------------------
 configure "$jdk17" corvid.probe.PrintArgs blocked
-mkdir -p "$cache_root/Cache Test"
+mkdir -p "$(dirname "$folder")"
 : >"$folder"
 start blocked
 check_equal "cache folder is a file: plain start" $'0\ncount 1\n[blocked]\n' "$RUN_STATUS"$'\n'"$RUN_STDOUT$RUN_STDERR"
@@ -188,7 +190,7 @@ check_not_contains "cache folder is a file: no cache options" "$TRACE" "-Xshare"
 # Read-only for a user who is not root (root writes anyway).
 classlog_option="" configure "$jdk17" corvid.probe.PrintArgs readonly
 mkdir -p "$folder"
-chmod 755 "$E2E_TMP" "$E2E_TMP/app" "$cache_root" "$cache_root/Cache Test"
+chmod 755 "$E2E_TMP" "$E2E_TMP/app" "$cache_root" "$cache_root/Cache Test" "$(dirname "$folder")"
 chmod 555 "$folder"
 chmod 644 "$E2E_TMP/app/app.ini" "$E2E_TMP/app/probes.jar"
 rm -f "$classlog"
@@ -198,6 +200,43 @@ check_equal "read-only folder: plain start" $'0\ncount 1\n[readonly]\n' "$RUN_ST
 check_contains "read-only folder: said so" "$RUN_STDERR" "cannot write to $folder; plain start"
 check_not_contains "read-only folder: no cache options" "$RUN_STDERR" "ArchiveClassesAtExit"
 chmod 755 "$folder"
+
+# ---- files of other programs beside the cache and in its folder ------------------------------
+# With empty product names the cache's folder is a level of its own in the
+# cache root, where other programs (and this one) keep files of their own;
+# in the folder, only names of the cache's exact form are the launcher's.
+configure "$jdk17" corvid.probe.PrintArgs ""
+sed -i 's/^Product Name=.*/Product Name=/' "$E2E_TMP/app/app.ini"
+folder=$cache_root/corvid-cache
+true & dead=$!
+wait "$dead"
+mkdir -p "$folder"
+planted=()
+for place in "$cache_root" "$folder"; do
+    printf 'notes\n' >"$place/app-notes.20240301.log"
+    printf 'backup\n' >"$place/app-backup.1999.tmp"
+    printf 'app-notes.20240301.log' >"$place/app-session.$dead.start"
+    printf 'state\n' >"$place/app-0123456789ABCDEF.$dead.aotconf"
+    planted+=("$place/app-notes.20240301.log" "$place/app-backup.1999.tmp" "$place/app-session.$dead.start"
+        "$place/app-0123456789ABCDEF.$dead.aotconf")
+done
+# A marker of the cache's own form, of a start that has ended, naming a file that is not the cache's.
+printf 'app-backup.1999.tmp' >"$cache_root/app-0123456789abcdef.$dead.start"
+printf 'app-backup.1999.tmp' >"$folder/app-0123456789abcdef.$dead.start"
+planted+=("$cache_root/app-0123456789abcdef.$dead.start")
+start plain
+check_equal "empty product names, first start: runs" $'0\ncount 1\n[plain]\n' "$RUN_STATUS"$'\n'"$RUN_STDOUT$RUN_STDERR"
+check_contains "empty product names, first start: creates in a folder of its own" "$TRACE" \
+    "-XX:ArchiveClassesAtExit=$folder/app-"
+start again
+check_contains "empty product names, second start: checks the archive" "$TRACE" "startup cache: checked app-"
+missing=""
+for file in "${planted[@]}"; do [[ -f $file ]] || missing+=" $file"; done
+check_equal "empty product names: every file of other programs is still there" "" "$missing"
+check_equal "empty product names: ... unchanged" "notes backup" \
+    "$(cat "$cache_root/app-notes.20240301.log" "$folder/app-backup.1999.tmp" | tr '\n' ' ' | sed 's/ $//')"
+check "empty product names: the cache's own marker of the ended start is gone" \
+    test ! -e "$folder/app-0123456789abcdef.$dead.start"
 
 # ---- System.exit while the archive is written --------------------------------------------------
 configure "$jdk17" corvid.probe.Exit exit
@@ -248,6 +287,40 @@ if [[ -n $newest ]]; then
     ((newest_version >= 25)) && aot_cycle "JDK $newest_version" "AOT"
 else
     echo "skipped: no JDK newer than 17 in /usr/lib/jvm"
+fi
+
+# ---- what the JVM prints while main runs, in a creating and a recording start -------------------
+# live_start LABEL: a start of corvid.probe.GcThenWait in the background; its
+# JVM's gc line and a thread dump asked for meanwhile appear while main waits.
+live_start() {
+    local label=$1 go=$E2E_TMP/go out=$E2E_TMP/live.out status
+    rm -f "$go" "$out" "$E2E_TMP/trace"
+    XDG_CACHE_HOME="$cache_root" CORVID_TRACE="$E2E_TMP/trace" "$app" "$go" >"$out" 2>&1 </dev/null &
+    live_pid=$!
+    kill_at_exit live_pid
+    for _ in $(seq 300); do grep -q '^collected' "$out" && break; sleep 0.2; done
+    check_contains "$label: the JVM's gc line is written while main runs" "$(cat "$out")" "Pause Full (System.gc())"
+    kill -QUIT "$live_pid"
+    for _ in $(seq 100); do grep -q 'Full thread dump' "$out" && break; sleep 0.1; done
+    check_contains "$label: a thread dump is written while main runs" "$(cat "$out")" "Full thread dump"
+    : >"$go"
+    wait "$live_pid"
+    status=$?
+    TRACE=$(cat "$E2E_TMP/trace" 2>/dev/null)
+    check_equal "$label: exit 0, main ran to its end" "0 done" "$status $(grep -x done "$out")"
+    check_not_contains "$label: without the JVM's words about the archive" "$(cat "$out")" "AOTConfiguration"
+}
+configure "$jdk17" corvid.probe.GcThenWait live-17 -Xlog:gc:stdout
+live_start "JDK 17 creating start"
+check_contains "JDK 17 creating start: it created" "$TRACE" "startup cache: created app-"
+if [[ -n $newest ]] && ((newest_version >= 25)); then
+    configure "$newest" corvid.probe.GcThenWait live-25 -Xlog:gc:stdout
+    : >"$E2E_TMP/ready"
+    start "$E2E_TMP/ready"
+    start "$E2E_TMP/ready"
+    live_start "JDK $newest_version recording start"
+    check_contains "JDK $newest_version recording start: it recorded" "$TRACE" "a detached build makes the AOT cache"
+    check "JDK $newest_version recording start: the build ends" wait_for_gone "$folder" '*.aotconf'
 fi
 
 # ---- a class folder on the class path: every start plain, nothing changed ------------------------
@@ -323,3 +396,71 @@ check_equal "damaged AOT cache: the archive is used instead" "shared objects fil
 start 0
 check_contains "damaged AOT cache: the next start records anew" "$TRACE" "startup cache: recording the AOT configuration"
 wait_for_gone "$folder" '*.aotconf'
+
+# ---- a recording or a build that never ends in order (25 and later) -------------------------------
+# killed_recording LABEL: a start of corvid.probe.GcThenWait, killed while main
+# waits; its trace in TRACE.
+killed_recording() {
+    local out=$E2E_TMP/killed.out
+    rm -f "$E2E_TMP/never" "$E2E_TMP/trace"
+    XDG_CACHE_HOME="$cache_root" CORVID_TRACE="$E2E_TMP/trace" "$app" "$E2E_TMP/never" >"$out" 2>&1 </dev/null &
+    live_pid=$!
+    for _ in $(seq 300); do grep -q '^collected' "$out" && break; sleep 0.2; done
+    kill -KILL "$live_pid"
+    wait "$live_pid" 2>/dev/null
+    TRACE=$(cat "$E2E_TMP/trace" 2>/dev/null)
+}
+: >"$E2E_TMP/ready"
+
+# A recording start killed each time: the next start is plain (the crash
+# marker), the one after records again; three recordings in all, then the
+# archive alone is used.
+configure "$newest" corvid.probe.GcThenWait stale-recording
+start "$E2E_TMP/ready"
+start "$E2E_TMP/ready"
+for attempt in 1 2 3; do
+    killed_recording
+    check_contains "recording killed, attempt $attempt: it recorded" "$TRACE" \
+        "startup cache: recording the AOT configuration for app-"
+    check_contains "recording killed, attempt $attempt: counted" "$TRACE" "(attempt $attempt of 3)"
+    ((attempt > 1)) && check_contains "recording killed, attempt $attempt: the record was stale" "$TRACE" \
+        ".aot: recording, but nothing runs behind it"
+    start "$E2E_TMP/ready"
+    check_contains "recording killed, attempt $attempt: the next start is plain" "$TRACE" \
+        "plain start after a start that did not end in order"
+done
+start "$E2E_TMP/ready"
+check_equal "three recordings killed: the next start runs" "0 done" "$RUN_STATUS $(grep -x done <<<"$RUN_STDOUT")"
+check_contains "three recordings killed: no more recording" "$TRACE" "3 recordings ended without a cache; the archive is used"
+check_equal "three recordings killed: classes from the archive" "shared objects file (top)" \
+    "$(loaded_from corvid.probe.GcThenWait)"
+start "$E2E_TMP/ready"
+check_not_contains "three recordings killed: later starts do not record either" "$TRACE" "recording the AOT configuration"
+
+# A killed recording, then a build killed before it wrote anything: each is
+# recorded again, and the third recording's build makes the AOT cache.
+configure "$newest" corvid.probe.GcThenWait stale-build
+start "$E2E_TMP/ready"
+start "$E2E_TMP/ready"
+killed_recording
+start "$E2E_TMP/ready"
+start "$E2E_TMP/ready"
+check_contains "killed recording: recorded again" "$TRACE" "(attempt 2 of 3)"
+check_contains "killed recording: ... and ended in order" "$TRACE" "a detached build makes the AOT cache"
+build_marker=""
+for _ in $(seq 600); do
+    compgen -G "$folder/*.build" >/dev/null && build_marker=$(compgen -G "$folder/*.build" | head -1) && break
+    sleep 0.05
+done
+build_pid=${build_marker%.build}
+build_pid=${build_pid##*.}
+check "killed build: found it running" test -n "$build_pid"
+[[ -n $build_pid ]] && kill -KILL "$build_pid"
+check_equal "killed build: it left no AOT cache" "" "$(cd "$folder" && ls -- *.aot 2>/dev/null)"
+start "$E2E_TMP/ready"
+check_contains "killed build: the record was stale" "$TRACE" ".aot: building, but nothing runs behind it"
+check_contains "killed build: recorded again" "$TRACE" "(attempt 3 of 3)"
+check "killed build: the next build makes the AOT cache" wait_for_gone "$folder" '*.aotconf'
+start "$E2E_TMP/ready"
+check_contains "killed build: the start after checks the AOT cache" "$TRACE" "startup cache: checked app-"
+check_equal "killed build: and runs" "0 done" "$RUN_STATUS $(grep -x done <<<"$RUN_STDOUT")"

@@ -46,6 +46,22 @@ wine_run "$CORVID_UIDRIVER" resources "$(win "$dir/corvid.exe")"
 check_contains "read back the launcher: its product name" "$RUN_STDOUT" "string ProductName Corvid"
 check_not_contains "read back the launcher: its own icon" "$RUN_STDOUT" "1060c0"
 
+# corvid-brand.exe's own properties.
+version=$(sed -n 's/^#define CORVID_VERSION_TEXT "\(.*\)"$/\1/p' "$CORVID_BUILD_DIR/src/generated/version.h")
+wine_run "$CORVID_UIDRIVER" resources "$(win "$brand")"
+check_equal "corvid-brand.exe: its version record and icon" "fixed $version $version
+string CompanyName Corvid project
+string FileDescription Corvid branding tool
+string FileVersion $version
+string InternalName corvid-brand
+string OriginalFilename corvid-brand.exe
+string ProductName Corvid
+string ProductVersion $version
+icons 1
+large 32x32 f1faee
+small 16x16 f1faee
+" "$RUN_STDOUT"
+
 # Renamed, the copy is the launcher still.
 write_file "$dir/MyApp.ini" $'[Java Runtime Environment]\r\nMinimum Version=1.6\r\n'
 wine_run_msgbox "$dir/MyApp.exe"
@@ -55,7 +71,9 @@ check_equal "start: exit code" 255 "$RUN_STATUS"
 sign_and_verify "$dir/MyApp.exe" "$dir/Signed.exe"
 
 # Refused input leaves nothing behind; the messages name the file.
+cp "$(dirname "${BASH_SOURCE[0]}")/../../fuzz/corpus/brand_files/resource_directory_reused.exe" "$dir/reused.exe"
 for case in "not an executable|app.ico: not a PE32+ executable|$(win "$dir/app.ico")|$(win "$dir/out.exe")" \
+    "resource directories reused|reused.exe: has a damaged resource section|$(win "$dir/reused.exe")|$(win "$dir/out.exe")" \
     "same path|is the input|$(win "$dir/corvid.exe")|$(win "$dir/CORVID.EXE")"; do
     IFS='|' read -r name message input output <<<"$case"
     wine_run "$brand" --product-name X "$input" "$output"

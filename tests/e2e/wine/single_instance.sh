@@ -118,11 +118,15 @@ second 13
 elapsed_ms=$(((${EPOCHREALTIME/./} - ${started/./}) / 1000))
 check_equal "garbage ids: the second start gives up with -1" 255 "$RUN_STATUS"
 if ((elapsed_ms < 15000)); then pass "garbage ids: within the bounded retry (${elapsed_ms} ms)"; else fail "garbage ids: within the bounded retry" "took ${elapsed_ms} ms"; fi
+writer_started=$EPOCHREALTIME
 (timeout 30 wine "$writer" "$NAME" self 2500 >"$E2E_TMP/self.out" 2>&1 </dev/null) &
 writer_pid=$!
 for ((i = 0; i < 200; i++)); do grep -q self "$E2E_TMP/self.out" 2>/dev/null && break; sleep 0.05; done
 second 14
-check_equal "ids of a live non-launcher: the second start waits for that process's end" 42 "$RUN_STATUS"
+# It never took the request: its exit code is no answer.
+check_equal "ids of a live non-launcher: the second start fails, nobody took its request" 255 "$RUN_STATUS"
+elapsed_ms=$(((${EPOCHREALTIME/./} - ${writer_started/./}) / 1000))
+if ((elapsed_ms >= 2500)); then pass "ids of a live non-launcher: ... after that process's end"; else fail "ids of a live non-launcher: ... after that process's end" "after ${elapsed_ms} ms"; fi
 wait "$writer_pid" || true
 run_captured wine "$writer" "$NAME" ids "$thread" "$process"
 second 15
@@ -146,6 +150,37 @@ second 62
 check_equal "in DestroyJavaVM: the program is still served" 62 "$RUN_STATUS"
 stop_first
 check_equal "in DestroyJavaVM: the first instance ends with 0 when the program's thread ends" 0 "$FIRST_STATUS"
+
+# A secondaryMain still running when the program's last thread ends: as the
+# JVM does, the first instance ends only after it, and its start gets its answer.
+configure "class app/Main main=wait-stop secondaryMainInt=sleep:1500,print,return-arg"
+start_first
+(env "${jvm_env[@]}" timeout -k 5 60 wine "$app/app.exe" 63 >/dev/null 2>&1 </dev/null; echo $? >"$E2E_TMP/past.status") &
+waiting=$!
+for ((i = 0; i < 400; i++)); do grep -q '^secondaryMain thread=' "$log" 2>/dev/null && break; sleep 0.05; done
+stop_first
+wait "$waiting" || true
+check_equal "secondaryMain past the program's end: answered" 63 "$(cat "$E2E_TMP/past.status")"
+check_contains "secondaryMain past the program's end: it ran to its end" "$(cat "$log")" "arg 0 63"
+
+# ---- documents opened while first instances end ------------------------------------------
+# Thirty starts over three seconds; every instance lingers 1.5 s after its
+# main (or ends with System.exit(7)), also the starts that become first
+# instances, so several end while requests come in.
+race_start() {
+    env "${jvm_env[@]}" timeout -k 5 60 wine "$app/app.exe" $((100 + $1)) "doc$1" >/dev/null 2>&1 </dev/null
+    echo $? >"$E2E_TMP/race/$1"
+}
+handled_count() { grep -c "^arg 1 doc$1\$" "$log" || true; }
+source "$(dirname "${BASH_SOURCE[0]}")/../cases/single_instance_race.sh"
+configure "class app/Main main=print,linger:1500 secondaryMainInt=print,return-arg"
+start_first
+run_race "race, instances ending by returning" 30 0.1 :
+stop_first
+configure "class app/Main main=print,sleep:1500,exit:7 secondaryMainInt=print,return-arg"
+start_first
+run_race "race, instances ending by System.exit" 30 0.1 : 7
+stop_first
 
 # ---- no secondaryMain: answered -1 at once; a first instance ended from outside ---------
 configure "class app/Main main=wait-stop,exit:9"

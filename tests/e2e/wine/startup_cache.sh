@@ -1,8 +1,8 @@
 # corvid.exe under Wine with the start-up cache on, hosting the test JVM
 # library (which writes and "maps" archives as a JVM does; see its README):
 # the options that reach JNI_CreateJavaVM on the first, second and third
-# start, the files under %LOCALAPPDATA%, System.exit, and the starts that
-# keep out of the cache.
+# start, the files under %LOCALAPPDATA%, System.exit, files of other programs
+# there, and the starts that keep out of the cache.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 test_jvm=$CORVID_BUILD_DIR/tests/support/test_jvm/corvid_test_jvm.dll
@@ -29,14 +29,14 @@ printf 'IMPLEMENTOR="corvid"\r\nJAVA_VERSION="17.0.9"\r\n' >"$runtime/release"
 code="c$$"
 local_app_data=$(wine_run cmd /c echo %LOCALAPPDATA% >/dev/null; printf '%s' "${RUN_STDOUT%$'\r\n'}")
 unix_local=$(winepath -u "$local_app_data" 2>/dev/null)
-folder="${unix_local%/}/Cache Test/$code"
+folder="${unix_local%/}/Cache Test/$code/corvid-cache"
 trap_cleanup() { rm -rf "${unix_local%/}/Cache Test"; }
 
-# configure KEY [MAIN_STEPS]
+# configure KEY [MAIN_STEPS [PRODUCT_NAME]]
 configure() {
     printf '%s\r\n' "[Java Runtime Environment]" "Main Class=app.Main" "JRE Path=$(win "$runtime")" \
         "Startup Cache=$1" "Virtual Machine Parameters=-Xmx64m" "[Class Path]" "Class Path=$(win "$app")\\app.jar" \
-        "[Product Information]" "Product Name=Cache: Test" "Product Code=$code" >"$app/app.ini"
+        "[Product Information]" "Product Name=${3-Cache: Test}" "Product Code=$code" >"$app/app.ini"
     printf 'management\nclass app/Main main=inputs,%s\n' "${2:-print}" >"$world"
 }
 launch() {
@@ -49,7 +49,7 @@ log_options() { grep '^option ' <<<"$LOG" | sed 's/^option //'; }
 input_arguments() { grep '^input argument ' <<<"$LOG" | sed 's/^input argument //'; }
 configured=$(printf '%s\n' "-Xmx64m" "$executable")
 in_folder() { (cd "$folder" 2>/dev/null && ls -1 | sed 's/app-[0-9a-f]\{16\}/app-H/; s/\.[0-9]*\.tmp/.P.tmp/' | tr '\n' ' '); }
-windows_folder="${local_app_data%\\}\\Cache Test\\$code"
+windows_folder="${local_app_data%\\}\\Cache Test\\$code\\corvid-cache"
 
 if [[ -z $unix_local || ! -d $unix_local ]]; then
     fail "LOCALAPPDATA" "Wine's %LOCALAPPDATA% ($local_app_data) is no folder"
@@ -65,9 +65,9 @@ check_equal "first start: the cache's options after the configured ones" \
     "$(printf '%s\n' "$quiet" "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "$executable" "-Dsun.java.command=app.Main one" "$standard" "-Xshare:auto" "-Xlog:cds*=off" \
         "-XX:ArchiveClassesAtExit=$temporary")" "$options"
 if [[ $temporary =~ ^"$windows_folder"\\app-[0-9a-f]{16}\.[0-9]+\.tmp$ ]]; then
-    pass "first start: the archive is made under %LOCALAPPDATA%\\Cache Test\\$code"
+    pass "first start: the archive is made under %LOCALAPPDATA%\\Cache Test\\$code\\corvid-cache"
 else
-    fail "first start: the archive is made under %LOCALAPPDATA%\\Cache Test\\$code" "$temporary"
+    fail "first start: the archive is made under %LOCALAPPDATA%\\Cache Test\\$code\\corvid-cache" "$temporary"
 fi
 check_contains "first start: the JVM wrote it" "$LOG" "archive written"
 check_equal "first start: temporary archive and its record, no marker left" "app-H.P.tmp app-H.P.tmp.meta " "$(in_folder)"
@@ -103,8 +103,8 @@ check_equal "third start: the marker is cleared by the hook" "app-H.jsa app-H.js
 # cache at low priority; the next start checks it, the one after maps it.
 printf 'IMPLEMENTOR="corvid"\r\nJAVA_VERSION="25.0.3"\r\n' >"$runtime/release"
 code="aot$$"
-folder="${unix_local%/}/Cache Test/$code"
-windows_folder="${local_app_data%\\}\\Cache Test\\$code"
+folder="${unix_local%/}/Cache Test/$code/corvid-cache"
+windows_folder="${local_app_data%\\}\\Cache Test\\$code\\corvid-cache"
 configure Yes
 launch one; launch two; launch three
 check_equal "25, third start: exit 0" 0 "$RUN_STATUS"
@@ -142,5 +142,35 @@ launch five
 check_equal "key off: only the configured options" \
     "$(printf '%s\n' "$quiet" "-Djava.class.path=$(win "$app")\\app.jar" "-Xmx64m" "$executable" "-Dsun.java.command=app.Main five" "$standard")" "$(log_options)"
 check "key off: no cache folder" test ! -e "$folder"
+
+# Empty product names: the cache's folder is a level of its own in
+# %LOCALAPPDATA%, where other programs keep files of their own; in the
+# folder, only names of the cache's exact form are the launcher's.
+code=""
+folder="${unix_local%/}/corvid-cache"
+mkdir -p "$folder"
+planted=()
+for place in "${unix_local%/}" "$folder"; do
+    printf 'notes\r\n' >"$place/app-notes.20240301.log"
+    printf 'backup\r\n' >"$place/app-backup.1999.tmp"
+    printf 'app-notes.20240301.log' >"$place/app-session.99999.start"
+    planted+=("$place/app-notes.20240301.log" "$place/app-backup.1999.tmp" "$place/app-session.99999.start")
+done
+printf 'app-backup.1999.tmp' >"$folder/app-0123456789abcdef.99999.start"
+configure Yes print ""
+launch six
+check_equal "empty product names: exit 0" 0 "$RUN_STATUS"
+check_contains "empty product names: the archive is made in a folder of its own" "$(log_options)" \
+    "-XX:ArchiveClassesAtExit=${local_app_data%\\}\\corvid-cache\\app-"
+launch seven
+check_contains "empty product names, second start: maps the archive" "$LOG" \
+    "archive mapped ${local_app_data%\\}\\corvid-cache\\app-"
+missing=""
+for file in "${planted[@]}"; do [[ -f $file ]] || missing+=" $file"; done
+check_equal "empty product names: every file of other programs is still there" "" "$missing"
+check "empty product names: the cache's own marker of the ended start is gone" \
+    test ! -e "$folder/app-0123456789abcdef.99999.start"
+rm -rf "$folder" "${unix_local%/}/app-notes.20240301.log" "${unix_local%/}/app-backup.1999.tmp" \
+    "${unix_local%/}/app-session.99999.start"
 
 trap_cleanup

@@ -8,6 +8,7 @@
 #include <jni.h>
 
 #include <array>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -1028,6 +1029,11 @@ JNIEnv* newEnv(const std::string& threadName) {
 
 thread_local JNIEnv* attachedEnv = nullptr;
 int attachCount = 0;
+// Threads attached and not yet detached: non-daemon threads, which a real
+// JVM's DestroyJavaVM waits for as it does for the program's own.
+std::mutex attachedMutex;
+std::condition_variable attachedChanged;
+int attachedThreads = 0;
 
 jint JNICALL DestroyJavaVM(JavaVM*) {
     std::vector<std::thread> waitFor;
@@ -1037,6 +1043,11 @@ jint JNICALL DestroyJavaVM(JavaVM*) {
     }
     logLine("DestroyJavaVM " + threadTag() + " waits for " + std::to_string(waitFor.size()) + " threads");
     for (std::thread& thread : waitFor) thread.join();
+    {
+        std::unique_lock<std::mutex> lock(attachedMutex);
+        if (attachedThreads > 0) logLine("DestroyJavaVM waits for " + std::to_string(attachedThreads) + " attached threads");
+        attachedChanged.wait(lock, [] { return attachedThreads <= 0; });
+    }
     std::lock_guard<std::mutex> lock(charsMutex);
     writeArchiveAtExit();
     logLine("DestroyJavaVM returns; unreleased UTF chars: " + std::to_string(charsHandedOut.size()));
@@ -1045,7 +1056,11 @@ jint JNICALL DestroyJavaVM(JavaVM*) {
 
 jint JNICALL AttachCurrentThread(JavaVM*, void** penv, void* arguments) {
     logLine("AttachCurrentThread " + threadTag() + (arguments ? " with arguments" : ""));
-    if (!attachedEnv) attachedEnv = newEnv("Thread-" + std::to_string(++attachCount));
+    if (!attachedEnv) {
+        std::lock_guard<std::mutex> lock(attachedMutex);
+        attachedEnv = newEnv("Thread-" + std::to_string(++attachCount));
+        ++attachedThreads;
+    }
     *penv = attachedEnv;
     return JNI_OK;
 }
@@ -1053,6 +1068,12 @@ jint JNICALL AttachCurrentThread(JavaVM*, void** penv, void* arguments) {
 jint JNICALL DetachCurrentThread(JavaVM*) {
     logLine("DetachCurrentThread " + threadTag());
     logDpiAwareness();
+    if (attachedEnv) {
+        // Leaving, whatever the world makes the call return.
+        std::lock_guard<std::mutex> lock(attachedMutex);
+        --attachedThreads;
+        attachedChanged.notify_all();
+    }
     if (world().failDetach) return JNI_ERR;
     attachedEnv = nullptr;
     return JNI_OK;

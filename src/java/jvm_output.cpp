@@ -1,4 +1,4 @@
-#include "jvm/jvm_output.h"
+#include "java/jvm_output.h"
 
 #include <atomic>
 #include <utility>
@@ -23,7 +23,7 @@ Mutex outputMutex;
 JvmOutputMode outputMode = JvmOutputMode::PassThrough;
 std::vector<Piece> held;
 std::size_t heldBytes = 0;
-std::atomic<void (*)(const std::string&)> captureWatcher{nullptr};
+std::atomic<bool (*)(const std::string&)> outputGuard{nullptr};
 
 // On Windows the FILE* belongs to the JVM library's C runtime, not ours, so
 // it cannot be written through here; the process's standard error is used.
@@ -97,31 +97,22 @@ void releaseCapturedJvmOutput() {
     releaseLocked();
 }
 
-void releaseCapturedJvmOutputExcept(bool (*drop)(const std::string& piece)) {
-    std::lock_guard<Mutex> lock(outputMutex);
-    for (const Piece& piece : held) {
-        if (!drop(piece.text)) write(piece.stream, piece.text);
-    }
-    held.clear();
-    heldBytes = 0;
-}
-
-void setJvmCaptureWatcher(void (*watcher)(const std::string& piece)) { captureWatcher.store(watcher); }
+void setJvmOutputGuard(bool (*guard)(const std::string& piece)) { outputGuard.store(guard); }
 
 jint JNICALL jvmVfprintfHook(std::FILE* stream, const char* formatText, va_list arguments) {
     std::string text = format(formatText, arguments);
     const jint length = static_cast<jint>(text.size());
-    {
-        std::lock_guard<Mutex> lock(outputMutex);
-        if (outputMode == JvmOutputMode::PassThrough || !isStandardStream(stream)) {
-            write(stream, text);
-            return length;
-        }
-        if (heldBytes + text.size() > kCaptureLimit) releaseLocked();
-        heldBytes += text.size();
-        held.push_back({stream, text});
+    // Outside the lock: the guard may end the process.
+    const auto guard = outputGuard.load();
+    if (guard && isStandardStream(stream) && guard(text)) return length;
+    std::lock_guard<Mutex> lock(outputMutex);
+    if (outputMode == JvmOutputMode::PassThrough || !isStandardStream(stream)) {
+        write(stream, text);
+        return length;
     }
-    if (const auto watcher = captureWatcher.load()) watcher(text);
+    if (heldBytes + text.size() > kCaptureLimit) releaseLocked();
+    heldBytes += text.size();
+    held.push_back({stream, text});
     return length;
 }
 

@@ -1,12 +1,12 @@
 // What the JVM prints through its "vfprintf" hook. While the launcher needs
-// the JVM's own words (during creation, for the message of a refused start;
-// while an archive is written at exit) the text is held back; otherwise it
-// goes on to the stream the JVM chose, as if there were no hook.
+// the JVM's own words (during creation, for the message of a refused start)
+// the text is held back; otherwise it goes on to the stream the JVM chose at
+// once, as if there were no hook, unless a guard drops it.
 #pragma once
 
 #include <string>
 
-#include "jvm/java_api.h"
+#include "java/java_api.h"
 #include "platform/text.h"
 
 namespace corvid {
@@ -20,13 +20,12 @@ std::string takeCapturedJvmOutput();
 // Writes the held-back text to the streams the JVM meant, in order, and clears it.
 void releaseCapturedJvmOutput();
 
-// The held-back text written on as releaseCapturedJvmOutput does, without
-// the pieces `drop` picks (the start-up cache's words about its archive).
-void releaseCapturedJvmOutputExcept(bool (*drop)(const std::string& piece));
-// Called with each piece as it is held back, on the thread that printed it;
-// nullptr for none. The start-up cache ends the process from here when the
-// JVM announces that it ends it for a refused archive.
-void setJvmCaptureWatcher(void (*watcher)(const std::string& piece));
+// Called with each piece bound for a standard stream before it is written
+// or held back, on the thread that printed it; a piece for which it returns
+// true is dropped. nullptr for none. The start-up cache drops the JVM's words
+// about its archive this way, and ends the process from here when the JVM
+// announces that it ends it for a refused archive.
+void setJvmOutputGuard(bool (*guard)(const std::string& piece));
 
 // The function handed to JNI_CreateJavaVM as the "vfprintf" option. Capture
 // holds at most about 1 MiB: beyond that the held text is released first, so
