@@ -4,86 +4,19 @@
 // makes it valid, so a stale archive is never mapped, and guards every step:
 // an archive is used only when its record matches, a new one only after a
 // later start has checked it, and a start whose JVM does not end in order
-// leaves a marker that makes the next start throw that archive away. Whatever fails,
-// the start goes on without the cache.
+// leaves a marker that makes the next start throw that archive away. Whatever
+// fails, the start goes on without the cache. This header holds what the
+// spine and the hosting call; the parts of the cache have their own.
 #pragma once
 
 #include <cstdint>
 #include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "platform/text.h"
-#include "start/startup_cache_state.h"
 
 namespace corvid {
 
 class Launcher;
-class FileSystem;
-
-// [Java Runtime Environment] "Startup Cache": "Yes" in any letter case.
-bool startupCacheRequested(WideView value);
-
-// The feature version of a release file's JAVA_VERSION ("17.0.9" 17, "1.8.0_392"
-// 8, "25" 25); nullopt when it does not start with a number.
-std::optional<int> javaFeatureVersion(WideView releaseVersion);
-// The dynamic archive needs 13 or later.
-bool supportsDynamicArchive(std::optional<int> featureVersion);
-
-// The AOT cache (recorded, then built by a detached copy of the launcher)
-// needs 25 or later: the version whose logging and mapping were measured.
-bool supportsAotCache(std::optional<int> featureVersion);
-
-// The options this start adds for its mode, in the form the runtime's version
-// understands. Paths are narrow already; for Record `archive` is the AOT
-// configuration the JVM writes.
-std::vector<std::string> cacheOptions(CacheMode mode, ArchiveKind kind, int featureVersion, const std::string& archive,
-                                      const std::string& checkLog);
-
-// Why the JVM would refuse to write an archive for this class path (it ends
-// the process at exit then): a class path folder that is not empty; nullopt
-// when nothing is known against it.
-std::optional<WideString> archiveRefusal(Launcher& launcher, FileSystem& files);
-
-// True for what the JVM prints about its own archive step at exit (the
-// recorded configuration, a refused archive), which the application's
-// output never shows.
-bool isArchiveStepText(const std::string& piece);
-
-// The archive's name: a 64-bit hash of the key, as 16 hex digits.
-std::string keyHash(std::string_view key);
-
-// The sidecar record: the archive's size and modification time (a rewrite in
-// place changes the time even when the size stays), what it was made for, and
-// how far it got (complete: written by the JVM; unchecked: promoted, not yet
-// mapped; checked: mapped once with verification). An AOT cache's record
-// while it is recorded and built counts the starts that recorded it.
-struct ArchiveRecord {
-    std::string state;
-    std::uint64_t size = 0;
-    std::int64_t modified = 0;
-    std::string key;
-    unsigned attempts = 0;  // 0: not counted (records of earlier launchers, archives)
-};
-std::string formatRecord(const ArchiveRecord& record);
-std::optional<ArchiveRecord> parseRecord(std::string_view text);
-
-// True when the bytes start like an archive the JVM wrote at exit.
-bool hasDynamicArchiveMagic(std::string_view head);
-
-// The cache folder: %LOCALAPPDATA%\<Product Name>\<Product Code>\corvid-cache on
-// Windows, $XDG_CACHE_HOME (default ~/.cache)/<Product Name>/<Product Code>/corvid-cache
-// on Linux, with the per-user file's name rules and no level for an empty
-// name; nullopt when the root is unknown. The launcher deletes files there,
-// so the last level is its own.
-std::optional<WideString> cacheFolderFor(Launcher& launcher);
-
-// Everything the archive is valid for, one fact a line: the runtime's real
-// path and version, the JVM library's size and time, each class path entry
-// made absolute with its size and time, and every JVM option. nullopt when a
-// fact cannot be had.
-std::optional<std::string> cacheKey(Launcher& launcher, FileSystem& files, const WideString& javaVersion);
 
 // The run phase's steps: after buildJvmOptions (adds the options and sets
 // the crash marker), right before main runs (records a check's verdict), and
@@ -101,8 +34,16 @@ void startupCacheDestroying(Launcher& launcher, std::int32_t exitCode);
 // the AOT cache's record. Build mode creates the JVM with the create options
 // of the recorded configuration and ends with it; nothing else of a start runs.
 inline constexpr char16_t kCacheBuildVariable[] = u"CORVID_CACHE_BUILD";
-// Build mode's work, on a launcher whose platform shows nothing; the process's exit code.
-std::int32_t runStartupCacheBuild(Launcher& launcher, const WideString& record);
+// Build mode's steps around the JVM that the caller loads, creates and
+// destroys, on a launcher whose platform shows nothing. The first takes the
+// record: it sets jvmLibraryPath (empty when the record names none) and the
+// options the key was made for, and arranges for the last step to run at exit
+// too; nullopt when the JVM is to build, otherwise the process's exit code.
+// The second, once the library is loaded, adds the create step's options.
+// The last records what the JVM built, or that it built nothing.
+std::optional<std::int32_t> beginStartupCacheBuild(Launcher& launcher, const WideString& record);
+void addStartupCacheBuildOptions(Launcher& launcher);
+void finishStartupCacheBuild();
 
 // The JVM's exit hook while the cache is in use: System.exit writes the
 // archive before it calls the hook, which records it and clears the marker.

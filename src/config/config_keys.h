@@ -10,6 +10,12 @@ namespace corvid {
 
 class Launcher;
 
+// The executable's folder, without a trailing separator: %CORVID_EXE_DIR%
+// names the application's files in every configured path, whatever the
+// current directory. The launcher sets it before it reads a path; the
+// packaging tool writes it into the configurations it makes.
+inline constexpr char16_t kExecutableFolderVariable[] = u"CORVID_EXE_DIR";
+
 // Reads every initialisation key into the launcher. False when the file path
 // cannot be formed or none of "Main Class", "Main Module" and "Main Jar" is
 // set (message 210 shown).

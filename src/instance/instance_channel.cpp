@@ -4,8 +4,8 @@
 
 #include "config/config_file.h"
 #include "instance/instance_host.h"
-#include "jvm/java_api.h"
-#include "jvm/java_strings.h"
+#include "java/java_api.h"
+#include "java/java_strings.h"
 #include "start/launcher.h"
 
 namespace corvid {

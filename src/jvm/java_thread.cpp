@@ -1,7 +1,8 @@
 #include "jvm/java_thread.h"
 
 #include "instance/instance_channel.h"
-#include "jvm/java_api.h"
+#include "java/java_api.h"
+#include "jvm/input_arguments.h"
 #include "jvm/jvm_loader.h"
 #include "jvm/main_class.h"
 #include "jvm/stream_redirection.h"
@@ -30,6 +31,8 @@ std::uint64_t defaultJavaStackSize(Launcher& launcher) {
 
 std::uint32_t javaThreadMain(Launcher& launcher) {
     if (!createJavaVm(launcher)) return 1;
+    // Before anything of the program runs, forwarded starts included.
+    bindInputArguments(launcher);
     redirectStandardStreams(launcher);
     // Forwarded starts that came early have waited for the JVM until now.
     jvmCreatedForInstances(launcher);

@@ -4,8 +4,9 @@
 #include <cstdlib>
 
 #include "cache/startup_cache.h"
-#include "jvm/jvm_output.h"
-#include "jvm/standard_output_hold.h"
+#include "java/jvm_output.h"
+#include "java/standard_output_hold.h"
+#include "jvm/jvm_loader.h"
 #include "jvm/main_class.h"
 #include "jvm/restart.h"
 #include "start/launcher.h"
@@ -58,12 +59,9 @@ void JNICALL jvmAbortHook() {
     }
     // A refusal such as a heap too small ends the process inside
     // JNI_CreateJavaVM, after the JVM has said why through the output hook.
-    UserInterface& ui = launcher->platform.ui;
-    const WideString message = formatMessage(
-        ui, MessageId::JniExceptionWithReason,
-        {loadMessage(ui, MessageId::CreateJavaVmFailed), loadMessage(ui, MessageId::JniReasonUnknown)});
     // A missing module of the boot layer is reported on standard output.
-    endFailedStart(*launcher, withJvmText(message, takeCapturedJvmOutput() + releaseStandardOutput(false)));
+    endFailedStart(*launcher, creationFailureMessage(launcher->platform.ui, MessageId::JniReasonUnknown,
+                                                     takeCapturedJvmOutput() + releaseStandardOutput(false)));
 }
 
 }  // namespace corvid

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "jvm/java_api.h"
+#include "java/java_api.h"
 #include "platform/text.h"
 
 namespace corvid {

@@ -4,10 +4,11 @@
 #include <vector>
 
 #include "instance/instance_channel.h"
-#include "jvm/java_api.h"
+#include "java/java_api.h"
+#include "java/jvm_output.h"
+#include "java/standard_output_hold.h"
+#include "jvm/input_arguments.h"
 #include "jvm/jvm_hooks.h"
-#include "jvm/jvm_output.h"
-#include "jvm/standard_output_hold.h"
 #include "start/launcher.h"
 
 namespace corvid {
@@ -67,6 +68,19 @@ std::optional<MessageId> jniErrorReason(std::int32_t result) {
     }
 }
 
+WideString creationFailureMessage(UserInterface& ui, std::optional<MessageId> reason, const std::string& jvmText) {
+    WideString words = jvmWords(jvmText);
+    if (reason == MessageId::JniReasonUnknown && !words.empty()) {
+        // The message puts its own full stop after the reason.
+        if (words.back() == u'.') words.pop_back();
+        return formatMessage(ui, MessageId::JniExceptionWithReason, {loadMessage(ui, MessageId::CreateJavaVmFailed), words});
+    }
+    const WideString reasonText = reason ? loadMessage(ui, *reason) : WideString();
+    return withJvmText(
+        formatMessage(ui, MessageId::JniExceptionWithReason, {loadMessage(ui, MessageId::CreateJavaVmFailed), reasonText}),
+        jvmText);
+}
+
 bool createJavaVm(Launcher& launcher) {
     Trace& trace = launcher.trace;
     // The hooks come first so that the JVM's words about any later option
@@ -76,6 +90,9 @@ bool createJavaVm(Launcher& launcher) {
         {const_cast<char*>("exit"), reinterpret_cast<void*>(&jvmExitHook)},
         {const_cast<char*>("abort"), reinterpret_cast<void*>(&jvmAbortHook)},
     };
+    // Before the configured options, so that a program's own -Xlog wins.
+    launcher.rebindInputArguments = jvmHasUnifiedLogging(launcher);
+    if (launcher.rebindInputArguments) options.push_back({const_cast<char*>(kQuietRebinding), nullptr});
     for (const std::string& option : launcher.jvmOptions) options.push_back({const_cast<char*>(option.c_str()), nullptr});
     JavaVMInitArgs arguments{};
     arguments.version = JNI_VERSION_1_2;
@@ -86,7 +103,8 @@ bool createJavaVm(Launcher& launcher) {
     if (trace.enabled()) {
         trace.line("JVM options: ", launcher.jvmOptions.size());
         for (const std::string& option : launcher.jvmOptions) trace.line("  ", option);
-        trace.line("  and the launcher's vfprintf, exit and abort hooks");
+        trace.line("  and the launcher's vfprintf, exit and abort hooks",
+                   launcher.rebindInputArguments ? ", and " : "", launcher.rebindInputArguments ? kQuietRebinding : "");
         trace.line("calling JNI_CreateJavaVM");
     }
     // What the JVM says while it is created is held back: it belongs in the
@@ -112,12 +130,7 @@ bool createJavaVm(Launcher& launcher) {
     const std::string jvmText = takeCapturedJvmOutput() + releaseStandardOutput(false);
     setJvmOutputMode(JvmOutputMode::PassThrough);
     UserInterface& ui = launcher.platform.ui;
-    const auto reasonId = jniErrorReason(result);
-    const WideString reason = reasonId ? loadMessage(ui, *reasonId) : WideString();
-    showError(ui, launcher.owner(),
-              withJvmText(formatMessage(ui, MessageId::JniExceptionWithReason,
-                                        {loadMessage(ui, MessageId::CreateJavaVmFailed), reason}),
-                          jvmText));
+    showError(ui, launcher.owner(), creationFailureMessage(ui, jniErrorReason(result), jvmText));
     return false;
 }
 

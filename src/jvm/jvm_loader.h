@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
+#include "platform/text.h"
 #include "start/messages.h"
 
 namespace corvid {
@@ -19,6 +21,11 @@ bool loadJvmLibrary(Launcher& launcher);
 bool createJavaVm(Launcher& launcher);
 // The reason text of a JNI_CreateJavaVM result; none for unlisted codes.
 std::optional<MessageId> jniErrorReason(std::int32_t result);
+// Message 203 with 213 for a JVM that refused to start. Where the code says
+// no more than "unknown" (JNI_ERR, or a JVM that ends the process), the JVM's
+// own words are the reason when it said any; otherwise they follow the
+// message.
+WideString creationFailureMessage(UserInterface& ui, std::optional<MessageId> reason, const std::string& jvmText);
 // Waits in DestroyJavaVM for the program's last non-daemon thread; nothing
 // when no JVM was created.
 void destroyJavaVm(Launcher& launcher);

@@ -4,8 +4,7 @@
 #include <cmath>
 
 #include "config/config_file.h"
-#include "jvm/jvm_path.h"
-#include "jvm/process_environment.h"
+#include "java/jvm_path.h"
 #include "jvm/user_options.h"
 #include "start/launcher.h"
 #include "start/messages.h"
@@ -20,8 +19,16 @@ constexpr WideView kClassPathOption = u"-Djava.class.path=";
 constexpr WideView kStackSizePrefix = u"-Xss";
 constexpr WideView kJavaCommandOption = u"-Dsun.java.command=";
 constexpr WideView kExecutableOption = u"-Dcorvid.executable=";
+constexpr WideView kLauncherOption = u"-Dsun.java.launcher=";
+// What java's own launcher names itself to the JVM and the program.
+constexpr WideView kStandardLauncher = u"SUN_STANDARD";
+constexpr WideView kClassPathNames[] = {u"-cp", u"-classpath", u"--class-path"};
+constexpr WideView kClassPathJoined = u"--class-path=";
+constexpr WideView kSplashOption = u"-splash:";
 // The options whose values are path lists the JVM opens.
 constexpr WideView kPathListOptions[] = {u"--module-path=", u"--upgrade-module-path="};
+
+bool startsWith(WideView text, WideView prefix) { return text.substr(0, prefix.size()) == prefix; }
 
 std::size_t findFrom(WideView text, char16_t c, std::size_t from) {
     return from >= text.size() ? WideView::npos : text.find(c, from);
@@ -217,6 +224,32 @@ std::optional<WideString> joinOptionValues(WideList& tokens, std::size_t from) {
     return std::nullopt;
 }
 
+LauncherOptions takeLauncherOptions(WideList& tokens) {
+    LauncherOptions taken;
+    WideList kept;
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        WideString& token = tokens[i];
+        const WideView* name = std::find(std::begin(kClassPathNames), std::end(kClassPathNames), WideView(token));
+        if (name != std::end(kClassPathNames)) {
+            if (i + 1 == tokens.size()) {
+                taken.dangling = std::move(token);
+                break;
+            }
+            taken.classPaths.push_back({WideString(*name), std::move(tokens[++i])});
+        } else if (startsWith(token, kClassPathJoined)) {
+            taken.classPaths.push_back({WideString(kClassPathNames[2]), token.substr(kClassPathJoined.size())});
+        } else if (startsWith(token, kSplashOption)) {
+            taken.splashPictures.push_back(token.substr(kSplashOption.size()));
+        } else {
+            const bool takesNext = optionTakingNextToken(token).has_value();
+            kept.push_back(std::move(token));
+            if (takesNext && i + 1 < tokens.size()) kept.push_back(std::move(tokens[++i]));
+        }
+    }
+    tokens = std::move(kept);
+    return taken;
+}
+
 WideString expandClassPathWildcards(FileSystem& files, WideView classPath, char16_t listSeparator) {
     WideString result;
     bool first = true;
@@ -235,15 +268,13 @@ WideString expandClassPathWildcards(FileSystem& files, WideView classPath, char1
     return result;
 }
 
-void addVmParameter(Launcher& launcher, WideString token, WideList& tokens) {
-    removeQuotes(token);
+void applySizeOption(Launcher& launcher, WideString& token) {
     if (isMemoryPercentOption(token)) applyMemoryPercent(token, launcher.platform.memory);
     if (token.compare(0, kStackSizePrefix.size(), kStackSizePrefix) == 0) {
         if (const auto size = parseStackSize(WideView(token).substr(kStackSizePrefix.size()))) {
             launcher.threadStackSize = *size;
         }
     }
-    tokens.push_back(std::move(token));
 }
 
 WideString mainTarget(const Launcher& launcher) {
@@ -267,6 +298,53 @@ void expandEnvironment(Environment& environment, WideString& text) {
     if (auto expanded = environment.expand(text)) text = std::move(*expanded);
 }
 
+WideString splashOptionPicture(Launcher& launcher) {
+    Platform& platform = launcher.platform;
+    const ModulePath module = platform.process.modulePath();
+    const auto file = module.ok ? configFilePathFor(module.path) : std::nullopt;
+    if (!file) return {};
+    WideList tokens =
+        splitVmParameters(readConfigValue(platform, *file, u"Java Runtime Environment", u"Virtual Machine Parameters"));
+    for (WideString& token : tokens) removeQuotes(token);
+    LauncherOptions taken = takeLauncherOptions(tokens);
+    if (taken.splashPictures.empty()) return {};
+    WideString picture = std::move(taken.splashPictures.back());
+    expandEnvironment(platform.environment, picture);
+    return picture;
+}
+
+namespace {
+
+void showDanglingOption(Launcher& launcher, const WideString& name) {
+    if (launcher.trace.enabled()) launcher.trace.line("option without its value: ", name);
+    UserInterface& ui = launcher.platform.ui;
+    showErrorText(ui, launcher.owner(), loadMessage(ui, MessageId::OptionValueMissing), name);
+}
+
+// The class path that a -cp among the VM parameters gives where the
+// configuration names none; each option that gives nothing is traced.
+WideString classPathFromOptions(Launcher& launcher, const LauncherOptions& taken, MainForm form, bool configured) {
+    WideString classPath;
+    for (std::size_t i = 0; i < taken.classPaths.size(); ++i) {
+        const LauncherOptions::ClassPath& option = taken.classPaths[i];
+        const char* dropped = form == MainForm::Jar ? "Main Jar is the class path"
+                              : configured          ? "[Class Path] is set"
+                              : i + 1 < taken.classPaths.size() ? "a later one wins"
+                                                                : nullptr;
+        if (!dropped) classPath = option.value;
+        if (launcher.trace.enabled()) {
+            if (dropped) {
+                launcher.trace.line(option.name, " ", option.value, " dropped from the VM parameters: ", dropped);
+            } else {
+                launcher.trace.line("class path from the VM parameters' ", option.name, ": ", option.value);
+            }
+        }
+    }
+    return classPath;
+}
+
+}  // namespace
+
 JvmOptionsResult buildJvmOptions(Launcher& launcher) {
     Platform& platform = launcher.platform;
     // Initialisation found the file already; no second message if that fails now.
@@ -277,9 +355,41 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
     // A runnable jar is its own class path, as with java -jar; a module may
     // do without one.
     const MainForm form = launcher.mainForm();
-    if (form == MainForm::Jar) expandEnvironment(platform.environment, launcher.mainJar);
+    if (form == MainForm::Jar) {
+        expandEnvironment(platform.environment, launcher.mainJar);
+        // As java -jar refuses it, before a JVM exists: the runtime's helper
+        // would only say that an unexpected error occurred.
+        if (!platform.files.readFile(launcher.mainJar, 1)) {
+            if (launcher.trace.enabled()) launcher.trace.line("Main Jar cannot be opened: ", launcher.mainJar);
+            showError(platform.ui, launcher.owner(),
+                      formatMessage(platform.ui, MessageId::JarNotAccessible, {launcher.mainJar}));
+            return JvmOptionsResult::Refused;
+        }
+    }
     WideString classPath =
         form == MainForm::Jar ? launcher.mainJar : readConfigValue(platform, *file, u"Class Path", u"Class Path");
+    // The VM parameters before the class path is settled: a -cp copied from
+    // a java command line names it where the configuration does not.
+    WideList tokens =
+        splitVmParameters(readConfigValue(platform, *file, u"Java Runtime Environment", u"Virtual Machine Parameters"));
+    for (WideString& token : tokens) removeQuotes(token);
+    const LauncherOptions taken = takeLauncherOptions(tokens);
+    if (taken.dangling) {
+        showDanglingOption(launcher, *taken.dangling);
+        return JvmOptionsResult::Refused;
+    }
+    const bool configured = !classPath.empty();
+    WideString fromOptions = classPathFromOptions(launcher, taken, form, configured);
+    if (!configured) classPath = std::move(fromOptions);
+    if (launcher.trace.enabled()) {
+        // The splash has been shown, or not, by now; the JVM never gets the option.
+        const bool configuredSplash = !readConfigValue(platform, *file, u"Display", u"Splash Screen").empty();
+        for (const WideString& picture : taken.splashPictures) {
+            launcher.trace.line(kSplashOption, picture,
+                                configuredSplash ? " dropped from the VM parameters: [Display] Splash Screen is set"
+                                                 : " taken from the VM parameters as the splash picture");
+        }
+    }
     if (classPath.empty() && form == MainForm::Class) {
         showError(platform.ui, launcher.owner(), loadMessage(platform.ui, MessageId::ClassPathMissing));
         return JvmOptionsResult::Incomplete;
@@ -289,20 +399,15 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
         expandEnvironment(platform.environment, classPath);
         classPath = expandClassPathWildcards(platform.files, classPath, kSearchPathSeparator);
     }
-    WideList tokens;
-    if (form == MainForm::Module) {
-        tokens.push_back(u"-Djdk.module.main=" + launcher.mainModule.substr(0, launcher.mainModule.find(u'/')));
-    }
-    for (WideString& token :
-         splitVmParameters(readConfigValue(platform, *file, u"Java Runtime Environment", u"Virtual Machine Parameters"))) {
-        addVmParameter(launcher, std::move(token), tokens);
-    }
+    for (WideString& token : tokens) applySizeOption(launcher, token);
     appendUserOptions(launcher, *file, tokens);
     if (const auto dangling = joinOptionValues(tokens, 0)) {
-        if (launcher.trace.enabled()) launcher.trace.line("option without its value: ", *dangling);
-        UserInterface& ui = platform.ui;
-        showErrorText(ui, launcher.owner(), loadMessage(ui, MessageId::OptionValueMissing), *dangling);
+        showDanglingOption(launcher, *dangling);
         return JvmOptionsResult::Refused;
+    }
+    // After the options, where java puts it.
+    if (form == MainForm::Module) {
+        tokens.push_back(u"-Djdk.module.main=" + launcher.mainModule.substr(0, launcher.mainModule.find(u'/')));
     }
     // A path the narrow form cannot hold goes by its short name. A runnable
     // jar is one path, whatever characters its name holds.
@@ -313,10 +418,12 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
     // Expanding after the split keeps a value with spaces or quotes one option.
     bool commandSet = false;
     bool executableSet = false;
+    bool launcherSet = false;
     for (WideString& token : tokens) {
         expandEnvironment(platform.environment, token);
-        commandSet = commandSet || token.compare(0, kJavaCommandOption.size(), kJavaCommandOption) == 0;
-        executableSet = executableSet || token.compare(0, kExecutableOption.size(), kExecutableOption) == 0;
+        commandSet = commandSet || startsWith(token, kJavaCommandOption);
+        executableSet = executableSet || startsWith(token, kExecutableOption);
+        launcherSet = launcherSet || startsWith(token, kLauncherOption);
         for (const WideView option : kPathListOptions) {
             if (token.compare(0, option.size(), option) != 0) continue;
             const auto list = pathListForJvm(launcher, WideView(token).substr(option.size()));
@@ -338,6 +445,7 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
     // nothing of theirs expanded.
     const auto program = form == MainForm::Jar ? std::optional<WideView>(*classPathForJvm) : std::nullopt;
     if (!commandSet) launcher.jvmOptions.push_back(toNarrow(javaCommandOption(launcher, program)));
+    if (!launcherSet) launcher.jvmOptions.push_back(toNarrow(WideString(kLauncherOption) + WideString(kStandardLauncher)));
 
     launcher.outputFile = readConfigValue(platform, *file, u"Application", u"Output File");
     if (!launcher.outputFile.empty()) expandEnvironment(platform.environment, launcher.outputFile);

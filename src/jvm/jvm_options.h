@@ -24,9 +24,12 @@ enum class JvmOptionsResult {
     Refused,
 };
 
-// Appends the class path option (the jar with "Main Jar"), the main module,
-// the VM parameters, corvid.executable (the launcher's path, unless an option
-// sets it) and sun.java.command to jvmOptions and reads the redirection files.
+// Appends the class path option (the jar with "Main Jar", else [Class Path],
+// else a -cp among the VM parameters), the VM parameters and the user's
+// options, the main module, corvid.executable (the launcher's path) and, as
+// java sets them, sun.java.command and sun.java.launcher (each unless an
+// option sets it) to jvmOptions and reads the redirection files. java's
+// -cp and -splash: never reach the JVM.
 // The paths the JVM opens (class path, the jar, module path entries) go by
 // their short names where the narrow form cannot hold them; one without a
 // short name refuses the start.
@@ -45,9 +48,8 @@ WideString javaCommandOption(const Launcher& launcher, std::optional<WideView> p
 WideList splitVmParameters(WideView text);
 // Removes the quote pairs of one token; a doubled closing quote keeps one.
 void removeQuotes(WideString& token);
-// Quote removal, the memory share and the stack size for one token, which is
-// then appended to tokens.
-void addVmParameter(Launcher& launcher, WideString token, WideList& tokens);
+// The memory share and the stack size of one token, its quotes removed.
+void applySizeOption(Launcher& launcher, WideString& token);
 
 // java's options that take their value from the next token (`-p X`,
 // `--add-opens X`). The JVM itself accepts only `--name=value`, so each such
@@ -57,6 +59,28 @@ std::optional<WideView> optionTakingNextToken(WideView token);
 // Joins every such token from `from` on with the token after it, in place.
 // Returns the name of one that has nothing after it.
 std::optional<WideString> joinOptionValues(WideList& tokens, std::size_t from);
+
+// java's options that its own launcher takes and never hands the JVM, as
+// people copy them from a java command line into the VM parameters.
+struct LauncherOptions {
+    struct ClassPath {
+        WideString name;  // as written: -cp, -classpath or --class-path
+        WideString value;
+    };
+    // `-cp X`, `-classpath X`, `--class-path X` and `--class-path=X`, in order.
+    std::vector<ClassPath> classPaths;
+    // The files of `-splash:FILE`, in order.
+    WideList splashPictures;
+    // A class path name with nothing after it.
+    std::optional<WideString> dangling;
+};
+// Takes them out of the tokens (their quotes already removed). The token
+// after one of java's two-token forms is that option's value, whatever it
+// is, as java takes it.
+LauncherOptions takeLauncherOptions(WideList& tokens);
+// The picture of the last `-splash:` among the configuration's VM parameters,
+// its %NAME% references expanded; empty when there is none.
+WideString splashOptionPicture(Launcher& launcher);
 
 // The class path with every wildcard entry (`lib/*`, `lib\*` on Windows, `*`
 // alone) replaced by the .jar files of its folder in name order, as java -cp

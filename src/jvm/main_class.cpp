@@ -4,11 +4,11 @@
 #include <optional>
 
 #include "cache/startup_cache.h"
-#include "jvm/java_api.h"
-#include "jvm/java_strings.h"
+#include "java/java_api.h"
+#include "java/java_strings.h"
+#include "java/jvm_output.h"
 #include "jvm/jvm_hooks.h"
 #include "jvm/jvm_options.h"
-#include "jvm/jvm_output.h"
 #include "jvm/restart.h"
 #include "jvm/stack_trace.h"
 #include "splash/splash_screen.h"

@@ -1,20 +1,15 @@
 #include "jvm/process_environment.h"
 
 #include "config/config_file.h"
+#include "config/config_keys.h"
+#include "java/jvm_path.h"
 #include "jvm/jvm_options.h"
-#include "jvm/jvm_path.h"
+#include "runtime/runtime_search.h"
 #include "start/launcher.h"
 
 namespace corvid {
 
 namespace {
-
-#ifndef _WIN32
-WideString lastComponent(WideView path) {
-    const std::size_t slash = path.rfind(kPathSeparator);
-    return WideString(slash == WideView::npos ? path : path.substr(slash + 1));
-}
-#endif
 
 WideString inheritedSearchPathReference() { return u"%" + WideString(kSearchPathVariable) + u"%"; }
 
@@ -23,36 +18,6 @@ void appendSeparatorUnlessPresent(WideString& text) {
 }
 
 }  // namespace
-
-WideString stripPathComponents(WideView path, int count) {
-    WideString result(path);
-    for (int i = 0; i < count; ++i) {
-        const std::size_t slash = result.rfind(kPathSeparator);
-        if (slash != WideString::npos) result.resize(slash);
-    }
-    return result;
-}
-
-WideString runtimeHomeFolder(WideView jvmLibraryPath) {
-#ifdef _WIN32
-    return stripPathComponents(jvmLibraryPath, 3);
-#else
-    if (lastComponent(stripPathComponents(jvmLibraryPath, 2)) != u"lib" &&
-        lastComponent(stripPathComponents(jvmLibraryPath, 3)) == u"lib") {
-        return stripPathComponents(jvmLibraryPath, 4);
-    }
-    return stripPathComponents(jvmLibraryPath, 3);
-#endif
-}
-
-WideString runtimeBinFolder(WideView jvmLibraryPath) {
-#ifdef _WIN32
-    return stripPathComponents(jvmLibraryPath, 2);
-#else
-    // The Linux library lives under lib/; the executables are in bin/.
-    return runtimeHomeFolder(jvmLibraryPath) + kPathSeparator + u"bin";
-#endif
-}
 
 WideString buildLibraryPath(Environment& environment, const WideString& configured, const WideString& moduleFolder,
                             WideView jvmLibraryPath) {

@@ -11,40 +11,20 @@ namespace corvid {
 
 class Launcher;
 
-// Separator of search-path lists (Path, java.library.path) and the variable
-// that holds the executable search path. Linux users write ':' in both
-// lists, as java.library.path and PATH use it there.
+// The variable that holds the executable search path; its list separator
+// is kSearchPathSeparator.
 #ifdef _WIN32
-inline constexpr char16_t kSearchPathSeparator = u';';
 inline constexpr char16_t kSearchPathVariable[] = u"Path";
 #else
-inline constexpr char16_t kSearchPathSeparator = u':';
 inline constexpr char16_t kSearchPathVariable[] = u"PATH";
 #endif
 
 inline constexpr char16_t kJvmPathVariable[] = u"TAV_JVM_PATH";
 inline constexpr char16_t kJvmHomeVariable[] = u"TAV_JVM_HOME";
-// The executable's folder, without a trailing separator: %CORVID_EXE_DIR%
-// names the application's files in every configured path, whatever the
-// current directory.
-inline constexpr char16_t kExecutableFolderVariable[] = u"CORVID_EXE_DIR";
-
 // Sets kExecutableFolderVariable, before any configured path is expanded;
 // nothing when the executable's path cannot be known.
 void publishExecutableFolder(Launcher& launcher);
 void prepareEnvironment(Launcher& launcher);
-
-// Cuts the path before its last separator, count times; a repetition that
-// finds no separator changes nothing.
-WideString stripPathComponents(WideView path, int count);
-
-// The runtime's home folder, without a trailing separator. On Windows the
-// library is always two folders below it (bin\server\jvm.dll); on Linux the
-// home is the folder that holds lib/, so lib/server/libjvm.so and the older
-// lib/amd64/server/libjvm.so both lead to it.
-WideString runtimeHomeFolder(WideView jvmLibraryPath);
-// The folder of the runtime's executables, which ends the new search path.
-WideString runtimeBinFolder(WideView jvmLibraryPath);
 
 // The value of java.library.path: the configured value, the executable's
 // folder, ".", the inherited search path and the runtime's lib folder,

@@ -1,7 +1,7 @@
 #include "jvm/stack_trace.h"
 
+#include "java/java_strings.h"
 #include "jvm/exception_dialog.h"
-#include "jvm/java_strings.h"
 #include "start/launcher.h"
 #include "start/messages.h"
 #include "start/user_interface.h"

@@ -1,7 +1,7 @@
 // The report of an exception that escaped main.
 #pragma once
 
-#include "jvm/java_api.h"
+#include "java/java_api.h"
 #include "platform/text.h"
 
 namespace corvid {

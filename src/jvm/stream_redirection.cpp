@@ -1,6 +1,6 @@
 #include "jvm/stream_redirection.h"
 
-#include "jvm/java_strings.h"
+#include "java/java_strings.h"
 #include "start/launcher.h"
 
 namespace corvid {

@@ -3,7 +3,7 @@
 // and every exception printed later, lands in them.
 #pragma once
 
-#include "jvm/java_api.h"
+#include "java/java_api.h"
 #include "platform/text.h"
 
 namespace corvid {

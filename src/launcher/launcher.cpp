@@ -56,11 +56,14 @@ bool Launcher::initialize() {
 
 std::int32_t Launcher::run() {
     if (singleInstance && !isFirstInstance) return waitForReply(*this);
-    if (!hasNoSplashSwitch(arguments) && !startSplashScreen(*this)) return 0;
+    if (!hasNoSplashSwitch(arguments) && !startSplashScreen(*this, splashOptionPicture(*this))) return 0;
     prepareEnvironment(*this);
     if (!loadJvmLibrary(*this)) return -1;
     // A missing class path has been reported; the JVM still starts without it.
     if (buildJvmOptions(*this) == JvmOptionsResult::Refused) return -1;
+    // The program sees the options as java would pass them: none of the
+    // cache's, which it adds next.
+    inputArguments = inputArgumentsOf(jvmOptions);
     prepareStartupCache(*this);
     const std::int32_t javaThread = runJavaThread(*this);
     // As java ends after an exception escaped main: with 1, once teardown has
@@ -83,6 +86,7 @@ void Launcher::shutdown() {
     arguments.clear();
     preferredVersions.clear();
     jvmOptions.clear();
+    inputArguments.clear();
 }
 
 }  // namespace corvid

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "jvm/process_environment.h"
+#include "config/config_keys.h"
 #include "pack/layout.h"
 #include "platform/text.h"
 

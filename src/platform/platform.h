@@ -275,5 +275,12 @@ inline constexpr WideView kPathSeparators = u"\\/";
 inline constexpr WideView kPathSeparators = u"/";
 #endif
 inline constexpr bool isPathSeparator(char16_t c) { return kPathSeparators.find(c) != WideView::npos; }
+// The separator of search-path lists (Path, java.library.path, the class
+// path). Linux users write ':', as java.library.path and PATH use it there.
+#ifdef _WIN32
+inline constexpr char16_t kSearchPathSeparator = u';';
+#else
+inline constexpr char16_t kSearchPathSeparator = u':';
+#endif
 
 }  // namespace corvid

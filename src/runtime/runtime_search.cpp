@@ -36,6 +36,13 @@ constexpr LibraryVariant kInOrder[] = {
 constexpr WideView kKitRuntimeFolder = u"jre/";
 #endif
 
+#ifndef _WIN32
+WideString lastComponent(WideView path) {
+    const std::size_t slash = path.rfind(kPathSeparator);
+    return WideString(slash == WideView::npos ? path : path.substr(slash + 1));
+}
+#endif
+
 }  // namespace
 
 RootRule ruleForRoot(RegistryRoot root, const RuntimeSearchPolicy& p) {
@@ -81,6 +88,36 @@ WideString findJvmLibrary(FileSystem& files, const WideString& folder, JvmType t
 WideString findJvmLibrary(FileSystem& files, const WideString& folder, JvmType type) {
     bool isServer = false;
     return findJvmLibrary(files, folder, type, isServer);
+}
+
+WideString stripPathComponents(WideView path, int count) {
+    WideString result(path);
+    for (int i = 0; i < count; ++i) {
+        const std::size_t slash = result.rfind(kPathSeparator);
+        if (slash != WideString::npos) result.resize(slash);
+    }
+    return result;
+}
+
+WideString runtimeHomeFolder(WideView jvmLibraryPath) {
+#ifdef _WIN32
+    return stripPathComponents(jvmLibraryPath, 3);
+#else
+    if (lastComponent(stripPathComponents(jvmLibraryPath, 2)) != u"lib" &&
+        lastComponent(stripPathComponents(jvmLibraryPath, 3)) == u"lib") {
+        return stripPathComponents(jvmLibraryPath, 4);
+    }
+    return stripPathComponents(jvmLibraryPath, 3);
+#endif
+}
+
+WideString runtimeBinFolder(WideView jvmLibraryPath) {
+#ifdef _WIN32
+    return stripPathComponents(jvmLibraryPath, 2);
+#else
+    // The Linux library lives under lib/; the executables are in bin/.
+    return runtimeHomeFolder(jvmLibraryPath) + kPathSeparator + u"bin";
+#endif
 }
 
 std::string describeCandidate(const JreCandidate& c) {

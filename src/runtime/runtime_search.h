@@ -1,6 +1,7 @@
-// The search of registered runtimes and the JVM library lookup inside a
-// runtime folder. Folder paths end with the path separator; the relative
-// library paths are appended to them as they are.
+// The search of registered runtimes, the JVM library lookup inside a runtime
+// folder, and the way back from a library to its runtime's folders. Folder
+// paths end with the path separator; the relative library paths are appended
+// to them as they are.
 #pragma once
 
 #include <vector>
@@ -31,6 +32,18 @@ bool fileExists(FileSystem& files, const WideString& path);
 // first, and ServerOnly accepts nothing but the server library.
 WideString findJvmLibrary(FileSystem& files, const WideString& folder, JvmType type, bool& isServer);
 WideString findJvmLibrary(FileSystem& files, const WideString& folder, JvmType type);
+
+// Cuts the path before its last separator, count times; a repetition that
+// finds no separator changes nothing.
+WideString stripPathComponents(WideView path, int count);
+
+// The runtime's home folder, without a trailing separator. On Windows the
+// library is always two folders below it (bin\server\jvm.dll); on Linux the
+// home is the folder that holds lib/, so lib/server/libjvm.so and the older
+// lib/amd64/server/libjvm.so both lead to it.
+WideString runtimeHomeFolder(WideView jvmLibraryPath);
+// The folder of the runtime's executables, which ends the new search path.
+WideString runtimeBinFolder(WideView jvmLibraryPath);
 
 // The registered runtimes between the bounds (both included) that hold a JVM
 // library, in the order found: root by root, then the registry's order.

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "config/config_file.h"
-#include "jvm/jvm_path.h"
+#include "java/jvm_path.h"
 #include "splash/splash_window.h"
 #include "start/launcher.h"
 
@@ -119,7 +119,7 @@ void closeJavaSplash(Launcher& launcher) {
     std::exchange(launcher.closeJavaSplashHook, nullptr)();
 }
 
-bool startSplashScreen(Launcher& launcher) {
+bool startSplashScreen(Launcher& launcher, const WideString& optionPicture) {
     const auto configFile = getConfigFilePath(launcher);
     if (!configFile) return false;
     Platform& platform = launcher.platform;
@@ -128,6 +128,10 @@ bool startSplashScreen(Launcher& launcher) {
     if (auto expanded = platform.environment.expand(launcher.splashImagePath)) launcher.splashImagePath = *expanded;
     launcher.splashShadow = readConfigValue(platform, *configFile, kDisplaySection, u"Splash Screen Shadow");
     const WideString preference = readConfigValue(platform, *configFile, kDisplaySection, u"Preffer Native Splash Screen");
+    if (launcher.splashImagePath.empty() && !optionPicture.empty()) {
+        launcher.splashImagePath = optionPicture;
+        traceLine(launcher, "the picture of -splash: in the VM parameters");
+    }
     if (launcher.splashImagePath.empty()) {
         traceLine(launcher, "none: no picture configured");
         return true;

@@ -11,8 +11,10 @@ namespace corvid {
 
 class Launcher;
 
-// False only when the configuration file path cannot be formed.
-bool startSplashScreen(Launcher& launcher);
+// Shows [Display] "Splash Screen", or when that is empty `optionPicture`
+// (java's -splash: among the VM parameters, which the hosting finds). False
+// only when the configuration file path cannot be formed.
+bool startSplashScreen(Launcher& launcher, const WideString& optionPicture = {});
 // Stops the native splash window; nothing when none runs. Called on the Java
 // thread when main ends with an exception, and first in teardown.
 void closeNativeSplash(Launcher& launcher);

@@ -96,6 +96,11 @@ public:
     WideString productName;
     WideString productCode;
     JvmOptionList jvmOptions;
+    // What the program reads as its JVM's options (the configured ones, as
+    // java would hand them over), set before the start-up cache adds its own;
+    // and whether the JVM's list can be bound to it (runtimes 9 and later).
+    JvmOptionList inputArguments;
+    bool rebindInputArguments = false;
     WideList preferredVersions;
     WideString jrePath;
     WideString libraryPath;

@@ -45,10 +45,11 @@ enum class MessageId : std::uint16_t {
     JvmLibraryWrongMachine = 232,
     PathNotPassable = 233,
     OptionValueMissing = 234,
+    JarNotAccessible = 235,
 };
 
 inline constexpr std::uint16_t kFirstMessageId = 202;
-inline constexpr std::uint16_t kLastMessageId = 234;
+inline constexpr std::uint16_t kLastMessageId = 235;
 
 // The five languages of the table, as Windows language identifiers.
 inline constexpr std::uint16_t kLanguageGerman = 1031;

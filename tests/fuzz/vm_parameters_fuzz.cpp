@@ -1,7 +1,9 @@
 // VM-parameter splitting and quote removal: tokens are non-empty pieces of
 // the text, in order; without quotes the text splits at its runs of spaces;
 // quote removal takes out quote characters only, two at a time, and leaves a
-// token without quote pairs alone.
+// token without quote pairs alone. Taking out java's launcher options (-cp,
+// -splash:) keeps the other tokens in order and leaves none of those options
+// among them, but as the value of another two-token form.
 #include "fuzz_support.h"
 #include "jvm/jvm_options.h"
 
@@ -47,6 +49,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(after <= before && (before - after) % 2 == 0);
         if (before < 2) FUZZ_CHECK(unquoted == token);
     }
+    WideList unquoted = tokens;
+    for (WideString& token : unquoted) removeQuotes(token);
+    WideList kept = unquoted;
+    const LauncherOptions taken = takeLauncherOptions(kept);
+    FUZZ_CHECK(kept.size() + taken.classPaths.size() + taken.splashPictures.size() + (taken.dangling ? 1 : 0) <=
+               unquoted.size());
+    std::size_t at = 0;
+    bool isValue = false;
+    for (const WideString& token : kept) {
+        while (at < unquoted.size() && unquoted[at] != token) ++at;
+        FUZZ_CHECK(at < unquoted.size());
+        ++at;
+        if (!isValue) {
+            FUZZ_CHECK(token != u"-cp" && token != u"-classpath" && token != u"--class-path");
+            FUZZ_CHECK(token.rfind(u"-splash:", 0) != 0 && token.rfind(u"--class-path=", 0) != 0);
+        }
+        isValue = !isValue && optionTakingNextToken(token).has_value();
+    }
+    if (taken.dangling) FUZZ_CHECK(!unquoted.empty() && unquoted.back() == *taken.dangling);
+
     // Quote removal works on any text, not only on tokens.
     WideString whole = text;
     removeQuotes(whole);

@@ -11,7 +11,7 @@
 #include "instance/instance_block.h"
 #include "instance/instance_channel.h"
 #include "instance/instance_host.h"
-#include "jvm/java_api.h"
+#include "java/java_api.h"
 #include "jvm/jvm_loader.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"

@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "jvm/java_api.h"
+#include "java/java_api.h"
+#include "java/jvm_output.h"
+#include "jvm/input_arguments.h"
 #include "jvm/java_thread.h"
-#include "jvm/jvm_output.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
 
@@ -27,6 +28,11 @@ struct FakeJvm {
     static inline jint defaultsVersionSeen = 0;
     static inline jint defaultStackSize = 0;
     static inline int defaultsCalls = 0;
+    // Whether a request for another version than 1.1 is answered, as by a
+    // runtime of that version or later: what the launcher asks to learn
+    // whether the JVM has unified logging.
+    static inline jint highestVersion = JNI_VERSION_1_8;
+    static inline std::vector<jint> versionsAsked;
 
     static jint JNICALL create(JavaVM** vm, void** env, void* args) {
         ++createCalls;
@@ -55,8 +61,12 @@ struct FakeJvm {
         va_end(list);
     }
     static jint JNICALL defaults(void* args) {
-        ++defaultsCalls;
         auto* record = static_cast<JDK1_1InitArgs*>(args);
+        if (record->version != JNI_VERSION_1_1) {
+            versionsAsked.push_back(record->version);
+            return record->version <= highestVersion ? JNI_OK : JNI_EVERSION;
+        }
+        ++defaultsCalls;
         defaultsVersionSeen = record->version;
         record->javaStackSize = defaultStackSize;
         return JNI_ERR;  // as today's JVMs answer a 1.1 request
@@ -67,6 +77,8 @@ struct FakeJvm {
         options.clear();
         says.clear();
         defaultStackSize = 0;
+        highestVersion = JNI_VERSION_1_8;
+        versionsAsked.clear();
     }
 };
 
@@ -150,6 +162,23 @@ TEST_F(JvmLoading, CreationFailuresNameTheirReason) {
     }
 }
 
+TEST_F(JvmLoading, EachLanguageKeepsItsLeadTextBeforeTheJvmsWords) {
+    const std::pair<std::uint16_t, WideString> cases[] = {
+        {0x0407, u"JNI exception: konnte die Java VM nicht erzeugen\nReason: Too small maximum heap.\n"},
+        {0x0410, u"Eccezione JNI: non ha potuto creare Java VM\nReason: Too small maximum heap.\n"},
+        {0x0C0A, u"Excepci\u00F3n de JNI: no cre\u00F3 el Java VM\nReason: Too small maximum heap.\n"},
+        {0x0816, u"JNI exception: failed to create the Java VM\nReason: Too small maximum heap.\n"},
+    };
+    for (const auto& [language, text] : cases) {
+        fake.ui.language = language;
+        EXPECT_EQ(creationFailureMessage(fake.ui, MessageId::JniReasonUnknown, "Too small maximum heap\n"), text)
+            << language;
+    }
+    fake.ui.language = 0x0407;
+    EXPECT_EQ(creationFailureMessage(fake.ui, MessageId::JniReasonUnknown, "\r\n"),
+              u"JNI exception: konnte die Java VM nicht erzeugen\nReason: unbekannt.\n");
+}
+
 TEST_F(JvmLoading, ReasonsStayEnglishInsideAnItalianFrame) {
     installLibrary(true, true);
     ASSERT_TRUE(loadJvmLibrary(launcher));
@@ -170,6 +199,53 @@ TEST_F(JvmLoading, OptionsGoOverInOrderAndUnknownOnesAreNotIgnored) {
     EXPECT_EQ(FakeJvm::arguments.ignoreUnrecognized, JNI_FALSE);
 }
 
+// The option that keeps HotSpot's warning about the rebound input arguments
+// quiet exists from 9 on, which the JVM tells by answering JNI 9; an older
+// one would refuse it, and keeps its own list.
+TEST_F(JvmLoading, TheQuietRebindingOptionGoesFirstToAJvmOf9OrLater) {
+    const std::string quiet = "-Xlog:jni+resolve=off";
+    const struct {
+        jint highest;
+        bool withDefaults;
+        bool rebind;
+    } cases[] = {
+        {JNI_VERSION_9, true, true},
+        {0x00190000, true, true},
+        {JNI_VERSION_1_8, true, false},
+        {JNI_VERSION_9, false, false},
+    };
+    for (const auto& c : cases) {
+        FakeJvm::reset();
+        FakeJvm::highestVersion = c.highest;
+        fake.libraries.libraries.clear();
+        installLibrary(true, c.withDefaults);
+        launcher.defaultInitArgsEntry = nullptr;
+        ASSERT_TRUE(loadJvmLibrary(launcher) || !c.withDefaults);
+        if (!c.withDefaults) launcher.createJavaVmEntry = symbol(&FakeJvm::create);
+        launcher.jvmOptions = {"-Djava.class.path=a.jar", "-Xlog:jni+resolve=warning"};
+        launcher.rebindInputArguments = !c.rebind;
+        createJavaVm(launcher);
+        JvmOptionList expected = launcher.jvmOptions;
+        if (c.rebind) expected.insert(expected.begin(), quiet);
+        EXPECT_EQ(FakeJvm::options, expected) << c.highest;
+        EXPECT_EQ(FakeJvm::hooks, (std::vector<std::string>{"vfprintf", "exit", "abort"})) << c.highest;
+        EXPECT_EQ(launcher.rebindInputArguments, c.rebind) << c.highest;
+        EXPECT_EQ(FakeJvm::versionsAsked, c.withDefaults ? std::vector<jint>{JNI_VERSION_9} : std::vector<jint>{});
+        fake.ui.boxes.clear();
+    }
+}
+
+TEST(InputArguments, AllOptionsButThoseTheJvmHidesItself) {
+    EXPECT_EQ(inputArgumentsOf({"-Djava.library.path=x", "-Djava.class.path=a.jar", "-Xmx1g", "--add-opens=a/b=c",
+                                "-Dsun.java.command=app.Main a", "-Dsun.java.launcher=SUN_STANDARD",
+                                "-Dcorvid.executable=/x", "-Djava.class.pathology=1", "-Dsun.java.launcher.diag=true",
+                                "-Dsun.java.commander=1", "-Djdk.module.main=m"}),
+              (JvmOptionList{"-Djava.library.path=x", "-Xmx1g", "--add-opens=a/b=c", "-Dcorvid.executable=/x",
+                             "-Djava.class.pathology=1", "-Dsun.java.launcher.diag=true", "-Dsun.java.commander=1",
+                             "-Djdk.module.main=m"}));
+    EXPECT_EQ(inputArgumentsOf({}), JvmOptionList{});
+}
+
 TEST_F(JvmLoading, AnEmptyListCreatesWithTheHooksAlone) {
     installLibrary(true, true);
     ASSERT_TRUE(loadJvmLibrary(launcher));
@@ -182,7 +258,7 @@ TEST_F(JvmLoading, AnEmptyListCreatesWithTheHooksAlone) {
 TEST_F(JvmLoading, WhatTheJvmSaysWhileCreatingFollowsTheMessageOnceOrPassesOn) {
     installLibrary(true, true);
     ASSERT_TRUE(loadJvmLibrary(launcher));
-    const WideString refused = u"JNI exception: failed to create the Java VM\nReason: unknown.\n";
+    const WideString refused = u"JNI exception: failed to create the Java VM\nReason: ";
     struct Case {
         jint result;
         std::string says;
@@ -190,9 +266,17 @@ TEST_F(JvmLoading, WhatTheJvmSaysWhileCreatingFollowsTheMessageOnceOrPassesOn) {
         std::string passedOn;
     };
     const Case cases[] = {
-        {JNI_ERR, "", {refused}, ""},
-        {JNI_ERR, "Unrecognized option: --foo\n", {refused + u"Unrecognized option: --foo"}, ""},
-        {JNI_ERR, std::string(5000, 'x') + "\n", {refused + u"\u2026" + WideString(4000, u'x')}, ""},
+        {JNI_ERR, "", {refused + u"unknown.\n"}, ""},
+        // The JVM's words are the reason where the code gives none.
+        {JNI_ERR, "Unrecognized option: --foo\n", {refused + u"Unrecognized option: --foo.\n"}, ""},
+        {JNI_ERR, "\nError occurred during initialization of VM\nToo small maximum heap\n\n",
+         {refused + u"Error occurred during initialization of VM\nToo small maximum heap.\n"}, ""},
+        {JNI_ERR, "Invalid maximum heap size\nThe size exceeds the maximum.\n",
+         {refused + u"Invalid maximum heap size\nThe size exceeds the maximum.\n"}, ""},
+        {JNI_ERR, std::string(5000, 'x') + "\n", {refused + u"\u2026" + WideString(4000, u'x') + u".\n"}, ""},
+        // A code with a reason of its own keeps it; the words follow.
+        {JNI_ENOMEM, "Could not reserve enough space\n", {refused + u"not enough memory.\nCould not reserve enough space"}, ""},
+        {-7, "odd\n", {refused + u".\nodd"}, ""},
         {JNI_OK, "warning: printed once\n", {}, "warning: printed once\n"},
     };
     for (const Case& c : cases) {

@@ -14,6 +14,7 @@ using testing::nativePath;
 
 // The launcher's own path, for applications that restart themselves.
 const std::string kExecutableProperty = toNarrow(u"-Dcorvid.executable=" + nativePath(u"C:/Apps/Tool/tool.exe"));
+const std::string kLauncherProperty = "-Dsun.java.launcher=SUN_STANDARD";
 
 TEST(SplitVmParameters, SplitsAtSpacesOutsideClosedQuotes) {
     struct Case {
@@ -187,6 +188,42 @@ TEST(ExpandClassPathWildcards, AFolderWildcardIsItsJarsInNameOrder) {
     }
 }
 
+TEST(TakeLauncherOptions, ClassPathAndSplashLeaveTheTokensAndOtherOptionsKeepTheirValues) {
+    using ClassPaths = std::vector<std::pair<WideString, WideString>>;
+    const struct {
+        WideList tokens;
+        WideList kept;
+        ClassPaths classPaths;
+        WideList splash;
+        std::optional<WideString> dangling;
+    } cases[] = {
+        {{u"-Xmx1m", u"-cp", u"a b.jar", u"-Dx=1"}, {u"-Xmx1m", u"-Dx=1"}, {{u"-cp", u"a b.jar"}}, {}, {}},
+        {{u"-classpath", u"a", u"--class-path", u"b", u"--class-path=c"}, {},
+         {{u"-classpath", u"a"}, {u"--class-path", u"b"}, {u"--class-path", u"c"}}, {}, {}},
+        // The value of another two-token form is never an option of its own.
+        {{u"--add-opens", u"-cp", u"x"}, {u"--add-opens", u"-cp", u"x"}, {}, {}, {}},
+        {{u"-p", u"-splash:s.png"}, {u"-p", u"-splash:s.png"}, {}, {}, {}},
+        // And a class path takes whatever follows.
+        {{u"-cp", u"--add-opens", u"-Dy"}, {u"-Dy"}, {{u"-cp", u"--add-opens"}}, {}, {}},
+        {{u"-splash:s.png", u"-Dsplash:x", u"-splash:", u"-splash"}, {u"-Dsplash:x", u"-splash"}, {}, {u"s.png", u""}, {}},
+        // Letter case counts, as for java.
+        {{u"-CP", u"x", u"-Classpath", u"y"}, {u"-CP", u"x", u"-Classpath", u"y"}, {}, {}, {}},
+        {{u"-Xmx1m", u"-classpath"}, {u"-Xmx1m"}, {}, {}, u"-classpath"},
+        {{}, {}, {}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        WideList tokens = c.tokens;
+        const LauncherOptions taken = takeLauncherOptions(tokens);
+        const std::string name = c.tokens.empty() ? "" : toUtf8(c.tokens.front());
+        EXPECT_EQ(tokens, c.kept) << name;
+        ClassPaths classPaths;
+        for (const auto& option : taken.classPaths) classPaths.emplace_back(option.name, option.value);
+        EXPECT_EQ(classPaths, c.classPaths) << name;
+        EXPECT_EQ(taken.splashPictures, c.splash) << name;
+        EXPECT_EQ(taken.dangling, c.dangling) << name;
+    }
+}
+
 class BuildJvmOptions : public ::testing::Test {
 protected:
     void configure(const WideString& ini) { fake.profiles.files[nativePath(u"C:/Apps/Tool/tool.ini")] = ini; }
@@ -207,7 +244,7 @@ TEST_F(BuildJvmOptions, ClassPathThenTheParametersInOrder) {
     EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
     EXPECT_EQ(launcher.jvmOptions,
               (JvmOptionList{"-Djava.library.path=first", "-Djava.class.path=/opt/my app/lib/a.jar", "-Xmx512m",
-                             "-Dx=a b", "-Dy=say \"hi\"", "-Xss1m", "-Xss=2m", kExecutableProperty, "-Dsun.java.command=app.Main"}));
+                             "-Dx=a b", "-Dy=say \"hi\"", "-Xss1m", "-Xss=2m", kExecutableProperty, "-Dsun.java.command=app.Main", kLauncherProperty}));
     EXPECT_EQ(launcher.threadStackSize, 1048576u);
     EXPECT_EQ(fake.memory.queries, 0);
     EXPECT_TRUE(fake.ui.boxes.empty());
@@ -218,7 +255,7 @@ TEST_F(BuildJvmOptions, StackSizeFromAPercentageAndTheLastAcceptedToken) {
     launcher.mainClass = u"Main";
     EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
     EXPECT_EQ(launcher.jvmOptions,
-              (JvmOptionList{"-Djava.class.path=a.jar", "-Xss838860K", "-Xss", kExecutableProperty, "-Dsun.java.command=Main"}));
+              (JvmOptionList{"-Djava.class.path=a.jar", "-Xss838860K", "-Xss", kExecutableProperty, "-Dsun.java.command=Main", kLauncherProperty}));
     EXPECT_EQ(launcher.threadStackSize, 838860u * 1024);
 }
 
@@ -235,7 +272,7 @@ TEST_F(BuildJvmOptions, JavaOptionFormsAreJoinedAfterQuotesAndWildcardsExpanded)
               (JvmOptionList{toNarrow(u"-Djava.class.path=" + nativePath(u"/opt/app/lib/a.jar") + kSearchPathSeparator +
                                       nativePath(u"/opt/app/lib/z.jar")),
                              "--module-path=my mods", "--add-opens=java.base/java.lang=ALL-UNNAMED", "-Dx=a -p b",
-                             kExecutableProperty, "-Dsun.java.command=app.Main"}));
+                             kExecutableProperty, "-Dsun.java.command=app.Main", kLauncherProperty}));
 }
 
 TEST_F(BuildJvmOptions, AnOptionWithoutItsValueRefusesTheStart) {
@@ -247,9 +284,12 @@ TEST_F(BuildJvmOptions, AnOptionWithoutItsValueRefusesTheStart) {
 }
 
 TEST_F(BuildJvmOptions, MissingClassPathShowsItsMessageAndAddsNothing) {
-    configure(u"[Java Runtime Environment]\nVirtual Machine Parameters=-Xmx1m\n[Application]\nOutput File=out.txt\n");
+    configure(u"[Java Runtime Environment]\nVirtual Machine Parameters=-Xss2m -Xmx10P\n[Application]\nOutput File=out.txt\n");
     EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Incomplete);
     EXPECT_TRUE(launcher.jvmOptions.empty());
+    // The parameters are read for a class path option only; none of them applies.
+    EXPECT_EQ(launcher.threadStackSize, 0u);
+    EXPECT_EQ(fake.memory.queries, 0);
     EXPECT_TRUE(launcher.outputFile.empty());
     ASSERT_EQ(fake.ui.boxes.size(), 1u);
     EXPECT_EQ(fake.ui.boxes[0].text, u"Java Class Path was not specified in INI file.");
@@ -264,17 +304,20 @@ TEST_F(BuildJvmOptions, MainFormsGiveTheClassPathTheModuleAndTheCommandProperty)
     };
     const Case cases[] = {
         {"class", u"com/x/Main", u"", u"", u"", {u"a", u"b c"},
-         {"-Djava.class.path=cp", kExecutableProperty, "-Dsun.java.command=com.x.Main a b c"}},
+         {"-Djava.class.path=cp", kExecutableProperty, "-Dsun.java.command=com.x.Main a b c", kLauncherProperty}},
         {"jar: the jar is the class path", u"com/x/Main", u"", u"%APP%/app.jar", u"", {u"%APP%"},
-         {"-Djava.class.path=/opt/app.jar", kExecutableProperty, "-Dsun.java.command=/opt/app.jar %APP%"}},
+         {"-Djava.class.path=/opt/app.jar", kExecutableProperty, "-Dsun.java.command=/opt/app.jar %APP%", kLauncherProperty}},
         {"module", u"", u"app/app.Main", u"", u"--module-path=mods", {u"a"},
-         {"-Djava.class.path=cp", "-Djdk.module.main=app", "--module-path=mods", kExecutableProperty, "-Dsun.java.command=app/app.Main a"}},
+         {"-Djava.class.path=cp", "--module-path=mods", "-Djdk.module.main=app", kExecutableProperty, "-Dsun.java.command=app/app.Main a", kLauncherProperty}},
         {"command set by the parameters", u"", u"app", u"", u"-Dsun.java.command=Mine", {u"a"},
-         {"-Djava.class.path=cp", "-Djdk.module.main=app", "-Dsun.java.command=Mine", kExecutableProperty}},
+         {"-Djava.class.path=cp", "-Dsun.java.command=Mine", "-Djdk.module.main=app", kExecutableProperty, kLauncherProperty}},
+        {"launcher set by the parameters", u"app/Main", u"", u"", u"-Dsun.java.launcher=%APP%", {},
+         {"-Djava.class.path=cp", "-Dsun.java.launcher=/opt", kExecutableProperty, "-Dsun.java.command=app.Main"}},
         {"executable set by the parameters", u"app/Main", u"", u"", u"-Dcorvid.executable=%APP%/x", {},
-         {"-Djava.class.path=cp", "-Dcorvid.executable=/opt/x", "-Dsun.java.command=app.Main"}},
+         {"-Djava.class.path=cp", "-Dcorvid.executable=/opt/x", "-Dsun.java.command=app.Main", kLauncherProperty}},
     };
     fake.environment.variables = {{u"APP", u"/opt"}};
+    fake.files.contents[u"/opt/app.jar"] = "PK";
     for (const Case& c : cases) {
         configure(u"[Class Path]\nClass Path=cp\n[Java Runtime Environment]\nVirtual Machine Parameters=" + c.parameters);
         launcher.jvmOptions.clear();
@@ -291,6 +334,7 @@ TEST_F(BuildJvmOptions, MainFormsGiveTheClassPathTheModuleAndTheCommandProperty)
 TEST_F(BuildJvmOptions, AJarOrModulePathEntryWithoutAFormToPassRefusesTheStart) {
     // A lone surrogate: no narrow form holds it, and the path has no short name.
     const WideString odd = nativePath(u"/opt/a\xD800/x.jar");
+    fake.files.contents[odd] = "PK";
     const struct {
         const char* name;
         WideString mainJar, parameters;
@@ -314,11 +358,130 @@ TEST_F(BuildJvmOptions, AJarOrModulePathEntryWithoutAFormToPassRefusesTheStart) 
     }
 }
 
+// java's -cp written among the VM parameters names the class path where the
+// configuration names none; otherwise it is dropped (and traced). It never
+// reaches the JVM, which would refuse it; neither does -splash:.
+TEST_F(BuildJvmOptions, JavasClassPathOptionsNameTheClassPathWhereTheConfigurationDoesNot) {
+    std::string traced;
+    Trace tracing{std::make_unique<testing::CollectingOutput>(traced)};
+    Launcher tracedLauncher{fake.platform, tracing, {}};
+    fake.environment.variables = {{u"APP", nativePath(u"/opt")}};
+    fake.files.existing.insert(nativePath(u"/opt/lib"));
+    fake.files.contents[nativePath(u"/opt/lib/a.jar")] = fake.files.contents[u"app.jar"] = "PK";
+    const std::string sep(1, static_cast<char>(kSearchPathSeparator));
+    const struct {
+        const char* name;
+        WideString classPath, mainModule, mainJar, parameters;
+        JvmOptionList expected;
+        const char* tracedLine;
+    } cases[] = {
+        {"-cp, wildcards and references expanded", u"", u"", u"", u"-Xmx1m -cp %APP%" + nativePath(u"/lib/*") + u" -Dx=1",
+         {toNarrow(u"-Djava.class.path=" + nativePath(u"/opt/lib/a.jar")), "-Xmx1m", "-Dx=1"},
+         "class path from the VM parameters' -cp: %APP%"},
+        {"-classpath, quoted", u"", u"", u"", u"-Xss1m -classpath \"my dir\"", {"-Djava.class.path=my dir", "-Xss1m"},
+         "class path from the VM parameters' -classpath: my dir"},
+        {"[Class Path] wins", u"cp", u"", u"", u"--class-path other -Xmx1m", {"-Djava.class.path=cp", "-Xmx1m"},
+         "--class-path other dropped from the VM parameters: [Class Path] is set"},
+        {"the last one wins", u"", u"", u"", u"-cp a --class-path=b", {"-Djava.class.path=b"},
+         "-cp a dropped from the VM parameters: a later one wins"},
+        {"Main Jar is the class path", u"", u"", u"app.jar", u"-cp x", {"-Djava.class.path=app.jar"},
+         "-cp x dropped from the VM parameters: Main Jar is the class path"},
+        {"a module with a class path", u"", u"app", u"", u"-cp m.jar --module-path=mods",
+         {"-Djava.class.path=m.jar", "--module-path=mods", "-Djdk.module.main=app"}, "class path from the VM parameters' -cp: m.jar"},
+        {"-splash: is no JVM option", u"cp", u"", u"", u"-splash:s.png -Xmx1m", {"-Djava.class.path=cp", "-Xmx1m"},
+         "-splash:s.png taken from the VM parameters as the splash picture"},
+    };
+    for (const auto& c : cases) {
+        configure(u"[Class Path]\nClass Path=" + c.classPath + u"\n[Java Runtime Environment]\nVirtual Machine Parameters=" +
+                  c.parameters);
+        traced.clear();
+        tracedLauncher.jvmOptions.clear();
+        tracedLauncher.mainClass = u"app/Main";
+        tracedLauncher.mainModule = c.mainModule;
+        tracedLauncher.mainJar = c.mainJar;
+        EXPECT_EQ(buildJvmOptions(tracedLauncher), JvmOptionsResult::Built) << c.name;
+        JvmOptionList expected = c.expected;
+        expected.push_back(kExecutableProperty);
+        const std::string program = !c.mainModule.empty() ? "app" : !c.mainJar.empty() ? "app.jar" : "app.Main";
+        expected.push_back("-Dsun.java.command=" + program);
+        expected.push_back(kLauncherProperty);
+        EXPECT_EQ(tracedLauncher.jvmOptions, expected) << c.name;
+        EXPECT_NE(traced.find(c.tracedLine), std::string::npos) << c.name << "\n" << traced;
+        EXPECT_TRUE(fake.ui.boxes.empty()) << c.name;
+    }
+    // A -splash: where [Display] names a picture is dropped, and says so.
+    configure(u"[Class Path]\nClass Path=cp\n[Display]\nSplash Screen=conf.png\n"
+              u"[Java Runtime Environment]\nVirtual Machine Parameters=-splash:s.png\n");
+    tracedLauncher.jvmOptions.clear();
+    EXPECT_EQ(buildJvmOptions(tracedLauncher), JvmOptionsResult::Built);
+    EXPECT_NE(traced.find("-splash:s.png dropped from the VM parameters: [Display] Splash Screen is set"), std::string::npos);
+    // A -cp with nothing after it refuses the start, as any two-token form.
+    configure(u"[Java Runtime Environment]\nVirtual Machine Parameters=-Xmx1m -cp\n");
+    tracedLauncher.jvmOptions.clear();
+    EXPECT_EQ(buildJvmOptions(tracedLauncher), JvmOptionsResult::Refused);
+    EXPECT_TRUE(tracedLauncher.jvmOptions.empty());
+    ASSERT_EQ(fake.ui.boxes.size(), 1u);
+    EXPECT_EQ(fake.ui.boxes[0].text, u"The option -cp in Virtual Machine Parameters needs a value.\n");
+}
+
+TEST_F(BuildJvmOptions, TheSplashPictureOfTheLastSplashOption) {
+    fake.environment.variables = {{u"APP", u"/opt"}};
+    const std::pair<WideString, WideString> cases[] = {
+        {u"-Xmx1m -splash:\"%APP%/my pic.png\"", u"/opt/my pic.png"},
+        {u"-splash:a.png -splash:b.png", u"b.png"},
+        {u"--add-opens -splash:a.png", u""},
+        {u"-Dx=-splash:a.png", u""},
+        {u"", u""},
+    };
+    for (const auto& [parameters, picture] : cases) {
+        configure(u"[Java Runtime Environment]\nVirtual Machine Parameters=" + parameters + u"\n");
+        EXPECT_EQ(splashOptionPicture(launcher), picture) << toUtf8(parameters);
+    }
+    fake.process.module = {false, {}, 5};
+    EXPECT_EQ(splashOptionPicture(launcher), u"");
+}
+
+TEST_F(BuildJvmOptions, AMainJarThatCannotBeOpenedRefusesTheStartInJavasWords) {
+    fake.files.existing.insert(nativePath(u"/opt/folder.jar"));
+    fake.files.contents[nativePath(u"/opt/empty.jar")] = "";
+    fake.environment.variables = {{u"APP", nativePath(u"/opt")}};
+    const struct {
+        WideString jar;
+        bool opens;
+    } cases[] = {
+        {u"%APP%" + nativePath(u"/missing.jar"), false},
+        {nativePath(u"/opt/folder.jar"), false},
+        {u"%APP%" + nativePath(u"/empty.jar"), true},
+    };
+    for (const auto& c : cases) {
+        configure(u"[Java Runtime Environment]\nVirtual Machine Parameters=-Xmx1m\n");
+        launcher.jvmOptions.clear();
+        launcher.mainJar = c.jar;
+        fake.ui.boxes.clear();
+        EXPECT_EQ(buildJvmOptions(launcher), c.opens ? JvmOptionsResult::Built : JvmOptionsResult::Refused) << toUtf8(c.jar);
+        if (c.opens) {
+            EXPECT_TRUE(fake.ui.boxes.empty());
+            continue;
+        }
+        EXPECT_TRUE(launcher.jvmOptions.empty());
+        ASSERT_EQ(fake.ui.boxes.size(), 1u);
+        // The path as expanded, as java names it.
+        EXPECT_EQ(fake.ui.boxes[0].text, u"Unable to access jarfile " + launcher.mainJar);
+        EXPECT_EQ(launcher.mainJar.find(u'%'), WideString::npos);
+    }
+    fake.ui.language = 0x0407;
+    fake.ui.boxes.clear();
+    launcher.mainJar = u"x.jar";
+    EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Refused);
+    ASSERT_EQ(fake.ui.boxes.size(), 1u);
+    EXPECT_EQ(fake.ui.boxes[0].text, u"Kein Zugriff auf die JAR-Datei x.jar (Unable to access jarfile).");
+}
+
 TEST_F(BuildJvmOptions, AModuleOrJarNeedsNoClassPathAndStillReadsTheParametersAndFiles) {
     configure(u"[Java Runtime Environment]\nVirtual Machine Parameters=-Xmx1m\n[Application]\nOutput File=out.txt\n");
     launcher.mainModule = u"app";
     EXPECT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
-    EXPECT_EQ(launcher.jvmOptions, (JvmOptionList{"-Djdk.module.main=app", "-Xmx1m", kExecutableProperty, "-Dsun.java.command=app"}));
+    EXPECT_EQ(launcher.jvmOptions, (JvmOptionList{"-Xmx1m", "-Djdk.module.main=app", kExecutableProperty, "-Dsun.java.command=app", kLauncherProperty}));
     EXPECT_EQ(launcher.outputFile, u"out.txt");
     EXPECT_TRUE(fake.ui.boxes.empty());
 }

@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "jvm/jvm_path.h"
+#include "java/jvm_path.h"
 #include "support/fake_platform.h"
 
 namespace corvid {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "config/config_keys.h"
+#include "runtime/runtime_search.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
 

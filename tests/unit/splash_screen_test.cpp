@@ -255,6 +255,32 @@ TEST(SplashStart, ThePicturesPathHasItsReferencesExpanded) {
     }
 }
 
+// java's -splash: among the VM parameters (found by the hosting) shows only
+// where [Display] names no picture.
+TEST(SplashStart, TheOptionsPictureWhenTheConfigurationNamesNone) {
+    const struct {
+        const char16_t* display;
+        const char16_t* option;
+        const char16_t* shown;
+    } cases[] = {
+        {u"", u"opt.png", u"opt.png"},
+        {u"Splash Screen=\n", u"opt.png", u"opt.png"},
+        {u"Splash Screen=conf.png\n", u"opt.png", u"conf.png"},
+        {u"Splash Screen=conf.png\n", u"", u"conf.png"},
+        {u"", u"", u""},
+    };
+    for (const auto& c : cases) {
+        FakePlatform fake;
+        fake.profiles.files[nativePath(u"C:/Apps/Tool/tool.ini")] = WideString(u"[Display]\n") + c.display;
+        Trace trace;
+        Launcher launcher(fake.platform, trace, {});
+        launcher.jvmLibraryPath = kJvm;
+        EXPECT_TRUE(startSplashScreen(launcher, c.option)) << toUtf8(c.option);
+        EXPECT_EQ(launcher.splashImagePath, c.shown) << toUtf8(c.display);
+        closeNativeSplash(launcher);
+    }
+}
+
 TEST(SplashStart, FailsOnlyWithoutAConfigurationFilePath) {
     FakePlatform fake;
     fake.process.module = {false, {}, 5};

@@ -6,8 +6,10 @@
 #include <cstdarg>
 #include <functional>
 
-#include "jvm/jvm_output.h"
-#include "jvm/process_environment.h"
+#include "cache/cache_key.h"
+#include "cache/cache_mode.h"
+#include "cache/cache_record.h"
+#include "java/jvm_output.h"
 #include "start/launcher.h"
 #include "support/fake_platform.h"
 

@@ -14,6 +14,7 @@ using testing::nativePath;
 
 // The launcher's own path, for applications that restart themselves.
 const std::string kExecutableProperty = toNarrow(u"-Dcorvid.executable=" + nativePath(u"C:/Apps/Tool/tool.exe"));
+const std::string kLauncherProperty = "-Dsun.java.launcher=SUN_STANDARD";
 
 TEST(UserOptions, OneWholeOptionALine) {
     const struct {
@@ -54,7 +55,7 @@ TEST_F(AppendUserOptions, ComeAfterTheConfiguredOnesWithSharesAndReferences) {
     ASSERT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
     EXPECT_EQ(launcher.jvmOptions, (JvmOptionList{"-Djava.class.path=a.jar", "-Xmx1g", "-Xmx2097152K",
                                                   "-Dwhere=D:\\data\\a b", "-Xss2m",
-                                                  kExecutableProperty, "-Dsun.java.command=app.Main"}));
+                                                  kExecutableProperty, "-Dsun.java.command=app.Main", kLauncherProperty}));
     EXPECT_EQ(launcher.threadStackSize, 2u << 20);
 }
 
@@ -65,7 +66,7 @@ TEST_F(AppendUserOptions, NothingIsReadWhenOffForServicesOrWithoutAFile) {
         launcher.isService = ini.find(u"service") != WideString::npos;
         launcher.jvmOptions.clear();
         ASSERT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
-        EXPECT_EQ(launcher.jvmOptions, (JvmOptionList{"-Djava.class.path=a.jar", "-Xmx1g", kExecutableProperty, "-Dsun.java.command=app.Main"}))
+        EXPECT_EQ(launcher.jvmOptions, (JvmOptionList{"-Djava.class.path=a.jar", "-Xmx1g", kExecutableProperty, "-Dsun.java.command=app.Main", kLauncherProperty}))
             << toUtf8(ini);
     }
     configure(u"User Options=Yes\n");
@@ -73,7 +74,7 @@ TEST_F(AppendUserOptions, NothingIsReadWhenOffForServicesOrWithoutAFile) {
     launcher.isService = false;
     launcher.jvmOptions.clear();
     ASSERT_EQ(buildJvmOptions(launcher), JvmOptionsResult::Built);
-    EXPECT_EQ(launcher.jvmOptions.size(), 4u);
+    EXPECT_EQ(launcher.jvmOptions.size(), 5u);
 }
 
 }  // namespace

@@ -100,11 +100,11 @@ check_equal "missing class: message 211 with the runtime's reason, once" \
 configure corvid.probe.PrintArgs "-Xmx64m -Xbogus"
 run_captured LC_ALL=C "$app"
 check_equal "unknown -X option: exit -1" 255 "$RUN_STATUS"
-check_equal "unknown -X option: message 203 with its reason, then the JVM's word, once" \
-    $'app.bin: JNI exception: failed to create the Java VM Reason: unknown. Unrecognized option: -Xbogus\n' "$RUN_STDERR"
+check_equal "unknown -X option: message 203 with the JVM's words as its reason, once" \
+    $'app.bin: JNI exception: failed to create the Java VM Reason: Unrecognized option: -Xbogus.\n' "$RUN_STDERR"
 run_captured LC_ALL=de_DE.UTF-8 "$app"
-check_contains "unknown -X option: German frame" "$RUN_STDERR" \
-    "app.bin: JNI exception: konnte die Java VM nicht erzeugen Reason: unbekannt."
+check_equal "unknown -X option: German frame" \
+    $'app.bin: JNI exception: konnte die Java VM nicht erzeugen Reason: Unrecognized option: -Xbogus.\n' "$RUN_STDERR"
 
 write_file "$E2E_TMP/app.ini" "[Java Runtime Environment]
 Main Class=corvid.probe.PrintArgs

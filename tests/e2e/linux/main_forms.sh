@@ -31,14 +31,16 @@ printf 'Main-Class: forms.Probe\nClass-Path: lib/helper.jar\nAdd-Opens: java.bas
     "$jar" cfe "$work/mods/app.jar" app.Main -C "$work/module-classes" . ||
     { fail "prerequisites" "the jars cannot be made"; exit 1; }
 
+"$jar" cf "$work/probe.jar" -C "$work/classes" . || { fail "prerequisites" "the probe jar cannot be made"; exit 1; }
+
 # last_trace_line FILE: its last line without the time stamp.
 last_trace_line() { tail -1 "$1" | sed 's/^ *[0-9.]* //'; }
 
 app=$E2E_TMP/app.bin
 install_launcher "$app"
 
-# configure JDK KEY=VALUE [VM_PARAMETERS] [CLASS_PATH]: an app.ini whose
-# [Java Runtime Environment] has KEY=VALUE.
+# configure JDK KEY=VALUE [VM_PARAMETERS] [CLASS_PATH] [MORE_LINES]: an
+# app.ini whose [Java Runtime Environment] has KEY=VALUE.
 configure() {
     write_file "$E2E_TMP/app.ini" "[Java Runtime Environment]
 $2
@@ -46,6 +48,7 @@ JRE Path=$1
 Virtual Machine Parameters=${3:-}
 [Class Path]
 Class Path=${4:-}
+${5:-}
 "
 }
 
@@ -75,9 +78,69 @@ for jdk in "$jdk17" "$jdk25"; do
         open command "two words"
     same "$v: an exception escaping main" "$jdk" "-cp classes forms.Probe throw" throw
 
+    # ---- what the program sees of its start ----------------------------------------
+    # Its input arguments are java's (the launcher's own documented property
+    # given to java too), so a program that starts itself again through them,
+    # as programs restart themselves, comes back the same.
+    executable="-Dcorvid.executable=$app"
+    options="-Xmx64m --add-opens java.base/java.lang=ALL-UNNAMED"
+    configure "$jdk" "Main Class=forms.Probe" "$options -Dx=\"a b\"" "$work/classes"
+    same "$v: input arguments and sun.java.launcher as java's, a relaunch through them" "$jdk" \
+        "$options '-Dx=a b' $executable -cp classes forms.Probe inputs launcher relaunch inputs launcher open exit=3" \
+        inputs launcher relaunch inputs launcher open exit=3
+    check_equal "$v: the relaunched program ran" 2 "$(grep -c '^inputs=\[-Xmx64m, --add-opens=java.base/java.lang=ALL-UNNAMED, -Dx=a b, -Dcorvid' <<<"$RUN_STDOUT")"
+    check_contains "$v: sun.java.launcher as java sets it" "$RUN_STDOUT" "launcher=SUN_STANDARD"
+
+    # The same with the start-up cache on, through its first five starts: its
+    # options never reach the program, whatever the mode.
+    run_captured bash -c "cd '$work' && exec '$jdk/bin/java' $options $executable -cp probe.jar forms.Probe inputs relaunch inputs exit=3"
+    java_out=$RUN_STDOUT java_status=$RUN_STATUS
+    configure "$jdk" "Main Class=forms.Probe
+Startup Cache=Yes" "$options" "probe.jar" "[Product Information]
+Product Name=Forms
+Product Code=relaunch-$v"
+    if ((v >= 25)); then
+        modes=("creating app-" "checked app-" "recording the AOT configuration" "checked app-.*[.]aot" "-XX:AOTCache=")
+    else
+        modes=("creating app-" "checked app-" "using app-" "using app-" "using app-")
+    fi
+    for n in 1 2 3 4 5; do
+        run_captured XDG_CACHE_HOME="$E2E_TMP/cache" CORVID_TRACE="$E2E_TMP/cache.trace" \
+            bash -c 'cd "$0" && exec "$1" inputs relaunch inputs exit=3' "$work" "$app"
+        check_equal "$v: start-up cache, start $n: the relaunch's output as java's" "$java_out" "$RUN_STDOUT"
+        check_equal "$v: start-up cache, start $n: exit code $java_status as java's" "$java_status" "$RUN_STATUS"
+        check "$v: start-up cache, start $n: ${modes[n - 1]}" grep -q -e "${modes[n - 1]}" "$E2E_TMP/cache.trace"
+        rm -f "$E2E_TMP/cache.trace"
+        # The detached build of the AOT cache ends before the next start checks it.
+        ((n == 3 && v >= 25)) && for _ in $(seq 180); do
+            compgen -G "$E2E_TMP/cache/Forms/relaunch-$v/*.aotconf" >/dev/null || break
+            sleep 0.5
+        done
+    done
+
+    # java's class path options in the VM parameters: the class path where
+    # [Class Path] is empty; never an option for the JVM.
+    for form in "-cp classes" "-classpath classes" "--class-path classes" "--class-path=classes"; do
+        configure "$jdk" "Main Class=forms.Probe" "$form -Dy=1" ""
+        same "$v: $form in the VM parameters" "$jdk" "$form -Dy=1 $executable forms.Probe inputs command" inputs command
+    done
+    configure "$jdk" "Main Class=forms.Probe" "-cp nowhere -Dy=1" "$work/classes"
+    run_captured CORVID_TRACE="$E2E_TMP/cp.trace" "$app" inputs
+    check_equal "$v: -cp besides [Class Path]: [Class Path] wins" "0 inputs=[-Dy=1, $executable]"$'\n' "$RUN_STATUS $RUN_STDOUT"
+    check "$v: -cp besides [Class Path]: the trace says it was dropped" \
+        grep -q -- "-cp nowhere dropped from the VM parameters: \[Class Path\] is set" "$E2E_TMP/cp.trace"
+
     configure "$jdk" "Main Jar=$work/app.jar"
     same "$v: runnable jar: Class-Path, Add-Opens, Launcher-Agent-Class" "$jdk" \
         "-jar $work/app.jar helper open agent command" helper open agent command
+
+    # java refuses a jar it cannot open before a JVM exists; so does the launcher, in java's words.
+    configure "$jdk" "Main Jar=missing.jar"
+    run_captured bash -c "cd '$work' && exec '$jdk/bin/java' -jar missing.jar"
+    java_words=${RUN_STDERR#Error: }
+    run_captured bash -c 'cd "$0" && exec "$1"' "$work" "$app"
+    check_equal "$v: a jar that cannot be opened: java's words" "app.bin: $java_words" "$RUN_STDERR"
+    check_equal "$v: a jar that cannot be opened: exit -1" 255 "$RUN_STATUS"
 
     configure "$jdk" "Main Module=app" "--module-path=mods"
     same "$v: module with its own main class" "$jdk" "--module-path=mods -m app x y" x y
@@ -88,15 +151,15 @@ for jdk in "$jdk17" "$jdk25"; do
     run_captured "$app"
     check_equal "$v: missing module: a failed start" 255 "$RUN_STATUS"
     check_equal "$v: missing module: named once, in the message" 1 "$(grep -c 'Module nope not found' <<<"$RUN_STDOUT$RUN_STDERR")"
-    check_contains "$v: missing module: in the message" "$RUN_STDERR" \
-        "app.bin: JNI exception: failed to create the Java VM Reason: unknown. Error occurred during initialization of boot layer java.lang.module.FindException: Module nope not found"
+    check_contains "$v: missing module: the JVM's words are the reason" "$RUN_STDERR" \
+        "app.bin: JNI exception: failed to create the Java VM Reason: Error occurred during initialization of boot layer java.lang.module.FindException: Module nope not found."
 
     for refusal in "-Xmx25:Error occurred during initialization of VM Too small maximum heap" "--frobnicate:Unrecognized option: --frobnicate"; do
         configure "$jdk" "Main Class=forms.Probe" "${refusal%%:*}" "$work/classes"
         run_captured CORVID_TRACE="$E2E_TMP/refusal.trace" "$app"
         check_equal "$v: ${refusal%%:*}: a failed start" 255 "$RUN_STATUS"
-        check_contains "$v: ${refusal%%:*}: the JVM's reason in the message" "$RUN_STDERR" \
-            "app.bin: JNI exception: failed to create the Java VM Reason: unknown. ${refusal#*:}"
+        check_equal "$v: ${refusal%%:*}: the JVM's words are the reason" \
+            "app.bin: JNI exception: failed to create the Java VM Reason: ${refusal#*:}." "${RUN_STDERR%$'\n'}"
         check_equal "$v: ${refusal%%:*}: said once" 1 "$(grep -c "${refusal#*:}" <<<"$RUN_STDOUT$RUN_STDERR")"
         check_equal "$v: ${refusal%%:*}: the trace ends with the exit code" "exit code -1" \
             "$(last_trace_line "$E2E_TMP/refusal.trace")"
@@ -169,6 +232,23 @@ if [[ -d $fx ]] && command -v Xvfb >/dev/null; then
         configure "$jdk17" "Main Class=forms.FxApp" "--module-path=$fx --add-modules=javafx.graphics" "$work/fx-classes"
         same "17: a JavaFX application without main" "$jdk17" \
             "--module-path=$fx --add-modules=javafx.graphics -cp fx-classes forms.FxApp a b" a b
+
+        # java's -splash: in the VM parameters: the splash picture where
+        # [Display] names none, otherwise dropped; never a JVM option.
+        convert -size 120x80 xc:navy "$work/option.png" && convert -size 200x100 xc:gold "$work/display.png"
+        for jdk in "$jdk17" "$jdk25"; do
+            [[ -f $jdk/lib/libsplashscreen.so ]] || continue
+            v=$(basename "$jdk" | grep -o '[0-9][0-9]' | head -1)
+            configure "$jdk" "Main Class=forms.Probe" "-splash:option.png" "$work/classes"
+            same "$v: -splash: in the VM parameters" "$jdk" \
+                "-splash:option.png -Dcorvid.executable=$app -cp classes forms.Probe splash inputs" splash inputs
+            check_contains "$v: -splash: in the VM parameters: its picture shows" "$RUN_STDOUT" "splash 120x80"
+            configure "$jdk" "Main Class=forms.Probe" "-splash:option.png" "$work/classes" "[Display]
+Splash Screen=display.png"
+            run_captured bash -c 'cd "$0" && exec "$1" splash inputs' "$work" "$app"
+            check_equal "$v: -splash: besides [Display] Splash Screen: the configured picture, no option" \
+                "0 splash 200x100 display.png"$'\n'"inputs=[-Dcorvid.executable=$app]"$'\n' "$RUN_STATUS $RUN_STDOUT"
+        done
         kill "$_WINE_ENV_XVFB" 2>/dev/null
         wait "$_WINE_ENV_XVFB" 2>/dev/null
     else

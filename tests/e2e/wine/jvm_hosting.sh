@@ -20,8 +20,12 @@ app=$E2E_TMP/app
 install_launcher "$app/app.exe"
 log=$E2E_TMP/jvm.log
 world=$E2E_TMP/world.txt
-# The launcher's own path, after the configured options.
+# The launcher's own path, after the configured options; what it sets as
+# java does, last; and the option that keeps the JVM quiet about the
+# rebound input arguments, first.
 executable="-Dcorvid.executable=$(win "$app")\\app.exe"
+standard="-Dsun.java.launcher=SUN_STANDARD"
+quiet="-Xlog:jni+resolve=off"
 
 # make_runtime FOLDER server|client [VARIANT]: a runtime holding the library.
 make_runtime() {
@@ -84,13 +88,13 @@ configure "$(printf '%s\n' "[Java Runtime Environment]" "Main Class=app.Main" "J
     "class app/Main main=print"
 launch one "" "two words"
 check_equal "$CASE: exit code" 0 "$RUN_STATUS"
-check_equal "$CASE: JNI 1.2, options not ignored" "version=0x00010002 nOptions=12 ignoreUnrecognized=0" \
+check_equal "$CASE: JNI 1.2, options not ignored" "version=0x00010002 nOptions=14 ignoreUnrecognized=0" \
     "$(log_value "JNI_CreateJavaVM " | sed 's/^thread=[0-9]* //')"
 # The sizes are a share of the physical memory that GlobalMemoryStatus reports:
 # a whole number of pages, about what Linux reports. 50% of M KiB is the first
 # size; M is then 2 * that or one more, and 33% must match one of them.
-half=$(log_options | sed -n 3p)
-third=$(log_options | sed -n 4p)
+half=$(log_options | sed -n 4p)
+third=$(log_options | sed -n 5p)
 half_kb=${half#-Xmx}
 half_kb=${half_kb%K}
 if [[ $half_kb =~ ^[0-9]+$ ]] && awk -v h="$half_kb" -v t="${third#-Xms}" '
@@ -106,15 +110,17 @@ fi
 inherited_path=$(log_value "env Path=Z:\\tools;")
 inherited_path=${inherited_path%";$(win "$server_rt")\\bin"}
 check_equal "$CASE: option list in order" \
-    "$(printf '%s\n' "-Djava.library.path=native;$(win "$app")\\;.;$inherited_path;$(win "$server_rt")\\lib" \
+    "$(printf '%s\n' "$quiet" "-Djava.library.path=native;$(win "$app")\\;.;$inherited_path;$(win "$server_rt")\\lib" \
         "-Djava.class.path=app.jar;lib\\x.jar" "$half" "$third" "-Xmx1024K" "-Xms4194304K" \
-        "-Dq=a b" "-Dhome=$(win "$server_rt")" "-xmx50P" "-Xss2m" "$executable" "-Dsun.java.command=app.Main one  two words")" \
+        "-Dq=a b" "-Dhome=$(win "$server_rt")" "-xmx50P" "-Xss2m" "$executable" "-Dsun.java.command=app.Main one  two words" \
+        "$standard")" \
     "$(log_options)"
 check_equal "$CASE: TAV_JVM_PATH" "$(win "$server_rt")\\bin\\server\\jvm.dll" "$(log_value "env TAV_JVM_PATH=")"
 check_equal "$CASE: TAV_JVM_HOME" "$(win "$server_rt")" "$(log_value "env TAV_JVM_HOME=")"
 check_contains "$CASE: Path = System Path, inherited Path, runtime bin" "$inherited_path" "C:\\windows"
 check_equal "$CASE: -Xss2m gives the Java thread 2 MiB" 2097152 "$(log_value "stack ")"
-check_not_contains "$CASE: no default stack asked when -Xss is set" "$LOG" "JNI_GetDefaultJavaVMInitArgs"
+check_not_contains "$CASE: no default stack asked when -Xss is set" "$LOG" "version=0x00010001"
+check_contains "$CASE: the JVM asked whether it speaks JNI 9" "$LOG" "JNI_GetDefaultJavaVMInitArgs thread=$(thread_of "JNI_CreateJavaVM ") version=0x00090000"
 create_thread=$(thread_of "JNI_CreateJavaVM ")
 check_equal "$CASE: main runs on the thread that created the VM" "main thread=$create_thread args=3" "$(grep '^main thread' <<<"$LOG")"
 destroy_thread=$(thread_of "DestroyJavaVM ")
@@ -137,9 +143,9 @@ configure "$(printf '%s\n' "[Java Runtime Environment]" "Main Class=app.Main" "J
     "[Class Path]" "Class Path=$(win "$app")\\lib\\*;app.jar")" "class app/Main main=return"
 launch
 check_equal "$CASE: joined in order, jars of the folder in name order" \
-    "$(printf '%s\n' "-Djava.class.path=$(win "$app")\\lib\\A.JAR;$(win "$app")\\lib\\b.jar;app.jar" \
+    "$(printf '%s\n' "$quiet" "-Djava.class.path=$(win "$app")\\lib\\A.JAR;$(win "$app")\\lib\\b.jar;app.jar" \
         "--module-path=my mods" "--add-opens=java.base/java.lang=ALL-UNNAMED" "--add-modules=m" \
-        "$executable" "-Dsun.java.command=app.Main")" "$(log_options)"
+        "$executable" "-Dsun.java.command=app.Main" "$standard")" "$(log_options)"
 configure "$(runtime_ini "$(win "$server_rt")" "Virtual Machine Parameters=-Xmx1m --add-opens" "")" "class app/Main main=return"
 launch_msgbox
 check_equal "$CASE: an option without its value: message" \
@@ -153,7 +159,8 @@ configure "$(printf '%s\n' "[Java Runtime Environment]" "Main Class=app.Main" "J
 launch_msgbox
 check_equal "$CASE: message 209" $'Java Class Path was not specified in INI file.' "$MSGBOX_TEXT"
 check_equal "$CASE: exit code" 0 "$RUN_STATUS"
-check_contains "$CASE: created with zero options" "$(log_value "JNI_CreateJavaVM ")" "nOptions=0 "
+check_contains "$CASE: created with none of the configured options" "$(log_value "JNI_CreateJavaVM ")" "nOptions=1 "
+check_equal "$CASE: ... the quiet option alone" "$quiet" "$(log_options)"
 check_contains "$CASE: default stack asked with JNI 1.1" "$(log_value "JNI_GetDefaultJavaVMInitArgs ")" "version=0x00010001"
 check_equal "$CASE: its javaStackSize sizes the Java thread" 3145728 "$(log_value "stack ")"
 
@@ -187,6 +194,40 @@ check_equal "$CASE: exit code" 0 "$RUN_STATUS"
 check_equal "$CASE: bytes in code page 1252, unmappable as ?" "$(printf '%s\n' 'arg 0 Gr\xfc\xdfe' 'arg 1 ?')" \
     "$(grep '^arg ' <<<"$LOG")"
 check_equal "$CASE: printed back in the JVM's charset" $'Gr\xfc\xdfe\r\n?\r\n' "$RUN_STDOUT"
+
+CASE="input arguments"
+# What the program reads as the JVM's options is bound to the configured
+# ones, decoded from the code page as the JVM decodes its own; the hooks and
+# the quiet option still reach the JVM. A runtime without the management
+# class, or one before 9, keeps the JVM's own list, and the start goes on.
+input_arguments() { grep '^input argument ' <<<"$LOG" | sed 's/^input argument //'; }
+ini=$(runtime_ini "$(win "$server_rt")" 'Virtual Machine Parameters=-Xmx64m --add-opens java.base/java.lang=ALL-UNNAMED -Dname=Grüße' "")
+configure "$ini" $'management\nclass app/Main main=inputs'
+case_env=(LOCPATH="$E2E_TMP/locales" LC_ALL=de_DE.UTF-8)
+launch
+case_env=()
+check_equal "$CASE: exit code" 0 "$RUN_STATUS"
+check_equal "$CASE: the hooks reach the JVM" $'hook vfprintf\nhook exit\nhook abort' "$(grep '^hook ' <<<"$LOG")"
+check_equal "$CASE: the option reaches the JVM in code page 1252" 'option -Dname=Gr\xfc\xdfe' "$(grep '^option -Dname' <<<"$LOG")"
+check_contains "$CASE: the class is loaded, not initialised, by the boot loader" "$LOG" \
+    "Class.forName sun.management.VMManagementImpl initialize=false boot loader"
+check_contains "$CASE: its list is bound" "$LOG" "RegisterNatives sun/management/VMManagementImpl getVmArguments0 ()[Ljava/lang/String;"
+check_equal "$CASE: the configured options, as Unicode" \
+    "$(printf '%s\n' "-Xmx64m" "--add-opens=java.base/java.lang=ALL-UNNAMED" '-Dname=Gr\xc3\xbc\xc3\x9fe' "$executable")" \
+    "$(input_arguments)"
+check_contains "$CASE: bound before main" "$(grep -E '^(RegisterNatives|main thread)' <<<"$LOG" | head -1)" "RegisterNatives"
+configure "$ini" $'class app/Main main=inputs,print'
+launch a
+check_equal "$CASE: no management class: the program runs" "0 a" "$RUN_STATUS $(head -1 <<<"$RUN_STDOUT" | tr -d '\r')"
+check_not_contains "$CASE: no management class: nothing bound" "$LOG" "RegisterNatives"
+check_equal "$CASE: no management class: the JVM's own list, hooks included" \
+    "$(printf '%s\n' vfprintf exit abort "$quiet")" "$(input_arguments | head -4)"
+configure "$ini" $'jni 8\nmanagement\nclass app/Main main=inputs'
+launch
+check_equal "$CASE: a runtime before 9: runs" 0 "$RUN_STATUS"
+check_not_contains "$CASE: a runtime before 9: no quiet option it would refuse" "$LOG" "option -Xlog"
+check_not_contains "$CASE: a runtime before 9: nothing loaded or bound" "$LOG" "Class.forName"
+check_equal "$CASE: a runtime before 9: the JVM's own list" "vfprintf" "$(input_arguments | head -1)"
 
 # ---- finding the runtime -------------------------------------------------------
 CASE="registered runtime"
@@ -267,23 +308,41 @@ create returns -7|server_rt|create -7;class app/Main main=print|JNI exception: f
 main class not a string|server_rt|missing java/lang/String;class app/Main main=print|Failed to load Main Class: app/Main.%NL%|255
 main class not found|server_rt|class app/Other main=print|Could not find the main class app/Main.%NL%|255
 no main method|server_rt|lookup-exceptions no;class app/Main|No main method found in specified class.%NL%|255
-the JVM's reason|server_rt|create -1;say Unrecognized option: --frobnicate\n;class app/Main|JNI exception: failed to create the Java VM%NL%Reason: unknown.%NL%Unrecognized option: --frobnicate|255
+the JVM's reason|server_rt|create -1;say Unrecognized option: --frobnicate\n;class app/Main|JNI exception: failed to create the Java VM%NL%Reason: Unrecognized option: --frobnicate.%NL%|255
+the JVM's words after a reason of the code|server_rt|create -4;say Could not reserve enough space\n;class app/Main|JNI exception: failed to create the Java VM%NL%Reason: not enough memory.%NL%Could not reserve enough space|255
+the JVM silent|server_rt|create -1;class app/Main|JNI exception: failed to create the Java VM%NL%Reason: unknown.%NL%|255
 EOF
+configure "$(runtime_ini "$(win "$server_rt")" "" "")" $'create -1\nsay Unrecognized option: --frobnicate\\n\nclass app/Main'
+case_env=(LC_ALL=de_DE.UTF-8)
+launch_msgbox
+case_env=()
+check_equal "$CASE: the JVM's reason, German lead text" \
+    $'JNI exception: konnte die Java VM nicht erzeugen\nReason: Unrecognized option: --frobnicate.\n' "$MSGBOX_TEXT"
 check_contains "$CASE: the JVM's reason: said through the hook" "$LOG" "says Unrecognized option"
 check_equal "$CASE: the JVM's reason: not printed besides" "" "$RUN_STDOUT"
 
 CASE="Main Jar"
 configure "$(printf '%s\n' "[Java Runtime Environment]" "Main Jar=%APP_JAR%" "JRE Path=$(win "$server_rt")" \
     "[Class Path]" "Class Path=other.jar")" "class app/Main main=print"
-case_env=(APP_JAR='C:\apps\app.jar')
+jar_dir=$(win "$E2E_TMP")
+write_file "$E2E_TMP/app.jar" "PK"
+case_env=(APP_JAR="$jar_dir\\app.jar")
 launch_msgbox a b
 case_env=()
 check_equal "$CASE: the jar is the class path, named by the command property" \
-    "$(printf '%s\n' '-Djava.class.path=C:\apps\app.jar' "$executable" '-Dsun.java.command=C:\apps\app.jar a b')" "$(log_options)"
+    "$(printf '%s\n' "$quiet" "-Djava.class.path=$jar_dir\\app.jar" "$executable" "-Dsun.java.command=$jar_dir\\app.jar a b" "$standard")" \
+    "$(log_options)"
 check_contains "$CASE: the runtime's launcher helper is asked for" "$LOG" "FindClass sun/launcher/LauncherHelper"
 check_equal "$CASE: no main class asked for; a runtime without the helper cannot read the jar" \
-    'Failed to load Main Class: C:\apps\app.jar.'$'\n' "$MSGBOX_TEXT"
+    "Failed to load Main Class: $jar_dir\\app.jar."$'\n' "$MSGBOX_TEXT"
 check_equal "$CASE: exit code" 255 "$RUN_STATUS"
+rm -f "$log"
+case_env=(APP_JAR='C:\apps\missing.jar')
+launch_msgbox
+case_env=()
+check_equal "$CASE: a jar that cannot be opened: java's words" 'Unable to access jarfile C:\apps\missing.jar' "$MSGBOX_TEXT"
+check_equal "$CASE: a jar that cannot be opened: exit code" 255 "$RUN_STATUS"
+check_not_contains "$CASE: a jar that cannot be opened: no JVM" "$LOG" "JNI_CreateJavaVM"
 
 CASE="main method missing with NoSuchMethodError"
 configure "$(runtime_ini "$(win "$server_rt")" "" "")" "class app/Main"

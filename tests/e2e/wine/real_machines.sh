@@ -116,7 +116,7 @@ write_file "$machines/app.ini" "[Java Runtime Environment]"$'\r\n'"Main Class=ap
 launch "$machines/app.exe"
 check_equal "user options: the program runs" 0 "$RUN_STATUS"
 check_equal "user options: after the configured ones, whole" \
-    $'-Djava.class.path=app.jar\n-Xmx100m\n-Xmx300m\n-Dmy.folder=C:\\My Files\\x y\n-Dcorvid.executable='"$(win "$machines/app.exe")"$'\n-Dsun.java.command=app.Main' \
+    $'-Xlog:jni+resolve=off\n-Djava.class.path=app.jar\n-Xmx100m\n-Xmx300m\n-Dmy.folder=C:\\My Files\\x y\n-Dcorvid.executable='"$(win "$machines/app.exe")"$'\n-Dsun.java.command=app.Main\n-Dsun.java.launcher=SUN_STANDARD' \
     "$(grep '^option ' <<<"$LOG" | sed 's/^option //')"
 check_contains "user options: traced" "$TRACE" "user option from "
 

@@ -331,6 +331,14 @@ void writeArchiveAtExit() {
     exitProcess(static_cast<int>(code));
 }
 
+// ---- the management interface's list of the JVM's options ------------------------
+// Every option string JNI_CreateJavaVM was given, hooks included, as HotSpot
+// lists them; and what sun.management.VMManagementImpl.getVmArguments0 was
+// bound to with RegisterNatives, when it was.
+std::vector<std::string> givenOptions;
+using VmArgumentsFunction = jobjectArray(JNICALL*)(JNIEnv*, jobject);
+VmArgumentsFunction boundVmArguments = nullptr;
+
 // ---- methods -------------------------------------------------------------------
 
 struct Method {
@@ -356,6 +364,7 @@ const std::deque<Method>& methods() {
             {"java/io/FileOutputStream", "<init>", "(Ljava/io/FileDescriptor;)V", false},
             {"java/io/PrintStream", "close", "()V", false},
             {"sun/launcher/LauncherHelper", "checkAndLoadMain", "(ZILjava/lang/String;)Ljava/lang/Class;", true},
+            {"java/lang/Class", "forName", "(Ljava/lang/String;ZLjava/lang/ClassLoader;)Ljava/lang/Class;", true},
         };
         for (const auto& [name, declared] : world().classes) {
             if (declared.main) list.push_back({name, "main", "([Ljava/lang/String;)V", true, &*declared.main});
@@ -467,6 +476,24 @@ jint runSteps(ThreadEnv* env, const Method& method, const std::vector<jvalue>& a
                 result = first ? static_cast<jint>(std::strtol(first->bytes.c_str(), nullptr, 10)) : 0;
                 break;
             }
+            case Step::Inputs: {
+                // As RuntimeMXBean.getInputArguments() asks.
+                if (!boundVmArguments) {
+                    logLine("input arguments: the JVM's own, " + std::to_string(givenOptions.size()));
+                    for (const std::string& option : givenOptions) logLine("input argument " + escapeBytes(option));
+                    break;
+                }
+                jobject self = ref(make(Object::Class, "sun/management/VMManagementImpl"));
+                jobjectArray list = boundVmArguments(env, self);
+                if (!list) fatal("the bound getVmArguments0 returned null");
+                const Object* answered = use(list, Object::ObjectArray, "getVmArguments0");
+                logLine("input arguments: bound, " + std::to_string(answered->elements.size()));
+                for (const Object* element : answered->elements) {
+                    if (!element || element->kind != Object::String) fatal("getVmArguments0 answered a null or non-String element");
+                    logLine("input argument " + escapeBytes(encode(element->text, Charset::Utf8)));
+                }
+                break;
+            }
         }
     }
     logLine(method.name + " returns");
@@ -505,6 +532,18 @@ jvalue invoke(ThreadEnv* env, const Method& method, Object* self, const std::vec
             std::fclose(self->target->file);
             self->target->file = nullptr;
         }
+    } else if (method.name == "forName") {
+        // Class.forName(name, initialize, loader): only the management class
+        // of a world that has it; every other name is not found.
+        const std::string name = encode(use(arguments.at(0).l, Object::String, "Class.forName")->text, Charset::Utf8);
+        const bool initialize = (arguments.at(1).i & 0xFF) != 0;
+        logLine("Class.forName " + name + " initialize=" + (initialize ? "true" : "false") +
+                (arguments.at(2).l ? " with a loader" : " boot loader"));
+        if (name == "sun.management.VMManagementImpl" && world().management) {
+            result.l = ref(make(Object::Class, "sun/management/VMManagementImpl"));
+        } else {
+            env->pending = newThrowable("java/lang/ClassNotFoundException", name);
+        }
     } else if (method.name == "checkAndLoadMain") {
         result.l = checkAndLoadMain(use(arguments.at(2).l, Object::String, "checkAndLoadMain")->text);
     } else if (method.name == "toString") {
@@ -526,7 +565,7 @@ jclass JNICALL FindClass(JNIEnv* jni, const char* name) {
     const bool platform = name == std::string("java/lang/String") || name == std::string("java/lang/System") ||
                           name == std::string("java/io/PrintStream") || name == std::string("java/io/FileOutputStream") ||
                           name == std::string("java/io/ByteArrayOutputStream") || name == std::string("java/lang/Throwable") ||
-                          name == std::string("java/io/FileDescriptor") ||
+                          name == std::string("java/io/FileDescriptor") || name == std::string("java/lang/Class") ||
                           (name == std::string("sun/launcher/LauncherHelper") && world().launcherHelper);
     if ((!platform && world().classes.count(name) == 0) || world().missingClasses.count(name) > 0) {
         env->pending = newThrowable("java/lang/NoClassDefFoundError", name);
@@ -888,6 +927,34 @@ void JNICALL SetByteArrayRegion(JNIEnv* jni, jbyteArray reference, jsize start, 
     logLine("SetByteArrayRegion " + std::to_string(start) + " " + escapeBytes(array->bytes));
 }
 
+jstring JNICALL NewString(JNIEnv* jni, const jchar* chars, jsize length) {
+    envOf(jni, "NewString");
+    if (length < 0 || (length > 0 && !chars)) fatal("NewString with a negative length or no characters");
+    Object* string = make(Object::String);
+    string->text.assign(reinterpret_cast<const char16_t*>(chars), static_cast<std::size_t>(length));
+    string->bytes = encode(string->text, Charset::Utf8);
+    logLine("NewString " + escapeBytes(string->bytes));
+    return static_cast<jstring>(ref(string));
+}
+
+// Binds the one native method the launcher may bind: the management
+// interface's list of the JVM's options.
+jint JNICALL RegisterNatives(JNIEnv* jni, jclass cls, const JNINativeMethod* natives, jint count) {
+    ThreadEnv* env = envOf(jni, "RegisterNatives");
+    Object* owner = use(cls, Object::Class, "RegisterNatives");
+    for (jint i = 0; i < count; ++i) {
+        const std::string name = natives[i].name, signature = natives[i].signature;
+        logLine("RegisterNatives " + owner->name + " " + name + " " + signature);
+        if (owner->name != "sun/management/VMManagementImpl" || name != "getVmArguments0" ||
+            signature != "()[Ljava/lang/String;" || !natives[i].fnPtr) {
+            env->pending = newThrowable("java/lang/NoSuchMethodError", name);
+            return JNI_ERR;
+        }
+        boundVmArguments = reinterpret_cast<VmArgumentsFunction>(natives[i].fnPtr);
+    }
+    return JNI_OK;
+}
+
 // ---- the tables ------------------------------------------------------------------
 
 using Slot = void (*)();
@@ -946,6 +1013,8 @@ const JNINativeInterface_ envTable = [] {
     table.SetObjectArrayElement = SetObjectArrayElement;
     table.NewByteArray = NewByteArray;
     table.SetByteArrayRegion = SetByteArrayRegion;
+    table.NewString = NewString;
+    table.RegisterNatives = RegisterNatives;
     return table;
 }();
 
@@ -1069,6 +1138,7 @@ extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, vo
     for (jint i = 0; i < arguments->nOptions; ++i) {
         const JavaVMOption& option = arguments->options[i];
         const std::string_view name = option.optionString;
+        givenOptions.emplace_back(name);
         if (name == "vfprintf" || name == "exit" || name == "abort") {
             hooks.emplace_back(name);
             if (name == "vfprintf") vfprintfHook = reinterpret_cast<decltype(vfprintfHook)>(option.extraInfo);
@@ -1118,7 +1188,8 @@ extern "C" JNIEXPORT jint JNICALL JNI_GetDefaultJavaVMInitArgs(void* record) {
     char version[32];
     std::snprintf(version, sizeof version, "0x%08lx", static_cast<unsigned long>(arguments->version));
     logLine("JNI_GetDefaultJavaVMInitArgs " + threadTag() + " version=" + version);
-    if (arguments->version != 0x00010001) return JNI_EVERSION;
+    // Any other version is only asked whether it is spoken.
+    if (arguments->version != 0x00010001) return arguments->version <= world().jniVersion ? JNI_OK : JNI_EVERSION;
     arguments->javaStackSize = static_cast<jint>(world().defaultStackSize);
     return JNI_OK;
 }

@@ -30,6 +30,7 @@ bool parseSteps(const std::string& text, Steps& steps) {
         else if (name == "sleep") step.kind = Step::Sleep;
         else if (name == "wait-stop") step.kind = Step::WaitStop;
         else if (name == "return-arg") step.kind = Step::ReturnArgument;
+        else if (name == "inputs") step.kind = Step::Inputs;
         else return false;
         const bool needsValue = step.kind == Step::Exit || step.kind == Step::Linger || step.kind == Step::Sleep;
         if (colon != std::string::npos) {
@@ -103,6 +104,10 @@ bool parseLine(const std::string& line, World& world) {
         (rest == "detach" ? world.failDetach : world.failUtfChars) = true;
     } else if (key == "launcher-helper" && rest.empty()) {
         world.launcherHelper = true;
+    } else if (key == "management" && rest.empty()) {
+        world.management = true;
+    } else if (key == "jni" && parseNumber(rest, number) && number >= 8) {
+        world.jniVersion = number == 8 ? 0x00010008 : number << 16;
     } else if (key == "lookup-exceptions" && (rest == "yes" || rest == "no")) {
         world.lookupExceptions = rest == "yes";
     } else {

@@ -13,7 +13,7 @@ namespace corvid_test_jvm {
 
 // One thing a simulated Java method does, in order.
 struct Step {
-    enum Kind { Print, Throw, Exit, Linger, Return, Sleep, WaitStop, ReturnArgument } kind;
+    enum Kind { Print, Throw, Exit, Linger, Return, Sleep, WaitStop, ReturnArgument, Inputs } kind;
     long value = 0;  // exit code, milliseconds to linger or sleep, or the int returned
 };
 using Steps = std::vector<Step>;
@@ -41,6 +41,10 @@ struct World {
     bool failDetach = false;
     bool failUtfChars = false;
     bool launcherHelper = false;  // sun/launcher/LauncherHelper exists
+    bool management = false;      // sun/management/VMManagementImpl exists
+    // The highest JNI version JNI_GetDefaultJavaVMInitArgs answers (as a
+    // runtime of version 21 does); 1.1 is always answered.
+    long jniVersion = 0x00150000;
     std::set<std::string> missingClasses;
     std::map<std::string, WorldClass> classes;
 };

@@ -1,4 +1,4 @@
-#include "jvm/jvm_output.h"
+#include "java/jvm_output.h"
 
 #include <atomic>
 #include <utility>
@@ -116,13 +116,19 @@ jint JNICALL jvmVfprintfHook(std::FILE* stream, const char* formatText, va_list 
     return length;
 }
 
-WideString withJvmText(const WideString& message, const std::string& jvmText) {
+WideString jvmWords(const std::string& jvmText) {
     WideString text = fromNarrow(jvmText);
     const std::size_t first = text.find_first_not_of(u"\r\n");
-    if (first == WideString::npos) return message;
+    if (first == WideString::npos) return {};
     text.erase(0, first);
     text.erase(text.find_last_not_of(u"\r\n") + 1);
     if (text.size() > kJvmTextLimit) text = u"\u2026" + text.substr(text.size() - kJvmTextLimit);
+    return text;
+}
+
+WideString withJvmText(const WideString& message, const std::string& jvmText) {
+    const WideString text = jvmWords(jvmText);
+    if (text.empty()) return message;
     WideString result = message;
     if (!result.empty() && result.back() != u'\n') result += u'\n';
     return result + text;

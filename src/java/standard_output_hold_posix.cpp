@@ -2,7 +2,7 @@
 #error "standard_output_hold_posix.cpp is for the POSIX build only"
 #endif
 
-#include "jvm/standard_output_hold.h"
+#include "java/standard_output_hold.h"
 
 #include <unistd.h>
 

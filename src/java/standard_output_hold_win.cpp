@@ -2,7 +2,7 @@
 #error "standard_output_hold_win.cpp is for the Windows build only"
 #endif
 
-#include "jvm/standard_output_hold.h"
+#include "java/standard_output_hold.h"
 
 namespace corvid {
 

@@ -1,4 +1,4 @@
-#include "jvm/java_strings.h"
+#include "java/java_strings.h"
 
 #include <string>
 

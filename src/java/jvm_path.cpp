@@ -1,6 +1,5 @@
-#include "jvm/jvm_path.h"
+#include "java/jvm_path.h"
 
-#include "jvm/process_environment.h"
 #include "start/launcher.h"
 #include "start/messages.h"
 

@@ -2,7 +2,7 @@
 // and through String(byte[]), so the JVM decodes it with its default charset.
 #pragma once
 
-#include "jvm/java_api.h"
+#include "java/java_api.h"
 #include "platform/text.h"
 
 namespace corvid {

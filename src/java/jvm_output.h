@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "jvm/java_api.h"
+#include "java/java_api.h"
 #include "platform/text.h"
 
 namespace corvid {
@@ -32,9 +32,12 @@ void setJvmOutputGuard(bool (*guard)(const std::string& piece));
 // nothing is lost and the order stays.
 jint JNICALL jvmVfprintfHook(std::FILE* stream, const char* format, va_list arguments);
 
-// The message followed by the JVM's text: at most the last 4,000 characters,
-// line breaks kept, blank lines around it dropped; the message alone when the
-// JVM said nothing.
+// The JVM's text as a message shows it: at most the last 4,000 characters,
+// line breaks kept, blank lines around it dropped; empty when the JVM said
+// nothing.
+WideString jvmWords(const std::string& jvmText);
+// The message followed by the JVM's words on a line of their own; the
+// message alone when the JVM said nothing.
 WideString withJvmText(const WideString& message, const std::string& jvmText);
 
 }  // namespace corvid
