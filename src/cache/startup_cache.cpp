@@ -3,6 +3,9 @@
 #include "cache/startup_cache.h"
 
 #include <algorithm>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "cache/cache_exit.h"
@@ -35,6 +38,38 @@ bool managesSharingItself(const JvmOptionList& options) {
     });
 }
 
+// The first option that runs an agent in the JVM: from the configuration, or
+// from the variables every JVM reads, JAVA_TOOL_OPTIONS and _JAVA_OPTIONS.
+// The JVM writes no archive while an agent runs (a Java agent needs a
+// diagnostic switch, a native one is refused), and it refuses by failing to
+// start, so the start that would create one would not start at all.
+std::optional<std::string> agentOption(const JvmOptionList& options, Environment& environment) {
+    static constexpr std::string_view kAgentOptions[] = {"-javaagent:", "-agentlib:", "-agentpath:", "-Xrun"};
+    const auto isAgent = [](std::string_view option) {
+        return std::any_of(std::begin(kAgentOptions), std::end(kAgentOptions),
+                           [&](std::string_view agent) { return startsWith(option, agent); });
+    };
+    for (const std::string& option : options) {
+        if (isAgent(option)) return option;
+    }
+    for (const WideView name : {WideView(u"JAVA_TOOL_OPTIONS"), WideView(u"_JAVA_OPTIONS")}) {
+        const std::string value = toUtf8(environment.get(WideString(name)).value_or(WideString()));
+        // The JVM splits these at white space; a quoted agent path with a
+        // space in it still starts with the option's name.
+        std::size_t start = 0;
+        while (start < value.size()) {
+            const std::size_t end = value.find_first_of(" \t\r\n", start);
+            const std::string_view token = std::string_view(value).substr(start, end - start);
+            if (isAgent(token) || (token.size() > 1 && token[0] == '"' && isAgent(token.substr(1)))) {
+                return toUtf8(WideString(name)) + "=" + std::string(token);
+            }
+            if (end == std::string::npos) break;
+            start = end + 1;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 void prepareStartupCache(Launcher& launcher) {
@@ -48,6 +83,10 @@ void prepareStartupCache(Launcher& launcher) {
 
     if (managesSharingItself(launcher.jvmOptions)) {
         traceLine(launcher, "off: the options manage class data sharing themselves");
+        return;
+    }
+    if (const auto agent = agentOption(launcher.jvmOptions, launcher.platform.environment)) {
+        traceLine(launcher, "off: the JVM writes no archive while an agent runs (", fromUtf8(*agent), ")");
         return;
     }
     const WideString home = runtimeHomeFolder(launcher.jvmLibraryPath);

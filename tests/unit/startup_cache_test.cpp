@@ -473,6 +473,28 @@ TEST(StartupCacheFolder, WhatTheFilesInTheFolderDecide) {
          CacheMode::Off, nullptr},
         {"options that run class data sharing themselves: plain start",
          [](Harness& t, const WideString&) { t.options.push_back("-Xshare:off"); }, CacheMode::Off, nullptr},
+        {"a Java agent in the options: plain start (the JVM would not start to create the archive)",
+         [](Harness& t, const WideString&) { t.options.push_back("-javaagent:C:\\agents\\trace.jar=verbose"); },
+         CacheMode::Off, nullptr},
+        {"a native agent in JAVA_TOOL_OPTIONS: plain start",
+         [](Harness& t, const WideString&) {
+             t.fake.environment.variables[u"JAVA_TOOL_OPTIONS"] =
+                 u"-Xmx1g  -agentlib:jdwp=transport=dt_socket,server=y,suspend=n";
+         },
+         CacheMode::Off, nullptr},
+        {"an agent by path, quoted, in _JAVA_OPTIONS: plain start",
+         [](Harness& t, const WideString&) {
+             t.fake.environment.variables[u"_JAVA_OPTIONS"] = u"\"-agentpath:C:\\Program Files\\p.dll\"";
+         },
+         CacheMode::Off, nullptr},
+        {"the old agent form in _JAVA_OPTIONS: plain start",
+         [](Harness& t, const WideString&) { t.fake.environment.variables[u"_JAVA_OPTIONS"] = u"-Xrunjdwp:server=y"; },
+         CacheMode::Off, nullptr},
+        {"agent names only inside other options' values: the archive is created",
+         [](Harness& t, const WideString&) {
+             t.fake.environment.variables[u"JAVA_TOOL_OPTIONS"] = u"-Dnote=-javaagent:x.jar -Dx=-agentlib:y\t-Xss2m";
+         },
+         CacheMode::Create, nullptr},
         {"no base archive in the runtime: plain start",
          [](Harness& t, const WideString&) {
              t.fake.files.known.erase(nativePath(kLibraryFolder) + kPathSeparator + u"classes.jsa");

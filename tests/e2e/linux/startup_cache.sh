@@ -352,6 +352,36 @@ for jdk in "$jdk17" ${newest:+"$newest"}; do
     check_equal "$(basename "$jdk") folder filled during the start: nothing left" "" "$(cd "$folder" && ls)"
 done
 
+# ---- an agent in the JVM: every start plain -----------------------------------------------------
+# The JVM refuses to write an archive while an agent runs, and it refuses by
+# not starting: before, every other start failed.
+mkdir -p "$E2E_TMP/agent"
+(cd "$E2E_TMP/agent" && "$jdk17/bin/jar" xf "$probes" corvid/probe/SlowStart.class &&
+    printf 'Premain-Class: corvid.probe.SlowStart\n' >manifest &&
+    "$jdk17/bin/jar" cfm agent.jar manifest corvid/probe/SlowStart.class)
+agent_starts() {
+    outputs=""
+    for n in 1 2 3; do
+        rm -f "$E2E_TMP/trace"
+        run_captured XDG_CACHE_HOME="$cache_root" CORVID_TRACE="$E2E_TMP/trace" "$@" "$app" "a$n"
+        outputs+="$RUN_STATUS $(grep -o '^\[a[0-9]\]$' <<<"$RUN_STDOUT")|"
+    done
+    TRACE=$(cat "$E2E_TMP/trace" 2>/dev/null)
+}
+for jdk in "$jdk17" ${newest:+"$newest"}; do
+    name=$(basename "$jdk")
+    configure "$jdk" corvid.probe.PrintArgs "agent-$name" "-javaagent:$E2E_TMP/agent/agent.jar=0"
+    agent_starts
+    check_equal "$name Java agent in the VM parameters: three starts, exit 0" "0 [a1]|0 [a2]|0 [a3]|" "$outputs"
+    check_contains "$name Java agent in the VM parameters: said so" "$TRACE" \
+        "startup cache: off: the JVM writes no archive while an agent runs (-javaagent:$E2E_TMP/agent/agent.jar=0)"
+    check_equal "$name Java agent in the VM parameters: no archive" "" "$(archives)"
+    configure "$jdk" corvid.probe.PrintArgs "native-agent-$name"
+    agent_starts JAVA_TOOL_OPTIONS="-agentlib:jdwp=transport=dt_socket,server=y,suspend=n,address=127.0.0.1:0"
+    check_equal "$name native agent in JAVA_TOOL_OPTIONS: three starts, exit 0" "0 [a1]|0 [a2]|0 [a3]|" "$outputs"
+    check_equal "$name native agent in JAVA_TOOL_OPTIONS: no archive" "" "$(archives)"
+done
+
 [[ -n $newest ]] && ((newest_version >= 25)) || { echo "skipped: the AOT cache needs a JDK 25 or later"; exit 0; }
 
 # ---- the AOT cache (25 and later), after its first cycle above --------------------------------
