@@ -113,7 +113,7 @@ Product Code=relaunch-$v"
         rm -f "$E2E_TMP/cache.trace"
         # The detached build of the AOT cache ends before the next start checks it.
         ((n == 3 && v >= 25)) && for _ in $(seq 180); do
-            compgen -G "$E2E_TMP/cache/Forms/relaunch-$v/*.aotconf" >/dev/null || break
+            compgen -G "$E2E_TMP/cache/Forms/relaunch-$v/corvid-cache/*.aotconf" >/dev/null || break
             sleep 0.5
         done
     done
