@@ -19,13 +19,6 @@ void traceLine(Launcher& launcher, const Pieces&... pieces) {
 
 inline WideString decimal(std::uint64_t value) { return fromAscii(std::to_string(value)); }
 
-inline bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-inline bool startsWith(WideView text, WideView prefix) { return text.substr(0, prefix.size()) == prefix; }
-inline bool endsWith(WideView text, WideView suffix) {
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
 
 inline WideString joinPath(const WideString& folder, WideView name) {
     WideString path = folder;

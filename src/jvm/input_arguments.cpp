@@ -1,5 +1,6 @@
 #include "jvm/input_arguments.h"
 
+#include <algorithm>
 #include <atomic>
 #include <string_view>
 
@@ -53,9 +54,8 @@ void traceLine(Launcher& launcher, const Pieces&... pieces) {
 JvmOptionList inputArgumentsOf(const JvmOptionList& options) {
     JvmOptionList visible;
     for (const std::string& option : options) {
-        bool hidden = false;
-        for (const std::string_view prefix : kHiddenByTheJvm) hidden = hidden || option.compare(0, prefix.size(), prefix) == 0;
-        if (!hidden) visible.push_back(option);
+        const auto hides = [&](std::string_view prefix) { return startsWith(option, prefix); };
+        if (std::none_of(std::begin(kHiddenByTheJvm), std::end(kHiddenByTheJvm), hides)) visible.push_back(option);
     }
     return visible;
 }

@@ -28,8 +28,6 @@ constexpr WideView kSplashOption = u"-splash:";
 // The options whose values are path lists the JVM opens.
 constexpr WideView kPathListOptions[] = {u"--module-path=", u"--upgrade-module-path="};
 
-bool startsWith(WideView text, WideView prefix) { return text.substr(0, prefix.size()) == prefix; }
-
 std::size_t findFrom(WideView text, char16_t c, std::size_t from) {
     return from >= text.size() ? WideView::npos : text.find(c, from);
 }
@@ -270,7 +268,7 @@ WideString expandClassPathWildcards(FileSystem& files, WideView classPath, char1
 
 void applySizeOption(Launcher& launcher, WideString& token) {
     if (isMemoryPercentOption(token)) applyMemoryPercent(token, launcher.platform.memory);
-    if (token.compare(0, kStackSizePrefix.size(), kStackSizePrefix) == 0) {
+    if (startsWith(token, kStackSizePrefix)) {
         if (const auto size = parseStackSize(WideView(token).substr(kStackSizePrefix.size()))) {
             launcher.threadStackSize = *size;
         }
@@ -298,15 +296,25 @@ void expandEnvironment(Environment& environment, WideString& text) {
     if (auto expanded = environment.expand(text)) text = std::move(*expanded);
 }
 
+namespace {
+
+// The VM parameters as tokens without their quotes, java's launcher options
+// taken out of them.
+LauncherOptions readVmParameters(Platform& platform, const WideString& file, WideList& tokens) {
+    tokens = splitVmParameters(readConfigValue(platform, file, u"Java Runtime Environment", u"Virtual Machine Parameters"));
+    for (WideString& token : tokens) removeQuotes(token);
+    return takeLauncherOptions(tokens);
+}
+
+}  // namespace
+
 WideString splashOptionPicture(Launcher& launcher) {
     Platform& platform = launcher.platform;
     const ModulePath module = platform.process.modulePath();
     const auto file = module.ok ? configFilePathFor(module.path) : std::nullopt;
     if (!file) return {};
-    WideList tokens =
-        splitVmParameters(readConfigValue(platform, *file, u"Java Runtime Environment", u"Virtual Machine Parameters"));
-    for (WideString& token : tokens) removeQuotes(token);
-    LauncherOptions taken = takeLauncherOptions(tokens);
+    WideList tokens;
+    LauncherOptions taken = readVmParameters(platform, *file, tokens);
     if (taken.splashPictures.empty()) return {};
     WideString picture = std::move(taken.splashPictures.back());
     expandEnvironment(platform.environment, picture);
@@ -370,10 +378,8 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
         form == MainForm::Jar ? launcher.mainJar : readConfigValue(platform, *file, u"Class Path", u"Class Path");
     // The VM parameters before the class path is settled: a -cp copied from
     // a java command line names it where the configuration does not.
-    WideList tokens =
-        splitVmParameters(readConfigValue(platform, *file, u"Java Runtime Environment", u"Virtual Machine Parameters"));
-    for (WideString& token : tokens) removeQuotes(token);
-    const LauncherOptions taken = takeLauncherOptions(tokens);
+    WideList tokens;
+    const LauncherOptions taken = readVmParameters(platform, *file, tokens);
     if (taken.dangling) {
         showDanglingOption(launcher, *taken.dangling);
         return JvmOptionsResult::Refused;
@@ -381,13 +387,15 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
     const bool configured = !classPath.empty();
     WideString fromOptions = classPathFromOptions(launcher, taken, form, configured);
     if (!configured) classPath = std::move(fromOptions);
-    if (launcher.trace.enabled()) {
+    if (launcher.trace.enabled() && !taken.splashPictures.empty()) {
         // The splash has been shown, or not, by now; the JVM never gets the option.
         const bool configuredSplash = !readConfigValue(platform, *file, u"Display", u"Splash Screen").empty();
-        for (const WideString& picture : taken.splashPictures) {
-            launcher.trace.line(kSplashOption, picture,
+        for (std::size_t i = 0; i < taken.splashPictures.size(); ++i) {
+            const bool last = i + 1 == taken.splashPictures.size();
+            launcher.trace.line(kSplashOption, taken.splashPictures[i],
                                 configuredSplash ? " dropped from the VM parameters: [Display] Splash Screen is set"
-                                                 : " taken from the VM parameters as the splash picture");
+                                : last           ? " taken from the VM parameters as the splash picture"
+                                                 : " dropped from the VM parameters: a later one wins");
         }
     }
     if (classPath.empty() && form == MainForm::Class) {
@@ -425,7 +433,7 @@ JvmOptionsResult buildJvmOptions(Launcher& launcher) {
         executableSet = executableSet || startsWith(token, kExecutableOption);
         launcherSet = launcherSet || startsWith(token, kLauncherOption);
         for (const WideView option : kPathListOptions) {
-            if (token.compare(0, option.size(), option) != 0) continue;
+            if (!startsWith(token, option)) continue;
             const auto list = pathListForJvm(launcher, WideView(token).substr(option.size()));
             if (!list) return JvmOptionsResult::Refused;
             token = WideString(option) + *list;

@@ -47,10 +47,7 @@ void appendUserOptions(Launcher& launcher, const WideString& configFile, WideLis
     }
     for (WideString& option : parseUserOptions(decodeIniBytes(*bytes).content)) {
         if (trace.enabled()) trace.line("user option from ", path, ": ", option);
-        if (isMemoryPercentOption(option)) applyMemoryPercent(option, platform.memory);
-        if (option.compare(0, 4, u"-Xss") == 0) {
-            if (const auto size = parseStackSize(WideView(option).substr(4))) launcher.threadStackSize = *size;
-        }
+        applySizeOption(launcher, option);
         tokens.push_back(std::move(option));
     }
 }

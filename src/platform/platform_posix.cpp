@@ -153,7 +153,7 @@ private:
         const std::string variable = prefix + toNarrow(value);
         std::vector<char*> environment;
         const auto add = [&](char* entry) {
-            if (std::string_view(entry).substr(0, prefix.size()) != prefix) environment.push_back(entry);
+            if (!startsWith(entry, prefix)) environment.push_back(entry);
         };
         if (keptEnvironment_) {
             for (std::string& entry : *keptEnvironment_) add(entry.data());

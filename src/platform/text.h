@@ -33,6 +33,13 @@ std::string toUtf8(WideView text);
 // Compares ignoring the case of the ASCII letters A to Z only.
 bool equalsIgnoringAsciiCase(WideView a, WideView b);
 bool endsWith(WideView text, char16_t c);
+inline bool endsWith(WideView text, WideView suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+inline bool startsWith(WideView text, WideView prefix) { return text.substr(0, prefix.size()) == prefix; }
+inline bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
 bool isWideSpace(char16_t c);
 WideString trimWideSpace(WideView text);
 

@@ -157,7 +157,9 @@ TEST(JoinOptionValues, JavaTwoTokenFormsBecomeOneToken) {
     for (const Case& c : cases) {
         WideList tokens = c.tokens;
         EXPECT_EQ(joinOptionValues(tokens, 0), c.dangling) << toUtf8(c.tokens.front());
-        if (!c.dangling) EXPECT_EQ(tokens, c.joined) << toUtf8(c.tokens.front());
+        if (!c.dangling) {
+            EXPECT_EQ(tokens, c.joined) << toUtf8(c.tokens.front());
+        }
     }
 }
 
