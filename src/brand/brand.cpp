@@ -31,11 +31,8 @@ const std::map<std::string, const char16_t*> kStringOptions = {
     {"--original-filename", u"OriginalFilename"}, {"--internal-name", u"InternalName"},
 };
 
-struct Options {
-    std::string icon;
-    std::map<WideString, WideString> strings;
-    std::optional<VersionNumber> productVersion;
-    std::optional<VersionNumber> fileVersion;
+// What to brand into which copy.
+struct Options : Branding {
     std::string input;
     std::string output;
 };
@@ -200,13 +197,7 @@ int brand(const Options& options, std::string& error) {
 }  // namespace
 
 int brandCopy(const std::string& input, const std::string& output, const Branding& branding, std::string& error) {
-    Options options;
-    options.icon = branding.icon;
-    options.strings = branding.strings;
-    options.productVersion = branding.productVersion;
-    options.fileVersion = branding.fileVersion;
-    options.input = input;
-    options.output = output;
+    Options options{branding, input, output};
     return brand(options, error);
 }
 

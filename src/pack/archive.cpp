@@ -5,26 +5,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "pack/options.h"
+
 namespace corvid::pack {
 
 namespace {
 
 constexpr std::uint64_t kZipLimit = 0xFFFFFFFFu;  // beyond it a zip needs ZIP64
 constexpr std::size_t kChunk = 1 << 16;
-
-// Relative, '/'-separated, with no empty, "." or ".." part: an archive that
-// names anything else can write outside the folder it is unpacked in.
-bool isRelativeName(const std::string& name) {
-    if (name.empty() || name.find('\\') != std::string::npos || name.find('\0') != std::string::npos) return false;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = name.find('/', start);
-        const std::string part = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (part.empty() || part == "." || part == "..") return false;
-        if (end == std::string::npos) return true;
-        start = end + 1;
-    }
-}
 
 void append16(std::string& out, std::uint32_t value) {
     out += static_cast<char>(value & 0xFF);
@@ -205,7 +193,7 @@ bool ZipWriter::finish(std::string& error) {
 namespace {
 
 constexpr std::size_t kBlock = 512;
-constexpr std::uint64_t kTarSizeLimit = 077777777777ull;  // eleven octal digits
+constexpr std::uint64_t kTarNumberLimit = 077777777777ull;  // eleven octal digits: sizes and times
 
 // `value` in octal, `width - 1` digits and a NUL, as ustar fields are.
 bool putOctal(char* field, std::size_t width, std::uint64_t value) {
@@ -249,7 +237,7 @@ bool TarGzWriter::header(const std::string& name, char type, std::uint64_t size,
         error = name + ": not a relative name";
         return false;
     }
-    if (size > kTarSizeLimit) {
+    if (size > kTarNumberLimit) {
         error = name + ": beyond 8 GB, which a tar header cannot hold";
         return false;
     }
@@ -288,7 +276,7 @@ bool TarGzWriter::header(const std::string& name, char type, std::uint64_t size,
     putOctal(block.data() + 108, 8, 0);
     putOctal(block.data() + 116, 8, 0);
     putOctal(block.data() + 124, 12, size);
-    putOctal(block.data() + 136, 12, static_cast<std::uint64_t>(std::clamp<std::int64_t>(time, 0, 077777777777ll)));
+    putOctal(block.data() + 136, 12, static_cast<std::uint64_t>(std::clamp<std::int64_t>(time, 0, static_cast<std::int64_t>(kTarNumberLimit))));
     block[156] = type;
     std::memcpy(block.data() + 257, "ustar", 6);
     std::memcpy(block.data() + 263, "00", 2);

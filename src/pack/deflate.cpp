@@ -23,7 +23,6 @@ constexpr std::size_t kHashSize = std::size_t{1} << kHashBits;
 // enough at 32 (within 1% of its default level's size, at less time); a
 // three-byte match further than 4 KB costs more than its literals.
 constexpr unsigned kMaxChain = 32;
-constexpr std::size_t kGoodLength = 8;
 constexpr std::size_t kMaxLazy = 16;
 constexpr std::size_t kNiceLength = 32;
 constexpr std::size_t kTooFar = 4096;
@@ -53,8 +52,7 @@ struct CodeTables {
                 lengthCode[kLengthBase[code] + i] = static_cast<std::uint8_t>(code);
             }
         }
-        // 258 has a code of its own, not 284's last value.
-        lengthCode[kMaxMatch] = 28;
+        // Code 28 comes last, so 258 has its own code, not 27's last value.
         for (int code = 0; code < 30; ++code) {
             const int count = 1 << kDistanceExtra[code];
             for (int i = 0; i < count; ++i) {
@@ -266,11 +264,11 @@ std::int32_t Deflater::insertHash(std::size_t position) {
     return older;
 }
 
-std::size_t Deflater::longestMatch(std::int32_t candidate, std::size_t previousLength, std::size_t& distance) const {
+std::size_t Deflater::longestMatch(std::int32_t candidate, std::size_t& distance) const {
     const std::size_t available = std::min(kMaxMatch, end_ - position_);
     const std::size_t nice = std::min(kNiceLength, available);
-    std::size_t best = previousLength;
-    unsigned chain = previousLength >= kGoodLength ? kMaxChain / 4 : kMaxChain;
+    std::size_t best = kMinMatch - 1;
+    unsigned chain = kMaxChain;
     const std::size_t limit = position_ > kMaxDistance ? position_ - kMaxDistance : 0;
     const std::uint8_t* here = window_.data() + position_;
     while (candidate >= 0 && static_cast<std::size_t>(candidate) >= limit && chain-- > 0) {
@@ -300,7 +298,7 @@ void Deflater::compress(bool flush) {
         matchLength_ = kMinMatch - 1;
         if (candidate >= 0 && previousLength < kMaxLazy) {
             std::size_t distance = 0;
-            const std::size_t length = longestMatch(candidate, kMinMatch - 1, distance);
+            const std::size_t length = longestMatch(candidate, distance);
             if (length >= kMinMatch && !(length == kMinMatch && distance > kTooFar)) {
                 matchLength_ = length;
                 matchDistance_ = distance;

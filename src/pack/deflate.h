@@ -31,7 +31,7 @@ private:
     void compress(bool flush);
     // Puts the position on its hash chain; returns the chain's previous head.
     std::int32_t insertHash(std::size_t position);
-    std::size_t longestMatch(std::int32_t candidate, std::size_t previousLength, std::size_t& distance) const;
+    std::size_t longestMatch(std::int32_t candidate, std::size_t& distance) const;
     void addLiteral(std::uint8_t byte);
     void addMatch(std::size_t length, std::size_t distance);
     void emitBlock(bool last);

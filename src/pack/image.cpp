@@ -115,6 +115,14 @@ fs::path pathOf(const std::string& utf8) { return fs::u8path(utf8); }
 
 std::string shownPath(const fs::path& path) { return path.u8string(); }
 
+bool writeText(const fs::path& file, const std::string& text, std::string& error) {
+    std::ofstream out(file, std::ios::binary);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    if (!out) error = shownPath(file) + ": cannot be written";
+    return static_cast<bool>(out);
+}
+
 int findSources(PackOptions& options, const fs::path& ownFolder, ImageSources& sources, std::string& error) {
     const fs::path launcherFolder = options.launcherDir.empty() ? ownFolder : pathOf(options.launcherDir);
     sources.launcher = launcherFolder / sourceLauncherName(options);
@@ -222,17 +230,7 @@ int buildImage(const PackOptions& options, const ImageSources& sources, const fs
         fs::permissions(launcher, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                       fs::perms::others_read | fs::perms::others_exec, failure);
     }
-    {
-        const std::string text = applicationIni(options);
-        const fs::path ini = root / pathOf(configFileName(options));
-        std::ofstream out(ini, std::ios::binary);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (!out) {
-            error = shownPath(ini) + ": cannot be written";
-            return 1;
-        }
-    }
+    if (!writeText(root / pathOf(configFileName(options)), applicationIni(options), error)) return 1;
     const fs::path app = root / kAppFolder;
     if (!sources.input.empty()) {
         if (!copyFolder(sources.input, app, 0, error)) return 1;

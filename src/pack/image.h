@@ -22,6 +22,8 @@ struct ImageSources {
 
 std::filesystem::path pathOf(const std::string& utf8);
 std::string shownPath(const std::filesystem::path& path);
+// Writes the bytes as they are; false with the reason in `error`.
+bool writeText(const std::filesystem::path& file, const std::string& text, std::string& error);
 
 // Finds and checks every file and folder the options name, before anything
 // is written: 0, or 1 with the reason in `error`. Rewrites the main jar's

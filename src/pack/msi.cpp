@@ -1,6 +1,5 @@
 #include "pack/msi.h"
 
-#include <fstream>
 
 #include "pack/image.h"
 #include "pack/run_tool.h"
@@ -11,14 +10,6 @@ namespace corvid::pack {
 namespace fs = std::filesystem;
 
 namespace {
-
-bool writeText(const fs::path& file, const std::string& text, std::string& error) {
-    std::ofstream out(file, std::ios::binary);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) error = shownPath(file) + ": cannot be written";
-    return static_cast<bool>(out);
-}
 
 // The last lines a tool wrote, on one line, for the message.
 std::string lastWords(std::string output) {

@@ -97,15 +97,9 @@ std::string nameProblem(const std::string& name) {
 std::optional<std::string> appRelativeEntry(std::string entry) {
     if (entry == ".") return entry;
     std::replace(entry.begin(), entry.end(), '\\', '/');
-    if (entry.empty() || entry.front() == '/' || (entry.size() >= 2 && entry[1] == ':')) return std::nullopt;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = entry.find('/', start);
-        const std::string part = entry.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (part.empty() || part == "." || part == "..") return std::nullopt;
-        if (end == std::string::npos) return entry;
-        start = end + 1;
-    }
+    if (entry.size() >= 2 && entry[1] == ':') return std::nullopt;
+    if (!isRelativeName(entry)) return std::nullopt;
+    return entry;
 }
 
 struct Given {
@@ -408,5 +402,17 @@ int parseOptions(const std::vector<std::string>& arguments, PackOptions& options
 }
 
 }  // namespace
+
+bool isRelativeName(const std::string& name) {
+    if (name.empty() || name.find('\\') != std::string::npos || name.find('\0') != std::string::npos) return false;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = name.find('/', start);
+        const std::string part = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (part.empty() || part == "." || part == "..") return false;
+        if (end == std::string::npos) return true;
+        start = end + 1;
+    }
+}
 
 }  // namespace corvid::pack

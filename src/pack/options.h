@@ -73,6 +73,11 @@ std::optional<AppVersion> parseAppVersion(const std::string& text, bool& fourNum
 // compares 255.255.65535 at most, and never a fourth number); empty when it can.
 std::string msiVersionProblem(const AppVersion& version, bool fourNumbers);
 
+// Relative, '/'-separated, with no empty, "." or ".." part: a name inside a
+// folder (an archive's entry, a class path entry of the app folder) that
+// names anything else can reach outside it.
+bool isRelativeName(const std::string& name);
+
 // A Java version bound as the launcher reads it: "any", or 1 to 4 numbers.
 bool isJavaVersionBound(const std::string& text);
 

@@ -40,7 +40,7 @@ std::string findOnPath(const std::string& program) {
     wchar_t found[MAX_PATH];
     const DWORD length = SearchPathW(nullptr, toWide(program).c_str(), L".exe", MAX_PATH, found, nullptr);
     if (length == 0 || length >= MAX_PATH) return {};
-    return toUtf8(WideString(found, found + length));
+    return toUtf8(fromWide(found, length));
 }
 
 ToolRun runTool(const std::string& program, const std::vector<std::string>& arguments, const std::string& folder) {
