@@ -79,10 +79,18 @@ std::int32_t Launcher::run() {
 
 void Launcher::shutdown() {
     closeNativeSplash(*this);
+    // Once a JVM has run, the runtime's splash is its own: closing it again
+    // after DestroyJavaVM raced with the library's own end and crashed the
+    // process in some starts. It goes with the process.
+    const bool jvmRan = javaVm != nullptr;
     destroyJavaVm(*this);
     finishStartupCache(*this);
     closeInstanceChannel(*this);
-    closeJavaSplash(*this);
+    if (jvmRan) {
+        leaveJavaSplash(*this);
+    } else {
+        closeJavaSplash(*this);
+    }
     arguments.clear();
     preferredVersions.clear();
     jvmOptions.clear();

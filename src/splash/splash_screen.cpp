@@ -113,6 +113,11 @@ bool startJavaSplash(Launcher& launcher, const WideString& libraryPath) {
     return true;
 }
 
+void leaveJavaSplash(Launcher& launcher) {
+    if (!std::exchange(launcher.closeJavaSplashHook, nullptr)) return;
+    traceLine(launcher, "the runtime's splash is left to the JVM that ran");
+}
+
 void closeJavaSplash(Launcher& launcher) {
     if (!launcher.closeJavaSplashHook) return;
     traceLine(launcher, "closing the runtime's splash");

@@ -21,6 +21,9 @@ void closeNativeSplash(Launcher& launcher);
 
 // Calls closeJavaSplashHook once, when set, and clears it.
 void closeJavaSplash(Launcher& launcher);
+// Clears closeJavaSplashHook without calling it: after a JVM has ended, the
+// runtime's splash is left to the process's end.
+void leaveJavaSplash(Launcher& launcher);
 
 // The runtime's splash library beside the JVM library's parent folder, or the
 // empty text when it is not there.
