@@ -2,6 +2,9 @@
 #error "trace_win.cpp is for the Windows build only"
 #endif
 
+#include <mutex>
+
+#include "platform/lock.h"
 #include "platform/trace.h"
 #include "platform/win_handles.h"
 
@@ -13,12 +16,18 @@ class FileTraceOutput final : public TraceOutput {
 public:
     explicit FileTraceOutput(HANDLE file) : file_(file) {}
     void write(std::string_view line) override {
+        // The splash thread traces while the main thread does. Windows
+        // appends atomically, but Wine appends as a size lookup and a write
+        // at that offset, so two lines at once could land on one place and
+        // one of them be lost: one writer at a time.
+        const std::lock_guard<Mutex> hold(lock_);
         DWORD written = 0;
         WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     }
 
 private:
     UniqueFileHandle file_;
+    Mutex lock_;
 };
 
 }  // namespace

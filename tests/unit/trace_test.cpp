@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <limits>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "support/fake_platform.h"
 
@@ -29,6 +34,44 @@ TEST(Trace, JoinsItsPiecesAfterTheStamp) {
     EXPECT_EQ(stamp.find_first_not_of("0123456789", 6), 9u) << stamp;
     EXPECT_NE(stamp[4], ' ') << stamp;
     EXPECT_EQ(stamp.find_first_not_of(' '), stamp.find_first_of("0123456789")) << stamp;
+}
+
+// The splash thread traces while the main thread does: every line of either
+// reaches the file whole, none written over another.
+TEST(Trace, ThreadsWritingAtOnceLoseNoLine) {
+    namespace fs = std::filesystem;
+    const fs::path path =
+        fs::temp_directory_path() /
+        ("corvid_trace_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".txt");
+    fs::remove(path);
+    constexpr int kLines = 400;
+    {
+        Trace trace(openTraceOutput(path.u16string()));
+        ASSERT_TRUE(trace.enabled());
+        std::vector<std::thread> writers;
+        for (const char* name : {"main", "splash"}) {
+            writers.emplace_back([&trace, name] {
+                for (int i = 0; i < kLines; ++i) trace.line(name, " line ", i);
+            });
+        }
+        for (std::thread& writer : writers) writer.join();
+    }
+    std::ifstream file(path);
+    int main = 0, splash = 0;
+    for (std::string line; std::getline(file, line);) {
+        const std::string text = line.size() > 10 ? line.substr(10) : line;
+        if (text == "main line " + std::to_string(main)) {
+            ++main;
+        } else if (text == "splash line " + std::to_string(splash)) {
+            ++splash;
+        } else {
+            ADD_FAILURE() << "a line out of order or broken: " << line;
+        }
+    }
+    EXPECT_EQ(main, kLines);
+    EXPECT_EQ(splash, kLines);
+    file.close();
+    fs::remove(path);
 }
 
 }  // namespace
