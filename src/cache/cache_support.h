@@ -19,7 +19,6 @@ void traceLine(Launcher& launcher, const Pieces&... pieces) {
 
 inline WideString decimal(std::uint64_t value) { return fromAscii(std::to_string(value)); }
 
-
 inline WideString joinPath(const WideString& folder, WideView name) {
     WideString path = folder;
     path += kPathSeparator;

@@ -301,7 +301,8 @@ namespace {
 // The VM parameters as tokens without their quotes, java's launcher options
 // taken out of them.
 LauncherOptions readVmParameters(Platform& platform, const WideString& file, WideList& tokens) {
-    tokens = splitVmParameters(readConfigValue(platform, file, u"Java Runtime Environment", u"Virtual Machine Parameters"));
+    tokens =
+        splitVmParameters(readConfigValue(platform, file, u"Java Runtime Environment", u"Virtual Machine Parameters"));
     for (WideString& token : tokens) removeQuotes(token);
     return takeLauncherOptions(tokens);
 }

@@ -276,7 +276,8 @@ bool TarGzWriter::header(const std::string& name, char type, std::uint64_t size,
     putOctal(block.data() + 108, 8, 0);
     putOctal(block.data() + 116, 8, 0);
     putOctal(block.data() + 124, 12, size);
-    putOctal(block.data() + 136, 12, static_cast<std::uint64_t>(std::clamp<std::int64_t>(time, 0, static_cast<std::int64_t>(kTarNumberLimit))));
+    const std::int64_t stamp = std::clamp<std::int64_t>(time, 0, static_cast<std::int64_t>(kTarNumberLimit));
+    putOctal(block.data() + 136, 12, static_cast<std::uint64_t>(stamp));
     block[156] = type;
     std::memcpy(block.data() + 257, "ustar", 6);
     std::memcpy(block.data() + 263, "00", 2);

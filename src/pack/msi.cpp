@@ -1,6 +1,5 @@
 #include "pack/msi.h"
 
-
 #include "pack/image.h"
 #include "pack/run_tool.h"
 #include "pack/wix_source.h"
